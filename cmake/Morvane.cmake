@@ -1,0 +1,30 @@
+# Where the installed tree is laid out and how its programs find lib/.
+set(MORVANE_DIST ${CMAKE_BINARY_DIR}/dist/MorvaneBackup)
+set(MORVANE_LIB_DIR ${MORVANE_DIST}/lib)
+set(MORVANE_SERVER_DIR ${MORVANE_DIST}/Backup_Server)
+
+# morvane_place(target folder): puts a program or add-on into a folder of the
+# installed tree with an RPATH relative to its own place, so that the tree
+# can be copied anywhere and run.
+function(morvane_place target folder)
+	file(RELATIVE_PATH to_lib ${folder} ${MORVANE_LIB_DIR})
+	if(to_lib STREQUAL "")
+		set(rpath "$ORIGIN")
+	else()
+		set(rpath "$ORIGIN/${to_lib}")
+	endif()
+	set_target_properties(${target} PROPERTIES
+		RUNTIME_OUTPUT_DIRECTORY ${folder}
+		LIBRARY_OUTPUT_DIRECTORY ${folder}
+		BUILD_RPATH "${rpath}"
+		INSTALL_RPATH "${rpath}")
+endfunction()
+
+# morvane_addon(target folder sources...): an add-on file without prefix or
+# suffix, as the loaders look for it.
+function(morvane_addon target folder)
+	add_library(${target} MODULE ${ARGN})
+	target_link_libraries(${target} PRIVATE morvanekit)
+	set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX "")
+	morvane_place(${target} ${folder})
+endfunction()
