@@ -1,0 +1,90 @@
+#include "MessageDelivery.h"
+
+#include <atomic>
+
+#include "MessageField.h"
+#include "MessagePort.h"
+
+namespace MorvaneKit {
+
+namespace {
+
+std::atomic<RemoteTransport*> sRemoteTransport{nullptr};
+
+std::unique_ptr<BMessage> StampedCopy(const BMessenger& target, const BMessage& message,
+	const DeliveryOptions& options)
+{
+	auto copy = std::make_unique<BMessage>(message);
+	MessageDeliveryInfo& delivery = MessageAccess::DeliveryOf(*copy);
+	delivery.targetToken = target.HandlerToken();
+	delivery.replyTo = options.replyTo;
+	delivery.sourceWaiting = options.sourceWaiting;
+	delivery.isReply = options.isReply;
+	delivery.delivered = true;
+	return copy;
+}
+
+}	// namespace
+
+status_t Deliver(const BMessenger& target, const BMessage& message,
+	const DeliveryOptions& options)
+{
+	if (!target.IsTargetLocal()) {
+		RemoteTransport* transport = sRemoteTransport.load();
+		if (transport == nullptr || target.Team() < 0)
+			return B_BAD_PORT_ID;
+		auto copy = StampedCopy(target, message, options);
+		status_t status = transport->Send(target, *copy, options.timeout);
+		// The copy was only the carrier; it must not answer for the request.
+		MessageAccess::ClearDelivery(*copy);
+		return status;
+	}
+	auto port = MessagePort::Find(target.Port());
+	if (port == nullptr)
+		return B_BAD_PORT_ID;
+	return port->Push(StampedCopy(target, message, options));
+}
+
+status_t DeliverAndWait(const BMessenger& target, const BMessage& message, BMessage* reply,
+	bool isReply, bigtime_t deliveryTimeout, bigtime_t replyTimeout)
+{
+	if (reply == nullptr)
+		return B_BAD_VALUE;
+	if (target.IsTargetLocal()) {
+		auto targetPort = MessagePort::Find(target.Port());
+		if (targetPort == nullptr)
+			return B_BAD_PORT_ID;
+		// A looper waiting for its own answer would wait forever.
+		if (targetPort->OwnerThread() == find_thread(nullptr))
+			return B_WOULD_BLOCK;
+	}
+	auto replyPort = MessagePort::Create();
+	DeliveryOptions options;
+	options.replyTo = BMessenger::FromParts(current_team(), replyPort->Id(), -1);
+	options.sourceWaiting = true;
+	options.isReply = isReply;
+	options.timeout = deliveryTimeout;
+	status_t status = Deliver(target, message, options);
+	if (status != B_OK) {
+		replyPort->Close();
+		return status;
+	}
+	auto answer = replyPort->Pop(replyTimeout, &status);
+	replyPort->Close();
+	if (answer == nullptr)
+		return status;
+	*reply = std::move(*answer);
+	return B_OK;
+}
+
+void SetRemoteTransport(RemoteTransport* transport)
+{
+	sRemoteTransport.store(transport);
+}
+
+RemoteTransport* GetRemoteTransport()
+{
+	return sRemoteTransport.load();
+}
+
+}	// namespace MorvaneKit

@@ -1,0 +1,293 @@
+#include <storage/File.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <storage/Directory.h>
+#include <storage/Entry.h>
+
+#include "StoragePrivate.h"
+
+namespace {
+
+int OpenFlags(uint32 openMode)
+{
+	int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+	switch (openMode & B_ACCESS_MODE_MASK) {
+		case B_WRITE_ONLY:
+			flags |= O_WRONLY;
+			break;
+		case B_READ_WRITE:
+			flags |= O_RDWR;
+			break;
+		default:
+			flags |= O_RDONLY;
+			break;
+	}
+	if ((openMode & B_CREATE_FILE) != 0) {
+		flags |= O_CREAT;
+		if ((openMode & B_FAIL_IF_EXISTS) != 0)
+			flags |= O_EXCL;
+	}
+	if ((openMode & B_ERASE_FILE) != 0)
+		flags |= O_TRUNC;
+	if ((openMode & B_OPEN_AT_END) != 0)
+		flags |= O_APPEND;
+	return flags;
+}
+
+
+// Whether opening with this mode would change the volume.
+bool ChangesVolume(uint32 openMode, const std::string& native)
+{
+	if ((openMode & B_ACCESS_MODE_MASK) != B_READ_ONLY || (openMode & B_ERASE_FILE) != 0)
+		return true;
+	struct stat status;
+	return (openMode & B_CREATE_FILE) != 0 && lstat(native.c_str(), &status) != 0;
+}
+
+}	// namespace
+
+
+BFile::BFile(const char* path, uint32 openMode)
+{
+	(void)SetTo(path, openMode);
+}
+
+
+BFile::BFile(const entry_ref* ref, uint32 openMode)
+{
+	(void)SetTo(ref, openMode);
+}
+
+
+BFile::BFile(const BEntry* entry, uint32 openMode)
+{
+	(void)SetTo(entry, openMode);
+}
+
+
+BFile::BFile(const BDirectory* directory, const char* path, uint32 openMode)
+{
+	(void)SetTo(directory, path, openMode);
+}
+
+
+status_t BFile::SetTo(const char* path, uint32 openMode)
+{
+	status_t status = _Open(path, openMode);
+	if (status != B_OK)
+		_SetStatus(status);
+	return status;
+}
+
+
+status_t BFile::SetTo(const entry_ref* ref, uint32 openMode)
+{
+	return SetTo(ref != nullptr ? ref->path.c_str() : nullptr, openMode);
+}
+
+
+status_t BFile::SetTo(const BEntry* entry, uint32 openMode)
+{
+	return SetTo(entry != nullptr ? entry->Path() : nullptr, openMode);
+}
+
+
+status_t BFile::SetTo(const BDirectory* directory, const char* path, uint32 openMode)
+{
+	std::string joined;
+	status_t status = directory != nullptr && directory->InitCheck() == B_OK
+		? MorvaneKit::JoinSystemPath(directory->Path(), path, &joined) : B_BAD_VALUE;
+	if (status != B_OK) {
+		_SetStatus(status);
+		return status;
+	}
+	return SetTo(joined.c_str(), openMode);
+}
+
+
+status_t BFile::_Open(const char* path, uint32 openMode)
+{
+	if (path == nullptr || (openMode & B_ACCESS_MODE_MASK) > B_READ_WRITE)
+		return B_BAD_VALUE;
+	VolumeTable::Location location;
+	status_t status = MorvaneKit::LocateEntry(path, true, &location);
+	if (status != B_OK)
+		return status;
+	if (location.IsRoot())
+		return B_IS_A_DIRECTORY;
+	if (location.readOnly && ChangesVolume(openMode, location.native))
+		return B_READ_ONLY_DEVICE;
+
+	int fd;
+	do {
+		fd = open(location.native.c_str(), OpenFlags(openMode), 0666);
+	} while (fd < 0 && errno == EINTR);
+	if (fd < 0)
+		return StatusFromErrno();
+	// O_NONBLOCK kept a FIFO from blocking the open; a file needs it no more.
+	struct stat info;
+	status = fstat(fd, &info) == 0 ? B_OK : StatusFromErrno();
+	if (status == B_OK && !S_ISREG(info.st_mode))
+		status = S_ISDIR(info.st_mode) ? B_IS_A_DIRECTORY : B_BAD_TYPE;
+	if (status == B_OK && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+		status = StatusFromErrno();
+	if (status != B_OK) {
+		close(fd);
+		return status;
+	}
+	OpenedNode node;
+	node.fd = fd;
+	node.fdAllowsIO = true;
+	node.path = std::move(location.path);
+	node.native = std::move(location.native);
+	node.device = location.device;
+	node.readOnly = location.readOnly;
+	_Adopt(std::move(node));
+	fOpenMode = openMode;
+	return B_OK;
+}
+
+
+bool BFile::IsReadable() const
+{
+	return InitCheck() == B_OK && (fOpenMode & B_ACCESS_MODE_MASK) != B_WRITE_ONLY;
+}
+
+
+bool BFile::IsWritable() const
+{
+	return InitCheck() == B_OK && (fOpenMode & B_ACCESS_MODE_MASK) != B_READ_ONLY;
+}
+
+
+ssize_t BFile::Read(void* buffer, size_t size)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	char* out = static_cast<char*>(buffer);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t got = read(_Fd(), out + done, size - done);
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got < 0)
+			return done > 0 ? ssize_t(done) : StatusFromErrno();
+		if (got == 0)
+			break;
+		done += size_t(got);
+	}
+	return ssize_t(done);
+}
+
+
+ssize_t BFile::Write(const void* buffer, size_t size)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	const char* in = static_cast<const char*>(buffer);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t written = write(_Fd(), in + done, size - done);
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written < 0)
+			return done > 0 ? ssize_t(done) : StatusFromErrno();
+		done += size_t(written);
+	}
+	return ssize_t(done);
+}
+
+
+ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	if (position < 0)
+		return B_BAD_VALUE;
+	char* out = static_cast<char*>(buffer);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t got = pread(_Fd(), out + done, size - done, position + off_t(done));
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got < 0)
+			return done > 0 ? ssize_t(done) : StatusFromErrno();
+		if (got == 0)
+			break;
+		done += size_t(got);
+	}
+	return ssize_t(done);
+}
+
+
+ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	if (position < 0)
+		return B_BAD_VALUE;
+	const char* in = static_cast<const char*>(buffer);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t written = pwrite(_Fd(), in + done, size - done, position + off_t(done));
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written < 0)
+			return done > 0 ? ssize_t(done) : StatusFromErrno();
+		done += size_t(written);
+	}
+	return ssize_t(done);
+}
+
+
+off_t BFile::Seek(off_t position, uint32 seekMode)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	if (seekMode != SEEK_SET && seekMode != SEEK_CUR && seekMode != SEEK_END)
+		return B_BAD_VALUE;
+	off_t result = lseek(_Fd(), position, int(seekMode));
+	return result < 0 ? off_t(StatusFromErrno()) : result;
+}
+
+
+off_t BFile::Position() const
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	off_t result = lseek(_Fd(), 0, SEEK_CUR);
+	return result < 0 ? off_t(StatusFromErrno()) : result;
+}
+
+
+status_t BFile::SetSize(off_t size)
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	if (size < 0)
+		return B_BAD_VALUE;
+	if (!IsWritable())
+		return B_NOT_ALLOWED;
+	int error;
+	do {
+		error = ftruncate(_Fd(), size);
+	} while (error != 0 && errno == EINTR);
+	return error == 0 ? B_OK : StatusFromErrno();
+}
+
+
+status_t BFile::GetSize(off_t* size) const
+{
+	if (InitCheck() != B_OK)
+		return InitCheck();
+	if (size == nullptr)
+		return B_BAD_VALUE;
+	struct stat info;
+	if (fstat(_Fd(), &info) != 0)
+		return StatusFromErrno();
+	*size = info.st_size;
+	return B_OK;
+}
