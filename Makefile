@@ -34,6 +34,8 @@ test: build
 
 demo: build
 	$(BUILD)/bin/morvane-kit-demo
+	@echo
+	$(BUILD)/bin/morvane-server-demo $(BUILD)/dist/MorvaneBackup
 
 bench: build
 	@for b in $(BUILD)/bench/*-bench; do echo "== $$b"; $$b || exit 1; done

@@ -9,6 +9,8 @@
 
 #include <app/Message.h>
 
+#include "RosterPrivate.h"
+
 BApplication* be_app = nullptr;
 BMessenger be_app_messenger;
 
@@ -66,6 +68,9 @@ BApplication::BApplication(const char* signature, status_t* error)
 	} else {
 		be_app = this;
 		be_app_messenger = BMessenger(this);
+		// Not being reachable from other processes is no reason to fail:
+		// the application still works inside its own.
+		MorvaneKit::RegisterApplication(signature, Port());
 	}
 	if (error != nullptr)
 		*error = status;
@@ -75,6 +80,7 @@ BApplication::~BApplication()
 {
 	_StopPulse();
 	if (be_app == this) {
+		MorvaneKit::UnregisterApplication();
 		be_app = nullptr;
 		be_app_messenger = BMessenger();
 	}

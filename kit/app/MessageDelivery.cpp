@@ -4,6 +4,7 @@
 
 #include "MessageField.h"
 #include "MessagePort.h"
+#include "SocketTransport.h"
 
 namespace MorvaneKit {
 
@@ -21,6 +22,7 @@ std::unique_ptr<BMessage> StampedCopy(const BMessenger& target, const BMessage& 
 	delivery.sourceWaiting = options.sourceWaiting;
 	delivery.isReply = options.isReply;
 	delivery.delivered = true;
+	delivery.sourceTeam = current_team();
 	return copy;
 }
 
@@ -30,16 +32,16 @@ status_t Deliver(const BMessenger& target, const BMessage& message,
 	const DeliveryOptions& options)
 {
 	if (!target.IsTargetLocal()) {
-		RemoteTransport* transport = sRemoteTransport.load();
-		if (transport == nullptr || target.Team() < 0)
+		if (target.Team() <= 0 || target.Port() < 0)
 			return B_BAD_PORT_ID;
+		RemoteTransport* transport = GetRemoteTransport();
 		auto copy = StampedCopy(target, message, options);
 		status_t status = transport->Send(target, *copy, options.timeout);
 		// The copy was only the carrier; it must not answer for the request.
 		MessageAccess::ClearDelivery(*copy);
 		return status;
 	}
-	auto port = MessagePort::Find(target.Port());
+	auto port = MessagePort::Find(LocalPort(target));
 	if (port == nullptr)
 		return B_BAD_PORT_ID;
 	return port->Push(StampedCopy(target, message, options));
@@ -51,7 +53,7 @@ status_t DeliverAndWait(const BMessenger& target, const BMessage& message, BMess
 	if (reply == nullptr)
 		return B_BAD_VALUE;
 	if (target.IsTargetLocal()) {
-		auto targetPort = MessagePort::Find(target.Port());
+		auto targetPort = MessagePort::Find(LocalPort(target));
 		if (targetPort == nullptr)
 			return B_BAD_PORT_ID;
 		// A looper waiting for its own answer would wait forever.
@@ -84,7 +86,14 @@ void SetRemoteTransport(RemoteTransport* transport)
 
 RemoteTransport* GetRemoteTransport()
 {
-	return sRemoteTransport.load();
+	RemoteTransport* transport = sRemoteTransport.load();
+	return transport != nullptr ? transport : SocketTransport::Default();
+}
+
+port_id LocalPort(const BMessenger& target)
+{
+	return target.Port() == BMessenger::kApplicationPort
+		? SocketTransport::ApplicationPort() : target.Port();
 }
 
 }	// namespace MorvaneKit

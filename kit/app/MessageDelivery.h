@@ -34,9 +34,13 @@ public:
 	virtual bool IsValid(const BMessenger& target) = 0;
 };
 
-// Installs the transport; the kit does not own it and it must outlive every
-// messenger use.
+// Installs a transport other than the sockets; the kit does not own it and
+// it must outlive every messenger use.
 void SetRemoteTransport(RemoteTransport* transport);
 RemoteTransport* GetRemoteTransport();
+
+// The port in this process that a local messenger names; the application
+// port for BMessenger::kApplicationPort.
+port_id LocalPort(const BMessenger& target);
 
 }	// namespace MorvaneKit

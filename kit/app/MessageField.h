@@ -78,6 +78,7 @@ struct BMessage::Field {
 struct BMessage::Delivery {
 	int32 targetToken = -1;      // the handler addressed; -1: preferred handler
 	BMessenger replyTo;          // invalid: replies go to the application
+	team_id sourceTeam = -1;     // the process that sent it
 	bool delivered = false;
 	bool sourceWaiting = false;
 	bool replied = false;

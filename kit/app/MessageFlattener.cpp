@@ -112,7 +112,7 @@ status_t ReadDelivery(Reader& reader, MessageDeliveryInfo* delivery)
 	port_id port = reader.Read<int32>();
 	int32 handler = reader.Read<int32>();
 	uint32 flags = reader.Read<uint32>();
-	reader.Skip(4);
+	team_id sourceTeam = reader.Read<int32>();
 	if ((flags & ~(kDeliverySourceWaiting | kDeliveryIsReply)) != 0)
 		return B_BAD_DATA;
 	if (delivery != nullptr) {
@@ -120,6 +120,7 @@ status_t ReadDelivery(Reader& reader, MessageDeliveryInfo* delivery)
 		delivery->replyTo = BMessenger::FromParts(team, port, handler);
 		delivery->sourceWaiting = (flags & kDeliverySourceWaiting) != 0;
 		delivery->isReply = (flags & kDeliveryIsReply) != 0;
+		delivery->sourceTeam = sourceTeam;
 		delivery->delivered = true;
 	}
 	return B_OK;
@@ -297,7 +298,7 @@ void WriteDelivery(Writer& writer, const MessageDeliveryInfo* delivery)
 	uint32 flags = (delivery->sourceWaiting ? kDeliverySourceWaiting : 0)
 		| (delivery->isReply ? kDeliveryIsReply : 0);
 	writer.Write<uint32>(flags);
-	writer.Write<uint32>(0);
+	writer.Write<int32>(delivery->sourceTeam);
 }
 
 void WriteField(Writer& writer, const MessageField& field)

@@ -15,7 +15,7 @@
 //   0  4  target handler token (-1: the looper's preferred handler)
 //   4  4  reply team      8  4  reply port      12  4  reply handler token
 //  16  4  flags: bit 0 = the sender waits for a reply, bit 1 = this is a reply
-//  20  4  reserved, 0
+//  20  4  team of the sender
 //
 // Then each field:
 //   0  4  type code

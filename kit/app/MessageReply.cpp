@@ -20,8 +20,8 @@ bool BMessage::IsSourceWaiting() const
 
 bool BMessage::IsSourceRemote() const
 {
-	return WasDelivered() && fDelivery->replyTo.Team() >= 0
-		&& fDelivery->replyTo.Team() != current_team();
+	return WasDelivered() && fDelivery->sourceTeam >= 0
+		&& fDelivery->sourceTeam != current_team();
 }
 
 bool BMessage::IsReply() const

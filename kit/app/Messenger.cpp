@@ -1,6 +1,10 @@
 #include <app/Messenger.h>
 
+#include <strings.h>
 #include <tuple>
+
+#include <app/Application.h>
+#include <app/Roster.h>
 
 #include <app/Looper.h>
 #include <app/Message.h>
@@ -37,6 +41,34 @@ BMessenger::BMessenger(const BHandler* handler, const BLooper* looper, status_t*
 		*result = status;
 }
 
+BMessenger::BMessenger(const char* signature, team_id team, status_t* result)
+{
+	status_t status = B_OK;
+	if (team < 0) {
+		team = signature != nullptr ? be_roster->TeamFor(signature) : -1;
+		if (team < 0)
+			status = B_BAD_VALUE;
+	} else if (team == current_team()) {
+		if (be_app == nullptr || (signature != nullptr
+				&& strcasecmp(be_app->Signature(), signature) != 0)) {
+			status = B_BAD_TEAM_ID;
+		}
+	} else {
+		app_info info;
+		status = be_roster->GetRunningAppInfo(team, &info);
+		if (status == B_OK && signature != nullptr
+			&& strcasecmp(info.signature.c_str(), signature) != 0) {
+			status = B_MISMATCHED_VALUES;
+		}
+	}
+	if (status == B_OK) {
+		fTeam = team;
+		fPort = kApplicationPort;
+	}
+	if (result != nullptr)
+		*result = status;
+}
+
 BMessenger BMessenger::FromParts(team_id team, port_id port, int32 handlerToken)
 {
 	BMessenger messenger;
@@ -56,10 +88,9 @@ bool BMessenger::IsValid() const
 	if (fPort < 0 || fTeam < 0)
 		return false;
 	if (!IsTargetLocal()) {
-		MorvaneKit::RemoteTransport* transport = MorvaneKit::GetRemoteTransport();
-		return transport != nullptr && transport->IsValid(*this);
+		return MorvaneKit::GetRemoteTransport()->IsValid(*this);
 	}
-	auto port = MessagePort::Find(fPort);
+	auto port = MessagePort::Find(MorvaneKit::LocalPort(*this));
 	if (port == nullptr)
 		return false;
 	if (fHandlerToken < 0)
@@ -74,7 +105,7 @@ BHandler* BMessenger::Target(BLooper** looper) const
 		*looper = nullptr;
 	if (!IsTargetLocal())
 		return nullptr;
-	auto port = MessagePort::Find(fPort);
+	auto port = MessagePort::Find(MorvaneKit::LocalPort(*this));
 	BLooper* owner = port != nullptr ? port->Owner() : nullptr;
 	if (owner == nullptr)
 		return nullptr;

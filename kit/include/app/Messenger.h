@@ -22,6 +22,10 @@ public:
 	// handler) when handler is null.
 	explicit BMessenger(const BHandler* handler, const BLooper* looper = nullptr,
 		status_t* result = nullptr);
+	// The application looper of a running application, by signature, by
+	// team, or both (the team must then run that signature). A null
+	// signature with a team addresses that team's application whatever it is.
+	BMessenger(const char* signature, team_id team = -1, status_t* result = nullptr);
 
 	bool IsValid() const;
 	bool IsTargetLocal() const;
@@ -50,6 +54,9 @@ public:
 	bool operator==(const BMessenger& other) const;
 	bool operator!=(const BMessenger& other) const { return !(*this == other); }
 	bool operator<(const BMessenger& other) const;
+
+	// The port that stands for "the application looper" of a team.
+	static constexpr port_id kApplicationPort = 0;
 
 	// The parts of the address, for the kit's transport and for flattening.
 	port_id Port() const { return fPort; }

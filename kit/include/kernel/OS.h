@@ -105,3 +105,88 @@ bigtime_t system_time();
 uint32 real_time_clock();
 
 team_id current_team();
+
+// Areas: named blocks of shared memory that other processes of the same user
+// map by their area id.
+//
+// An area is a POSIX shared memory object of the calling user, created with
+// mode 0600; its id is a random positive number that no live area of the
+// user has, so that ids can travel in messages to other processes.
+// create_area() reserves all of an area's memory at once: when the system
+// has too little, it fails with B_NO_MEMORY rather than letting the first
+// touch of a page crash the process later. Memory reads zero at first.
+//
+// clone_area() maps an area another process (or this one) created by its id
+// into this process; the clone gets an id of its own, which names it in this
+// process only (other processes clone the creator's id). delete_area() unmaps
+// an area; when its creator deletes it, or when the creator ends by exit()
+// or by returning from main(), the id can no longer be cloned, while clones
+// made before keep the memory until they are deleted themselves. The areas
+// of a process that is killed stay behind until the machine restarts. Ids
+// name areas for as long as they exist; a deleted area's id is unlikely, but
+// not certain, never to name another one later.
+//
+// Errors: B_BAD_VALUE for invalid arguments (a null name or address, a size
+// of 0, unknown flags, an id below 1), B_NO_MEMORY when the memory or the
+// address room is missing, B_ENTRY_NOT_FOUND for ids that name no area,
+// B_PERMISSION_DENIED for shared memory that belongs to another user, and
+// B_BAD_VALUE for shared memory under an area's name that is no area (one
+// whose size is no whole number of pages). Other system errors keep their
+// errno. A forked child inherits the areas of its parent as clones.
+//
+// All functions may be called from any thread. Deleting an area while
+// another thread of the process still uses its memory is the caller's bug.
+
+constexpr size_t B_PAGE_SIZE = 4096;
+
+// Where an area is placed: anywhere, or exactly at *address, which must be
+// aligned to the system's page size (B_NO_MEMORY when the range is in use).
+enum : uint32 {
+	B_ANY_ADDRESS = 0,
+	B_EXACT_ADDRESS = 1,
+};
+
+// How an area's memory is held. The kit reserves the memory of every area
+// when it is created, so the locks only show in get_area_info() (clones
+// show B_NO_LOCK).
+enum : uint32 {
+	B_NO_LOCK = 0,
+	B_LAZY_LOCK = 1,
+	B_FULL_LOCK = 2,
+};
+
+// Protection flags. Write access lets the process read as well on most
+// machines; get_area_info() shows the flags as they were asked for.
+enum : uint32 {
+	B_READ_AREA = 0x1,
+	B_WRITE_AREA = 0x2,
+};
+
+struct area_info {
+	area_id area;
+	char name[B_OS_NAME_LENGTH];
+	size_t size;
+	uint32 lock;
+	uint32 protection;
+	team_id team;
+	void* address;
+};
+
+// A new area of size bytes rounded up to whole pages, mapped at the address
+// placed in *startAddress (an input too with B_EXACT_ADDRESS). The name is
+// kept up to B_OS_NAME_LENGTH - 1 bytes, cut at a character boundary.
+// B_NO_MEMORY beyond 1 TiB as well.
+[[nodiscard]] area_id create_area(const char* name, void** startAddress, uint32 addressSpec,
+	size_t size, uint32 lock, uint32 protection);
+// Maps the area source into this process with the given protection; the
+// new area's address is placed in *destAddress. B_ENTRY_NOT_FOUND when the
+// source no longer exists.
+[[nodiscard]] area_id clone_area(const char* name, void** destAddress, uint32 addressSpec,
+	uint32 protection, area_id source);
+// Unmaps an area of this process; see above for what happens to its id.
+[[nodiscard]] status_t delete_area(area_id area);
+// The id of an area of this process with that name (one of them when several
+// share it), or B_NAME_NOT_FOUND. A longer name is cut as create_area() cuts it.
+[[nodiscard]] area_id find_area(const char* name);
+// Describes an area of this process.
+[[nodiscard]] status_t get_area_info(area_id area, area_info* info);

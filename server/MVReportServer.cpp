@@ -1,0 +1,7 @@
+#include "MVReportServer.h"
+
+MVReportServer::MVReportServer()
+	:
+	BLooper(kName, kPriority, kPortCapacity)
+{
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+// The client link of a real server: clients are the running applications
+// that the roster lists, reached through messengers built from their team.
+
+#include "MVClientLink.h"
+
+class MVRosterClientLink : public MVClientLink {
+public:
+	BMessenger MessengerFor(team_id team) const override;
+	bool IsRunning(team_id team) const override;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+// What an MVServer is built with. The program fills it from its command line
+// and its own place; tests give a folder of their own, drive the pulse by hand
+// and reach their clients through a link of their own.
+//
+// The pointers are not owned; what they point to must outlive the server.
+
+#include <string>
+
+#include <support/SupportDefs.h>
+
+class MVClientLink;
+class MVServerLog;
+
+struct MVServerSettings {
+	static constexpr bigtime_t kPulseRate = 5000000;
+
+	// The system path of the folder holding the server program; "logdata"
+	// and the add-on folders lie in it. Empty: the server works without
+	// them.
+	std::string programFolder;
+	// Stay up when no client is registered (scheduled jobs run without a
+	// GUI); otherwise the first pulse without clients quits the server.
+	bool daemon = false;
+	// Microseconds between pulses; 0 stops the pulse.
+	bigtime_t pulseRate = kPulseRate;
+	// Null: clients are the roster's applications.
+	MVClientLink* clientLink = nullptr;
+	// Null: messages go to standard error only.
+	MVServerLog* log = nullptr;
+};

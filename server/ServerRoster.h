@@ -1,0 +1,5 @@
+#pragma once
+
+// Whether the roster lists a running server application of this user.
+
+bool IsServerRunning();

@@ -1,0 +1,217 @@
+// The client registry: registration, the "client_id" bookkeeping of the job
+// records, broadcasts to the clients, and the pulse that drops ended clients
+// and quits the server when none is left.
+
+#include "InProcessServer.h"
+#include "MessageRecorder.h"
+
+namespace {
+
+class ClientRegistryTest : public InProcessServer {
+protected:
+	static BMessage Client(team_id team)
+	{
+		BMessage message;
+		message.AddInt32("client_id", team);
+		return message;
+	}
+
+	static std::vector<int32> ClientIds(const BMessage* record)
+	{
+		std::vector<int32> ids;
+		int32 id;
+		for (int32 i = 0; record != nullptr && record->FindInt32("client_id", i, &id) == B_OK; i++)
+			ids.push_back(id);
+		return ids;
+	}
+
+	static BMessage Question(const char* title)
+	{
+		BMessage message;
+		message.AddInt32("job_id", 5);
+		message.AddString("title", title);
+		return message;
+	}
+
+	// Everything the server sent to the recorder before now has arrived
+	// once a marker posted now has.
+	static void Drain(MessageRecorder& recorder)
+	{
+		BMessage marker('mark');
+		ASSERT_EQ(recorder.Messenger().SendMessage(&marker), B_OK);
+		ASSERT_TRUE(recorder.Inbox().Await('mark', kPatience).has_value());
+	}
+
+	static int32 CountTitled(MessageRecorder& recorder, uint32 what, const char* title)
+	{
+		return recorder.Inbox().Count(what, [title](const BMessage& message) {
+			return strcmp(message.GetString("title", ""), title) == 0;
+		});
+	}
+};
+
+}	// namespace
+
+// A team registers once however often it says so, and every job record names
+// every registered client once.
+TEST_F(ClientRegistryTest, RegistrationIsOncePerTeamAndReachesEveryJob)
+{
+	CreateServer();
+	MVServerTester tester = Tester();
+	BMessage named;
+	named.AddInt32("client_id", 7);
+	tester.AddJob(100, named);
+	tester.AddJob(101, BMessage('MVJA'));
+
+	Handle(kMsgAddClient, Client(7));
+	Handle(kMsgAddClient, Client(7));
+	Handle(kMsgAddClient, Client(8));
+
+	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{7, 8}));
+	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{7, 8}));
+	EXPECT_EQ(ClientIds(tester.Job(101)), (std::vector<int32>{7, 8}));
+}
+
+// Unregistering removes the team from the list and every entry of it from
+// every job record, leaving the other clients in place.
+TEST_F(ClientRegistryTest, UnregisteringClearsTheTeamEverywhere)
+{
+	CreateServer();
+	MVServerTester tester = Tester();
+	BMessage record;
+	for (int32 id : {5, 6, 5})
+		record.AddInt32("client_id", id);
+	tester.AddJob(100, record);
+	Handle(kMsgAddClient, Client(5));
+	Handle(kMsgAddClient, Client(6));
+
+	Handle(kMsgRemoveClient, Client(5));
+
+	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{6}));
+	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{6}));
+	EXPECT_NE(ReadLog().find("Client 5 unregistered."), std::string::npos);
+}
+
+// A registration without a usable team id changes nothing.
+TEST_F(ClientRegistryTest, RegistrationsWithoutTeamAreIgnored)
+{
+	CreateServer();
+	Handle(kMsgAddClient);
+	Handle(kMsgAddClient, Client(0));
+	Handle(kMsgAddClient, Client(-4));
+	BMessage wrongType;
+	wrongType.AddString("client_id", "12");
+	Handle(kMsgAddClient, wrongType);
+
+	EXPECT_TRUE(Tester().Clients().empty());
+	EXPECT_NE(ReadLog().find("without a valid \"client_id\""), std::string::npos);
+}
+
+// Questions of workers and their withdrawal reach every registered client
+// once and unchanged; a client that cannot be reached is skipped, and an
+// unregistered one gets nothing.
+TEST_F(ClientRegistryTest, BroadcastsReachEveryClientOnce)
+{
+	MessageRecorder first("first client");
+	MessageRecorder second("second client");
+	fLink.Add(11, first.Messenger());
+	fLink.Add(12, second.Messenger());
+	CreateServer();
+	Handle(kMsgAddClient, Client(11));
+	Handle(kMsgAddClient, Client(13));   // known to nobody: no messenger
+	Handle(kMsgAddClient, Client(12));
+	Handle(kMsgAddClient, Client(11));
+
+	BMessage question = Question("Insert media");
+	question.AddMessenger("reply", first.Messenger());
+	question.AddString("label0", "Ok");
+	question.AddInt32("type", 2);
+	Handle(kMsgQuestion, question);
+	Handle(kMsgWithdrawQuestion, Question("Insert media"));
+
+	for (MessageRecorder* client : {&first, &second}) {
+		std::optional<BMessage> asked = client->Inbox().Await(kMsgQuestion, kPatience);
+		ASSERT_TRUE(asked.has_value());
+		EXPECT_EQ(asked->GetInt32("job_id", 0), 5);
+		EXPECT_STREQ(asked->GetString("label0", ""), "Ok");
+		EXPECT_EQ(asked->GetInt32("type", 0), 2);
+		BMessenger reply;
+		EXPECT_EQ(asked->FindMessenger("reply", &reply), B_OK);
+		EXPECT_EQ(reply, first.Messenger());
+		ASSERT_TRUE(client->Inbox().Await(kMsgWithdrawQuestion, kPatience).has_value());
+		Drain(*client);
+		EXPECT_EQ(client->Inbox().Count(kMsgQuestion), 1);
+		EXPECT_EQ(client->Inbox().Count(kMsgWithdrawQuestion), 1);
+	}
+
+	Handle(kMsgRemoveClient, Client(11));
+	Handle(kMsgWithdrawQuestion, Question("After leaving"));
+	ASSERT_TRUE(second.Inbox().Await(kMsgWithdrawQuestion, kPatience,
+		[](const BMessage& message) {
+			return strcmp(message.GetString("title", ""), "After leaving") == 0;
+		}).has_value());
+	Drain(first);
+	EXPECT_EQ(CountTitled(first, kMsgWithdrawQuestion, "After leaving"), 0);
+}
+
+// The pulse drops every client whose team has ended, with its job entries,
+// and quits the server, report server first, when none is left.
+TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
+{
+	fLink.Add(21, BMessenger());
+	fLink.Add(22, BMessenger());
+	fLink.Add(23, BMessenger());
+	CreateServer();
+	MVServerTester tester = Tester();
+	tester.AddJob(100, BMessage('MVJA'));
+	for (team_id team : {21, 22, 23})
+		Handle(kMsgAddClient, Client(team));
+
+	fLink.End(21);
+	fLink.End(22);
+	fServer->Pulse();
+	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{23}));
+	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{23}));
+	EXPECT_FALSE(tester.IsQuitting());
+	EXPECT_NE(ReadLog().find("Client 21 has ended; it is dropped."), std::string::npos);
+	EXPECT_NE(ReadLog().find("Client 22 has ended; it is dropped."), std::string::npos);
+
+	fLink.End(23);
+	fServer->Pulse();
+	EXPECT_TRUE(tester.Clients().empty());
+	EXPECT_TRUE(tester.IsQuitting());
+	EXPECT_EQ(tester.ReportServer(), nullptr);
+	EXPECT_EQ(find_thread("MVReportServer"), B_NAME_NOT_FOUND);
+}
+
+// A daemon stays up without clients and says so once each time it is left
+// alone.
+TEST_F(ClientRegistryTest, DaemonStaysUpWithoutClients)
+{
+	fLink.Add(31, BMessenger());
+	CreateServer(true);
+	MVServerTester tester = Tester();
+	auto countNotes = [this] {
+		std::string log = ReadLog();
+		int32 count = 0;
+		for (size_t at = log.find("stays up as a daemon"); at != std::string::npos;
+				at = log.find("stays up as a daemon", at + 1)) {
+			count++;
+		}
+		return count;
+	};
+
+	fServer->Pulse();
+	fServer->Pulse();
+	EXPECT_FALSE(tester.IsQuitting());
+	EXPECT_NE(tester.ReportServer(), nullptr);
+	EXPECT_EQ(countNotes(), 1);
+
+	Handle(kMsgAddClient, Client(31));
+	fServer->Pulse();
+	fLink.End(31);
+	fServer->Pulse();
+	EXPECT_FALSE(tester.IsQuitting());
+	EXPECT_TRUE(tester.Clients().empty());
+	EXPECT_EQ(countNotes(), 2);
+}

@@ -1,0 +1,75 @@
+#include "InProcessServer.h"
+
+#include <MVLocale.h>
+
+void InProcessServer::SetUp()
+{
+	fVolumes = std::make_unique<ScopedEnv>("MORVANE_VOLUMES", "Test=" + fFolder.Path());
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	fFolder.MakeFolder("Backup_Server");
+	fLog = std::make_unique<MVServerLog>(kProgramFolder, MVServerLog::kDefaultMaxSize, nullptr);
+}
+
+void InProcessServer::TearDown()
+{
+	StopServer();
+	fServer.reset();
+	delete MVLocale::GetInstance();
+	fLog.reset();
+	fVolumes.reset();
+	(void)VolumeTable::Reload();
+}
+
+MVServerSettings InProcessServer::Settings()
+{
+	MVServerSettings settings;
+	settings.programFolder = kProgramFolder;
+	settings.pulseRate = 0;
+	settings.clientLink = &fLink;
+	settings.log = fLog.get();
+	return settings;
+}
+
+void InProcessServer::CreateServer(bool daemon)
+{
+	MVServerSettings settings = Settings();
+	settings.daemon = daemon;
+	CreateServer(settings);
+}
+
+void InProcessServer::CreateServer(const MVServerSettings& settings)
+{
+	fServer = std::make_unique<MVServer>(settings);
+}
+
+void InProcessServer::RunServer()
+{
+	fRunner = std::thread([this] { fServer->Run(); });
+}
+
+void InProcessServer::StopServer()
+{
+	if (!fRunner.joinable())
+		return;
+	BMessenger(fServer.get()).SendMessage(B_QUIT_REQUESTED);
+	fRunner.join();
+}
+
+void InProcessServer::Handle(uint32 what, const BMessage& fields)
+{
+	BMessage message(fields);
+	message.what = what;
+	fServer->MessageReceived(&message);
+}
+
+BMessage InProcessServer::Request(const BMessage& request)
+{
+	BMessage reply;
+	EXPECT_EQ(BMessenger(fServer.get()).SendMessage(&request, &reply), B_OK);
+	return reply;
+}
+
+std::string InProcessServer::ReadLog() const
+{
+	return ReadWholeFile(NativePath("server.log")).value_or("");
+}
