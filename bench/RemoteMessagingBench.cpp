@@ -1,7 +1,8 @@
 // Messages between two processes: the round trip of a synchronous request
 // and the rate of asynchronous posts, each set against the same work inside
 // one process, measured in the same run. The program starts a copy of
-// itself as the answering application.
+// itself as the answering application, and then the server of the installed
+// tree, to which it posts as a client does.
 
 #include <app/Application.h>
 #include <app/Looper.h>
@@ -105,6 +106,40 @@ double PostRate(const BMessenger& target)
 	return kPosts / Seconds(start);
 }
 
+// Posts per second a registered client gets through to the server: messages
+// of a code the server hands to its default handling, then one request
+// that is answered only after all of them were handled.
+double ServerPostRate()
+{
+	const char* kServerSignature = "application/x-vnd.morvanesoft-backupserver";
+	team_id server;
+	std::string path = std::string(MORVANE_DIST_DIR) + "/Backup_Server/MorvaneServer";
+	if (be_roster->Launch(path.c_str(), {}, &server) != B_OK)
+		return 0;
+	while (!be_roster->IsRunning(kServerSignature))
+		snooze(1000);
+	BMessenger target(kServerSignature);
+	BMessage add('MVAD');
+	add.AddInt32("client_id", current_team());
+	target.SendMessage(&add);
+	BMessage post('bnch');
+	post.AddInt64("size", 1 << 20);
+	BMessage reply;
+	auto start = std::chrono::steady_clock::now();
+	for (int32 i = 0; i < kPosts; i++) {
+		if (target.SendMessage(&post) != B_OK)
+			exit(1);
+	}
+	if (target.SendMessage('MVJL', &reply) != B_OK)
+		exit(1);
+	double rate = kPosts / Seconds(start);
+	BMessage remove('MVRM');
+	remove.AddInt32("client_id", current_team());
+	target.SendMessage(&remove);
+	kill(server, SIGTERM);
+	return rate;
+}
+
 int RunResponder()
 {
 	ResponderApp app;
@@ -130,6 +165,8 @@ int main(int argc, char** argv)
 	while (!be_roster->IsRunning(kSignature))
 		snooze(1000);
 
+	// A client of the server must be an application the roster knows.
+	BApplication client("application/x-vnd.morvane-bench-client");
 	Responder* local = new Responder;
 	local->Run();
 	BMessenger inProcess(local);
@@ -139,12 +176,15 @@ int main(int argc, char** argv)
 	double remoteTrip = RoundTrip(otherProcess);
 	double localRate = PostRate(inProcess);
 	double remoteRate = PostRate(otherProcess);
+	double serverRate = ServerPostRate();
 
 	printf("remote-messaging-bench: %d requests, %d posts\n", kRequests, kPosts);
 	printf("round trip      %8.1f us between processes   %8.1f us in one process   ratio %6.2f\n",
 		remoteTrip, localTrip, remoteTrip / localTrip);
 	printf("posts           %8.0f /s between processes   %8.0f /s in one process   ratio %6.2f\n",
 		remoteRate, localRate, localRate / remoteRate);
+	printf("posts to server %8.0f /s from one client        %8.0f /s in one process   ratio %6.2f\n",
+		serverRate, localRate, serverRate > 0 ? localRate / serverRate : 0.0);
 
 	kill(child, SIGTERM);
 	waitpid(child, nullptr, 0);

@@ -10,6 +10,8 @@
 // (B_QUIT_REQUESTED, SIGTERM, SIGINT or SIGHUP), so that scheduled jobs run
 // without a GUI.
 
+#include <app/Roster.h>
+
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -20,7 +22,7 @@
 #include "MVServerSettings.h"
 #include "MVSignalWatcher.h"
 #include "ProgramFolder.h"
-#include "ServerRoster.h"
+#include "ServerProtocol.h"
 
 namespace {
 
@@ -74,7 +76,7 @@ int main(int argc, char** argv)
 		fprintf(stderr, "MorvaneServer: the instance lock cannot be claimed (%s); "
 			"only the roster is asked.\n", strerror_status(status));
 	}
-	if (IsServerRunning()) {
+	if (be_roster->IsRunning(kServerSignature)) {
 		fprintf(stderr, "MorvaneServer: another server is running.\n");
 		return 0;
 	}

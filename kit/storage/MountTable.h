@@ -2,6 +2,7 @@
 
 // Reading the Linux mount table into volumes; used by VolumeTable only.
 
+#include <string>
 #include <vector>
 
 #include <storage/VolumeTable.h>
@@ -15,5 +16,8 @@ namespace MorvaneKit {
 // "/" alone and the error is returned.
 status_t ReadMountTable(const char* mountInfoPath, const char* labelFolder,
 	std::vector<VolumeTable::Volume>* volumes);
+
+// Unmounts the file system mounted at folder; the error of umount2(2).
+status_t Unmount(const std::string& folder);
 
 }	// namespace MorvaneKit

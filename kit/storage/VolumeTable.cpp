@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -81,6 +82,40 @@ bool ApplyOption(std::string_view option, VolumeTable::Volume* volume)
 }
 
 
+bool IsFolder(const std::string& path)
+{
+	struct stat status;
+	return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+
+// The folder is kept resolved, so that native paths that come back from the
+// kernel (readlink, realpath) match it. A removable drive may be empty: then
+// only the folder above it must exist.
+bool ResolveFolder(const std::string& folder, bool removable, std::string* resolved)
+{
+	char buffer[PATH_MAX];
+	if (realpath(folder.c_str(), buffer) != nullptr) {
+		*resolved = buffer;
+		return IsFolder(*resolved);
+	}
+	if (errno != ENOENT || !removable)
+		return false;
+	size_t slash = folder.find_last_of('/');
+	std::string leaf = folder.substr(slash + 1);
+	std::string parent = slash == 0 ? std::string("/") : folder.substr(0, slash);
+	if (leaf.empty() || leaf == "." || leaf == ".." || realpath(parent.c_str(), buffer) == nullptr
+		|| !IsFolder(buffer)) {
+		return false;
+	}
+	*resolved = buffer;
+	if (resolved->back() != '/')
+		*resolved += '/';
+	*resolved += leaf;
+	return true;
+}
+
+
 // One "name=folder,options" entry; false (with a message) when unusable.
 bool ParseVolumeEntry(std::string_view entry, const std::set<std::string>& names,
 	VolumeTable::Volume* volume)
@@ -114,12 +149,8 @@ bool ParseVolumeEntry(std::string_view entry, const std::set<std::string>& names
 			return false;
 		}
 	}
-	// The folder is kept resolved, so that native paths that come back from
-	// the kernel (readlink, realpath) match it.
-	char resolved[PATH_MAX];
-	struct stat status;
-	if (realpath(folder.c_str(), resolved) == nullptr || stat(resolved, &status) != 0
-		|| !S_ISDIR(status.st_mode)) {
+	std::string resolved;
+	if (!ResolveFolder(folder, volume->removable, &resolved)) {
 		Complain(entry, "the folder does not exist");
 		return false;
 	}
@@ -313,6 +344,31 @@ off_t BytesBelow(const std::string& folder)
 	return total;
 }
 
+
+// A MORVANE_VOLUMES entry rather than a mounted file system.
+bool IsFolderVolume(const VolumeTable::Volume& volume)
+{
+	return volume.fileSystem.empty();
+}
+
+
+// Makes the first free "<folder>.medium-N" beside a drive's folder, empty,
+// so that no other ejection can take the same name.
+status_t ClaimEjectedMediumFolder(const std::string& folder, std::string* medium)
+{
+	constexpr int kMaxMedia = 10000;
+	for (int number = 1; number <= kMaxMedia; number++) {
+		std::string candidate = folder + ".medium-" + std::to_string(number);
+		if (mkdir(candidate.c_str(), 0700) == 0) {
+			*medium = std::move(candidate);
+			return B_OK;
+		}
+		if (errno != EEXIST)
+			return StatusFromErrno();
+	}
+	return B_NAME_IN_USE;
+}
+
 }	// namespace
 
 
@@ -472,6 +528,8 @@ status_t VolumeTable::GetSpace(const Volume& volume, off_t* capacity, off_t* fre
 	if (capacity == nullptr || freeBytes == nullptr)
 		return B_BAD_VALUE;
 	if (volume.fixedSize >= 0) {
+		if (!IsFolder(volume.folder))
+			return B_DEV_NOT_READY;
 		*capacity = volume.fixedSize;
 		*freeBytes = std::max<off_t>(0, volume.fixedSize - BytesBelow(volume.folder));
 		return B_OK;
@@ -482,4 +540,60 @@ status_t VolumeTable::GetSpace(const Volume& volume, off_t* capacity, off_t* fre
 	*capacity = off_t(info.f_blocks) * off_t(info.f_frsize);
 	*freeBytes = off_t(info.f_bavail) * off_t(info.f_frsize);
 	return B_OK;
+}
+
+
+status_t VolumeTable::Eject(dev_t device, std::string* mediumFolder)
+{
+	Volume volume;
+	status_t status = GetVolume(device, &volume);
+	if (status != B_OK)
+		return status;
+	if (volume.isBoot || !volume.removable)
+		return B_NOT_ALLOWED;
+	if (mediumFolder != nullptr)
+		mediumFolder->clear();
+	if (!IsFolderVolume(volume)) {
+		status = MorvaneKit::Unmount(volume.folder);
+		if (status != B_OK)
+			return status;
+		// The mount point is a plain folder of the volume above it now; no
+		// one may take it for the medium.
+		(void)Reload();
+		return B_OK;
+	}
+	if (!IsFolder(volume.folder))
+		return B_DEV_NOT_READY;
+	std::string medium;
+	status = ClaimEjectedMediumFolder(volume.folder, &medium);
+	if (status != B_OK)
+		return status;
+	// Replaces the empty folder just claimed.
+	if (rename(volume.folder.c_str(), medium.c_str()) != 0) {
+		status = StatusFromErrno();
+		rmdir(medium.c_str());
+		return status;
+	}
+	if (mediumFolder != nullptr)
+		*mediumFolder = std::move(medium);
+	return B_OK;
+}
+
+
+status_t VolumeTable::InsertMedium(dev_t device, const char* mediumFolder)
+{
+	Volume volume;
+	status_t status = GetVolume(device, &volume);
+	if (status != B_OK)
+		return status;
+	if (!volume.removable || !IsFolderVolume(volume))
+		return B_NOT_ALLOWED;
+	struct stat info;
+	if (lstat(volume.folder.c_str(), &info) == 0)
+		return B_BUSY;
+	if (mediumFolder == nullptr)
+		return mkdir(volume.folder.c_str(), 0777) == 0 ? B_OK : StatusFromErrno();
+	if (!IsFolder(mediumFolder))
+		return B_NOT_A_DIRECTORY;
+	return rename(mediumFolder, volume.folder.c_str()) == 0 ? B_OK : StatusFromErrno();
 }

@@ -9,6 +9,7 @@
 #include "MountTable.h"
 
 #include <dirent.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -378,6 +379,15 @@ status_t ReadMountTable(const char* mountInfoPath, const char* labelFolder,
 		volumes->push_back(std::move(volume));
 	}
 	return status;
+}
+
+
+status_t Unmount(const std::string& folder)
+{
+	// Not lazily: a volume still in use stays mounted and says so (EBUSY).
+	if (umount2(folder.c_str(), UMOUNT_NOFOLLOW) != 0)
+		return StatusFromErrno();
+	return B_OK;
 }
 
 }	// namespace MorvaneKit

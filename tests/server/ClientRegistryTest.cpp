@@ -183,35 +183,3 @@ TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
 	EXPECT_EQ(tester.ReportServer(), nullptr);
 	EXPECT_EQ(find_thread("MVReportServer"), B_NAME_NOT_FOUND);
 }
-
-// A daemon stays up without clients and says so once each time it is left
-// alone.
-TEST_F(ClientRegistryTest, DaemonStaysUpWithoutClients)
-{
-	fLink.Add(31, BMessenger());
-	CreateServer(true);
-	MVServerTester tester = Tester();
-	auto countNotes = [this] {
-		std::string log = ReadLog();
-		int32 count = 0;
-		for (size_t at = log.find("stays up as a daemon"); at != std::string::npos;
-				at = log.find("stays up as a daemon", at + 1)) {
-			count++;
-		}
-		return count;
-	};
-
-	fServer->Pulse();
-	fServer->Pulse();
-	EXPECT_FALSE(tester.IsQuitting());
-	EXPECT_NE(tester.ReportServer(), nullptr);
-	EXPECT_EQ(countNotes(), 1);
-
-	Handle(kMsgAddClient, Client(31));
-	fServer->Pulse();
-	fLink.End(31);
-	fServer->Pulse();
-	EXPECT_FALSE(tester.IsQuitting());
-	EXPECT_TRUE(tester.Clients().empty());
-	EXPECT_EQ(countNotes(), 2);
-}

@@ -132,13 +132,4 @@ TEST_F(ServerLogTest, UnwritableFolderLeavesTheEcho)
 	free(echoed);
 }
 
-// Without a folder the log writes no file.
-TEST_F(ServerLogTest, NoFolderMeansNoFile)
-{
-	MVServerLog log(nullptr, MVServerLog::kDefaultMaxSize, nullptr);
-	EXPECT_EQ(log.InitCheck(), B_NO_INIT);
-	EXPECT_EQ(log.Path(), "");
-	log.Log("nowhere");
-}
-
 }	// namespace

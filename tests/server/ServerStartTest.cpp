@@ -90,19 +90,6 @@ TEST_F(ServerStartTest, UnusableCatalogueFolderLeavesTheListEmpty)
 	EXPECT_NE(tester.ReportServer(), nullptr);
 }
 
-// Without a program folder (the program lies on no volume) nothing is
-// created and the server still runs.
-TEST_F(ServerStartTest, NoProgramFolderCreatesNothing)
-{
-	MVServerSettings settings = Settings();
-	settings.programFolder.clear();
-	CreateServer(settings);
-
-	EXPECT_EQ(Tester().CatalogueDirectory(), "");
-	EXPECT_EQ(ModeOf(NativePath("logdata")), mode_t(0));
-	EXPECT_NE(ReadLog().find("The folder of the program is unknown"), std::string::npos);
-}
-
 // While the server exists, alerts of the process are written to its log and
 // answered with their default button; afterwards they no longer reach it.
 TEST_F(ServerStartTest, AlertsGoToTheServerLog)

@@ -11,8 +11,6 @@
 #include <kernel/OS.h>
 #include <support/Errors.h>
 
-constexpr int32 B_MIME_TYPE_LENGTH = 256;
-
 struct app_info {
 	team_id team = -1;
 	thread_id thread = -1;

@@ -17,6 +17,11 @@
 // are that size minus the bytes of the files below the folder. Entries that
 // cannot be used are skipped with a message on stderr.
 //
+// Such a folder marked "removable" stands for a drive whose medium is the
+// folder: Eject() moves the folder away, which leaves the drive empty (its
+// entry stays, with no space and nothing below it), and InsertMedium() puts
+// a folder in its place. A real removable volume is ejected by unmounting it.
+//
 // Translation is lexical: "//" and "." are dropped and ".." removes the
 // component before it. A ".." that would leave the volume ("/data/..")
 // gives B_BAD_VALUE, as does a relative or empty path; an unknown volume
@@ -91,8 +96,24 @@ public:
 
 	// Capacity and free bytes of a volume: the "size" of its entry and what
 	// the files below its folder leave of it, or statvfs's figures.
+	// B_DEV_NOT_READY for a drive without a medium.
 	[[nodiscard]] static status_t GetSpace(const Volume& volume, off_t* capacity,
 		off_t* freeBytes);
+
+	// Takes the medium out of a removable volume. A real volume is unmounted
+	// (not lazily: a busy one stays mounted) and the table is read again,
+	// which renumbers the volumes. A folder volume's folder is moved to a new
+	// sibling "<folder>.medium-N", whose native path goes to mediumFolder
+	// when that is given. B_BAD_VALUE for an unknown id; B_NOT_ALLOWED for
+	// the boot volume and for volumes that are not removable;
+	// B_DEV_NOT_READY when a drive holds no medium; else the error of
+	// umount2(2) or rename(2), such as B_FROM_ERRNO(EPERM).
+	[[nodiscard]] static status_t Eject(dev_t device, std::string* mediumFolder = nullptr);
+	// Puts a medium into an empty removable folder volume: the native folder
+	// mediumFolder is moved into place, or a blank medium is made when it is
+	// null. B_BUSY when a medium is in; B_NOT_ALLOWED for any other volume;
+	// B_NOT_A_DIRECTORY when mediumFolder is no folder.
+	[[nodiscard]] static status_t InsertMedium(dev_t device, const char* mediumFolder);
 
 	static constexpr const char* kBootAlias = "boot";
 	static constexpr const char* kFallbackBootName = "Morvane HD";

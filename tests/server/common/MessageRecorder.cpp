@@ -29,7 +29,8 @@ MessageRecorder::MessageRecorder(const char* name)
 	fLooper(new Looper(name, &fInbox))
 {
 	fLooper->Run();
-	fMessenger = BMessenger(fLooper);
+	// The preferred handler, which records.
+	fMessenger = BMessenger(nullptr, fLooper);
 }
 
 MessageRecorder::~MessageRecorder()
