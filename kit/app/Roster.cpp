@@ -189,7 +189,17 @@ status_t BRoster::Launch(const char* programPath, const std::vector<std::string>
 		return B_LAUNCH_FAILED;
 	}
 	if (middle == 0) {
+		// The program runs on its own, in a session of its own and away from
+		// the caller's terminal.
 		setsid();
+		int null = open("/dev/null", O_RDWR);
+		if (null >= 0) {
+			dup2(null, STDIN_FILENO);
+			dup2(null, STDOUT_FILENO);
+			dup2(null, STDERR_FILENO);
+			if (null > STDERR_FILENO)
+				close(null);
+		}
 		pid_t child = fork();
 		if (child == 0) {
 			execve(programPath, argv.data(), environ);

@@ -34,7 +34,9 @@ public:
 	[[nodiscard]] status_t GetRunningAppInfo(team_id team, app_info* info) const;
 	[[nodiscard]] status_t GetAppInfo(const char* signature, app_info* info) const;
 
-	// Starts the program file with the arguments; the new team in *team.
+	// Starts the program file with the arguments, as a process of its own
+	// (not a child of the caller, in a session of its own, with standard
+	// input and output on /dev/null); the new team in *team.
 	// B_ENTRY_NOT_FOUND or B_LAUNCH_FAILED when it cannot be started.
 	[[nodiscard]] status_t Launch(const char* programPath,
 		const std::vector<std::string>& arguments = {}, team_id* team = nullptr) const;
