@@ -38,9 +38,10 @@ bool IsPlainFileName(const char* name)
 MVServer::MVServer(const MVServerSettings& settings)
 	:
 	BApplication(kServerSignature),
-	fJobIndex(),
 	fProgramFolder(settings.programFolder),
 	fDaemon(settings.daemon),
+	fWorkerFactory(settings.workerFactory),
+	fClock(settings.clock),
 	fClientLink(settings.clientLink),
 	fLog(settings.log)
 {
@@ -91,7 +92,15 @@ void MVServer::_SetUpLocale()
 
 void MVServer::_StartReportServer()
 {
-	fReportServer = new MVReportServer();
+	fReportServer = new MVReportServer(fProgramFolder.c_str());
+	// The report server cannot see the client list; its news for the
+	// clients come back here to be broadcast from the application thread.
+	BMessenger application(this);
+	fReportServer->SetNotifier([application](const BMessage& notice) {
+		BMessage broadcast(kMsgBroadcastReportNews);
+		broadcast.AddMessage("message", &notice);
+		(void)application.SendMessage(&broadcast);
+	});
 	thread_id thread = fReportServer->Run();
 	if (thread < 0) {
 		_Log("The report server cannot be started: %s", strerror_status(thread));
@@ -100,16 +109,31 @@ void MVServer::_StartReportServer()
 	fReportMessenger = BMessenger(fReportServer);
 }
 
+void MVServer::_BroadcastReportNews(BMessage* message)
+{
+	// Only the report server of this process may have its news broadcast.
+	BMessage news;
+	if (message->IsSourceRemote() || message->FindMessage("message", &news) != B_OK)
+		return;
+	PostClients(&news);
+}
+
 void MVServer::_QuitReportServer()
 {
 	if (fReportServer == nullptr)
 		return;
 	MVReportServer* reportServer = fReportServer;
+	BMessenger messenger = fReportMessenger;
 	fReportServer = nullptr;
 	fReportMessenger = BMessenger();
-	// A looper that never ran is deleted by Quit() without a lock; a
-	// running one quits under its lock and deletes itself.
-	if (!reportServer->IsRunning() || reportServer->Lock())
+	if (messenger.Port() < 0) {
+		// It never ran: Quit() deletes it at once.
+		reportServer->Quit();
+		return;
+	}
+	// A running one quits under its lock and deletes itself; one that
+	// has quit by itself is gone already and cannot be locked.
+	if (messenger.LockTarget())
 		reportServer->Quit();
 }
 
@@ -186,6 +210,9 @@ void MVServer::MessageReceived(BMessage* message)
 		case kMsgAddClient:
 		case kMsgRemoveClient:
 			_HandleClientMessage(message);
+			break;
+		case kMsgBroadcastReportNews:
+			_BroadcastReportNews(message);
 			break;
 		case kMsgJobAdd:
 			_HandleJobAdd(message);
@@ -476,7 +503,7 @@ bool MVServer::_StaysWithoutClients()
 
 void MVServer::_StartDueJobs()
 {
-	int32 now = int32(time(nullptr));
+	int32 now = _Now();
 	// Starting a job may change the index; the count is read every time.
 	for (int32 slot = 0; slot < _CountJobSlots(); slot++) {
 		int32 date;

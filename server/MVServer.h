@@ -16,6 +16,11 @@
 // quits the report server first, then ends Run(); the object itself belongs
 // to its creator. Job records are heap messages owned by the server.
 //
+// Jobs: a job's worker is made by the factory of the settings when the job
+// starts; it runs as a looper of its own and deletes itself when it quits.
+// Every change of the queue that must outlive the process saves the job
+// list file at once (MVJobListFile.h).
+//
 // Clients: a client registers with its team id. The server reaches it through
 // its client link and drops it at the first pulse after its team has ended.
 //
@@ -23,6 +28,7 @@
 // go to the log of the settings. While the server exists, every alert of the
 // process is written to that log as well.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,7 +71,9 @@ public:
 	void PostClients(BMessage* message);
 	// Sends the message to the worker of the job that its "job_id" names.
 	// False when it names no job, the job has no live worker, or the worker
-	// does not take the message.
+	// does not take the message. The worker's replies go where replies to
+	// the message would have gone; a sender that waits for one gets
+	// B_NO_REPLY, though, as the message it waits on ends here.
 	bool PostToolServer(BMessage* message);
 
 	// The job queue. Job ids are never 0.
@@ -80,6 +88,9 @@ public:
 	bool JobPause(int32 jobId);
 	bool JobContinue(int32 jobId);
 	bool JobRestart(int32 jobId);
+	// For backup jobs: the selection of the base job and the time after
+	// which changed files are saved ("archive_time").
+	void PrepareBackupJob(BMessage* record);
 	void JobEdit(int32 jobId, int32 edit);
 	void JobReplace(BMessage* request);
 	void JobSubscribe(BMessage* request);
@@ -122,6 +133,20 @@ private:
 	void _HandleVolumeScan(BMessage* message);
 	void _HandleDeleteBackups(BMessage* message);
 	void _PassToReportServer(BMessage* message);
+	void _BroadcastReportNews(BMessage* message);
+
+	int32 _Now() const;
+	int32 _NewJobId() const;
+	int32 _JobState(int32 slot) const;
+	void _SetJobState(int32 slot, int32 state, int32 oldState);
+	void _SetJobDate(int32 slot, int32 date);
+	void _SetJobWorker(int32 slot, const BMessenger& worker);
+	void _RemoveJobSlot(int32 slot);
+	void _SaveJobs();
+	void _PostJobEntry(uint32 what, int32 jobId, bool withOldState);
+	BMessenger _StartWorker(int32 jobType, const BMessage& record);
+	void _AskForReport(BMessage* notice, BMessage* record);
+	void _AskClientsForViews(BMessage* notice, BMessage* subscription, BMessage* record);
 
 	void _DropEndedClients();
 	bool _StaysWithoutClients();
@@ -150,6 +175,8 @@ private:
 
 	std::string fProgramFolder;
 	bool fDaemon;
+	std::function<BLooper*(int32 jobType, const BMessage& job)> fWorkerFactory;
+	std::function<int32()> fClock;
 	bool fToldAlone = false;
 	MVClientLink* fClientLink;
 	std::unique_ptr<MVClientLink> fRosterLink;

@@ -6,10 +6,13 @@
 //
 // The pointers are not owned; what they point to must outlive the server.
 
+#include <functional>
 #include <string>
 
 #include <support/SupportDefs.h>
 
+class BLooper;
+class BMessage;
 class MVClientLink;
 class MVServerLog;
 
@@ -29,4 +32,10 @@ struct MVServerSettings {
 	MVClientLink* clientLink = nullptr;
 	// Null: messages go to standard error only.
 	MVServerLog* log = nullptr;
+	// Makes the worker looper of a job that starts, not yet running; the
+	// server runs it, and a running looper deletes itself when it quits.
+	// Null (or empty): no job type has a worker, so jobs stay Waiting.
+	std::function<BLooper*(int32 jobType, const BMessage& job)> workerFactory;
+	// The current time in seconds since 1970; empty: the system clock.
+	std::function<int32()> clock;
 };

@@ -36,6 +36,10 @@ enum : uint32 {
 	kMsgQuestion = 'mvcr',           // from a worker: "job_id", "reply", "title", ...; broadcast
 };
 
+// From the report server of the same process: broadcast the nested
+// "message" (report news for the clients) to every registered client.
+constexpr uint32 kMsgBroadcastReportNews = 'MVrb';
+
 // Requests for the report server looper; the server application passes them
 // on unchanged.
 enum : uint32 {

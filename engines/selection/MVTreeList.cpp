@@ -1,0 +1,437 @@
+#include "MVTreeList.h"
+
+#include <cstring>
+
+#include "MVPathSplitter.h"
+
+namespace {
+
+// Folders are not listed below paths this long, so that a source that
+// reports a folder inside every folder cannot make the tree grow forever.
+constexpr size_t kMaxPathLength = 4096;
+
+}	// namespace
+
+
+MVTreeList::~MVTreeList()
+{
+	MakeEmpty();
+}
+
+
+void MVTreeList::SetTo(const BMessage* selection)
+{
+	MakeEmpty();
+	MVRecordList lines;
+	lines.SetTo(selection);
+	while (lines.NextLine()) {
+		if (lines.IsLineInclude())
+			(void)InsertLine(&lines);
+		else
+			RemoveLine(&lines);
+	}
+	FindFirst();
+}
+
+
+// #pragma mark - Iteration
+
+
+MVTreeEntry* MVTreeList::FindFirst()
+{
+	fCurrent = fFirst;
+	return FindCurrent();
+}
+
+
+MVTreeEntry* MVTreeList::FindNext()
+{
+	if (fCurrent == nullptr)
+		return nullptr;
+	if (fCurrent->firstChild != nullptr) {
+		fCurrent = fCurrent->firstChild;
+		return FindCurrent();
+	}
+	mvtreelistnode* node = fCurrent;
+	while (node != nullptr && node->next == nullptr)
+		node = node->parent;
+	fCurrent = node != nullptr ? node->next : nullptr;
+	return FindCurrent();
+}
+
+
+MVTreeEntry* MVTreeList::FindCurrent() const
+{
+	return fCurrent != nullptr ? fCurrent->entry : nullptr;
+}
+
+
+int32 MVTreeList::OutlineLevel() const
+{
+	if (fCurrent == nullptr)
+		return -1;
+	int32 level = 0;
+	for (mvtreelistnode* node = fCurrent->parent; node != nullptr; node = node->parent)
+		level++;
+	return level;
+}
+
+
+// #pragma mark - Building blocks
+
+
+mvtreelistnode* MVTreeList::InsertLine(MVRecordList* lines)
+{
+	if (lines == nullptr)
+		return nullptr;
+	std::string path = lines->FullPath();
+	mvtreelistnode* node = AddFullPath(lines);
+	if (node != nullptr && lines->IsLineDirectory())
+		InsertAllSubDirs(node, path.c_str());
+	return node;
+}
+
+
+void MVTreeList::RemoveLine(const MVRecordList* lines)
+{
+	if (lines == nullptr)
+		return;
+	mvtreelistnode* node = GetLeaf(lines->FullPath());
+	if (node != nullptr)
+		_FreeSubtree(node);
+}
+
+
+mvtreelistnode* MVTreeList::GetLeaf(const char* path) const
+{
+	if (path == nullptr)
+		return nullptr;
+	MVPathSplitter components(path);
+	std::string_view component;
+	std::string name;
+	mvtreelistnode* node = nullptr;
+	bool any = false;
+	while (components.Next(&component)) {
+		name.assign(component);
+		node = _FindChild(node, name.c_str());
+		if (node == nullptr)
+			return nullptr;
+		any = true;
+	}
+	return any ? node : nullptr;
+}
+
+
+mvtreelistnode* MVTreeList::AddFullPath(MVRecordList* lines)
+{
+	if (lines == nullptr)
+		return nullptr;
+	mvtreelistnode* parent = nullptr;
+	mvtreelistnode* node = nullptr;
+	bool created = false;
+	while (const char* component = lines->NextLineToken()) {
+		node = created ? nullptr : _FindChild(parent, component);
+		if (node == nullptr) {
+			node = CreateNode(component);
+			if (node == nullptr)
+				return nullptr;
+			fDetached.erase(node);
+			_LinkLast(parent, node);
+			created = true;
+		}
+		parent = node;
+	}
+	return node;
+}
+
+
+void MVTreeList::InsertAllSubDirs(mvtreelistnode* node, const char* path)
+{
+	if (node == nullptr || path == nullptr)
+		return;
+	_FreeChildren(node);
+	// Each folder is listed to its end before any child is, since the
+	// hooks keep one listing at a time.
+	std::vector<std::pair<mvtreelistnode*, std::string>> folders;
+	folders.emplace_back(node, path);
+	while (!folders.empty()) {
+		auto [folder, folderPath] = std::move(folders.back());
+		folders.pop_back();
+		_ListChildren(folder, folderPath, &folders);
+	}
+}
+
+
+void MVTreeList::_ListChildren(mvtreelistnode* folder, const std::string& path,
+	std::vector<std::pair<mvtreelistnode*, std::string>>* folders)
+{
+	if (path.size() > kMaxPathLength || !ScanStart(path.c_str()))
+		return;
+	// The folder's children were freed, so linking after the one before
+	// keeps a wide folder linear.
+	mvtreelistnode* previous = nullptr;
+	while (const char* name = ScanNext()) {
+		if (name[0] == '\0' || strchr(name, '/') != nullptr)
+			continue;
+		mvtreelistnode* child = CreateNode(name);
+		if (child == nullptr)
+			continue;
+		fDetached.erase(child);
+		if (previous != nullptr)
+			_LinkAfter(previous, child);
+		else
+			_LinkLast(folder, child);
+		previous = child;
+		if (child->entry->IsDirectory())
+			folders->emplace_back(child, path + "/" + name);
+	}
+}
+
+
+bool MVTreeList::AddNode(mvtreelistnode* reference, mvtreelistnode* node, int32 position)
+{
+	if (node == nullptr || position < kTreeListAfter || position > kTreeListParent)
+		return false;
+	for (mvtreelistnode* above = reference; above != nullptr; above = above->parent) {
+		if (above == node)
+			return false;
+	}
+	if (reference != nullptr && position != kTreeListFirstChild && !_IsLinked(reference))
+		return false;
+	_Unlink(node);
+	fDetached.erase(node);
+	if (reference == nullptr) {
+		if (fFirst != nullptr)
+			_LinkBefore(fFirst, node);
+		else
+			_LinkLast(nullptr, node);
+		return true;
+	}
+	switch (position) {
+		case kTreeListAfter:
+			_LinkAfter(reference, node);
+			break;
+		case kTreeListBefore:
+			_LinkBefore(reference, node);
+			break;
+		case kTreeListFirstChild:
+			if (reference->firstChild != nullptr)
+				_LinkBefore(reference->firstChild, node);
+			else
+				_LinkLast(reference, node);
+			break;
+		case kTreeListParent:
+			_LinkBefore(reference, node);
+			_Unlink(reference);
+			fDetached.erase(reference);
+			if (node->firstChild != nullptr)
+				_LinkBefore(node->firstChild, reference);
+			else
+				_LinkLast(node, reference);
+			break;
+	}
+	return true;
+}
+
+
+void MVTreeList::RemoveNode(mvtreelistnode* node)
+{
+	if (node == nullptr || !_IsLinked(node))
+		return;
+	for (mvtreelistnode* above = fCurrent; above != nullptr; above = above->parent) {
+		if (above == node) {
+			fCurrent = nullptr;
+			break;
+		}
+	}
+	_Unlink(node);
+	fDetached.insert(node);
+}
+
+
+mvtreelistnode* MVTreeList::CreateNode(const char* name)
+{
+	if (name == nullptr || fCount == INT32_MAX)
+		return nullptr;
+	MVTreeEntry* entry = CreateEntry(name);
+	if (entry == nullptr)
+		return nullptr;
+	mvtreelistnode* node = new mvtreelistnode;
+	node->entry = entry;
+	fDetached.insert(node);
+	fCount++;
+	return node;
+}
+
+
+void MVTreeList::FreeList(mvtreelistnode* node)
+{
+	while (node != nullptr) {
+		mvtreelistnode* next = node->next;
+		_FreeSubtree(node);
+		node = next;
+	}
+}
+
+
+void MVTreeList::MakeEmpty()
+{
+	FreeList(fFirst);
+	while (!fDetached.empty())
+		_FreeSubtree(*fDetached.begin());
+	fCurrent = nullptr;
+}
+
+
+// #pragma mark - Hooks
+
+
+MVTreeEntry* MVTreeList::CreateEntry(const char* name)
+{
+	return new MVTreeEntry(name);
+}
+
+
+void MVTreeList::FreeEntry(MVTreeEntry* entry)
+{
+	delete entry;
+}
+
+
+bool MVTreeList::ScanStart(const char* path)
+{
+	return false;
+}
+
+
+const char* MVTreeList::ScanNext()
+{
+	return nullptr;
+}
+
+
+// #pragma mark - Links
+
+
+mvtreelistnode* MVTreeList::_FindChild(mvtreelistnode* parent, const char* name) const
+{
+	mvtreelistnode* node = parent != nullptr ? parent->firstChild : fFirst;
+	for (; node != nullptr; node = node->next) {
+		if (strcmp(node->entry->Name(), name) == 0)
+			return node;
+	}
+	return nullptr;
+}
+
+
+void MVTreeList::_LinkLast(mvtreelistnode* parent, mvtreelistnode* node)
+{
+	mvtreelistnode*& first = parent != nullptr ? parent->firstChild : fFirst;
+	node->parent = parent;
+	node->next = nullptr;
+	node->previous = nullptr;
+	if (first == nullptr) {
+		first = node;
+		return;
+	}
+	mvtreelistnode* last = first;
+	while (last->next != nullptr)
+		last = last->next;
+	last->next = node;
+	node->previous = last;
+}
+
+
+void MVTreeList::_LinkBefore(mvtreelistnode* reference, mvtreelistnode* node)
+{
+	node->parent = reference->parent;
+	node->next = reference;
+	node->previous = reference->previous;
+	if (reference->previous != nullptr)
+		reference->previous->next = node;
+	else if (reference->parent != nullptr)
+		reference->parent->firstChild = node;
+	else
+		fFirst = node;
+	reference->previous = node;
+}
+
+
+void MVTreeList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
+{
+	node->parent = reference->parent;
+	node->previous = reference;
+	node->next = reference->next;
+	if (reference->next != nullptr)
+		reference->next->previous = node;
+	reference->next = node;
+}
+
+
+void MVTreeList::_Unlink(mvtreelistnode* node)
+{
+	if (!_IsLinked(node))
+		return;
+	if (node->previous != nullptr)
+		node->previous->next = node->next;
+	else if (node->parent != nullptr)
+		node->parent->firstChild = node->next;
+	else
+		fFirst = node->next;
+	if (node->next != nullptr)
+		node->next->previous = node->previous;
+	node->previous = nullptr;
+	node->next = nullptr;
+	node->parent = nullptr;
+}
+
+
+bool MVTreeList::_IsLinked(const mvtreelistnode* node) const
+{
+	return node->parent != nullptr || node->previous != nullptr || fFirst == node;
+}
+
+
+void MVTreeList::_FreeSubtree(mvtreelistnode* root)
+{
+	_Unlink(root);
+	fDetached.erase(root);
+	// Leaves first, walking the links, so that any depth works without
+	// recursion.
+	mvtreelistnode* node = root;
+	for (;;) {
+		while (node->firstChild != nullptr)
+			node = node->firstChild;
+		mvtreelistnode* next = node == root ? nullptr : node->next;
+		mvtreelistnode* parent = node->parent;
+		bool done = node == root;
+		if (fCurrent == node)
+			fCurrent = nullptr;
+		FreeEntry(node->entry);
+		delete node;
+		fCount--;
+		if (done)
+			return;
+		if (next != nullptr) {
+			node = next;
+		} else {
+			parent->firstChild = nullptr;
+			node = parent;
+		}
+	}
+}
+
+
+void MVTreeList::_FreeChildren(mvtreelistnode* node)
+{
+	mvtreelistnode* child = node->firstChild;
+	node->firstChild = nullptr;
+	while (child != nullptr) {
+		mvtreelistnode* next = child->next;
+		child->previous = nullptr;
+		child->next = nullptr;
+		child->parent = nullptr;
+		_FreeSubtree(child);
+		child = next;
+	}
+}

@@ -1,0 +1,341 @@
+#include "MVToolServer.h"
+
+#include <app/Application.h>
+#include <kernel/OS.h>
+
+#include "ArchiveCrypt.h"
+#include "BackupHeaderReader.h"
+#include "MVLocale.h"
+#include "MVReportLine.h"
+#include "MVVolumeOrg.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+constexpr int32 kVersionTextID = 56;
+constexpr int32 kErrorLineType = 3;
+constexpr uint16 kNewestReadableVersion = 0x100;
+
+} // namespace
+
+MVToolServer::MVToolServer(const char* name, int32 priority, int32 portCapacity,
+	const AddOnLoader& loader)
+	:
+	BLooper(name, priority, portCapacity),
+	fLocale(MVLocale::GetInstance()),
+	fStartTime(time(nullptr)),
+	fLoader(loader)
+{
+}
+
+MVToolServer::~MVToolServer()
+{
+	FreeDestinationAddOn();
+	FreeCruncherAddOn();
+}
+
+time_t MVToolServer::CurrentTime() const
+{
+	return time(nullptr);
+}
+
+// #pragma mark - messages
+
+void MVToolServer::MessageReceived(BMessage* message)
+{
+	if (message->what == kMsgRequestAnswer) {
+		_HandleAnswer(message);
+		return;
+	}
+	BLooper::MessageReceived(message);
+}
+
+void MVToolServer::_HandleAnswer(BMessage* message)
+{
+	int32 which;
+	if (message->FindInt32("which", &which) != B_OK || fCurrentStep == 0)
+		return;
+	BMessage answer;
+	switch (which) {
+		case 0:
+			answer.what = kMsgJobContinue;
+			break;
+		case 1:
+			answer.what = kMsgJobDelete;
+			answer.AddInt32("flag", 1);
+			break;
+		case 2:
+			answer.what = kMsgJobDelete;
+			break;
+		default:
+			return;
+	}
+	answer.AddInt32("job_id", fJobID);
+	PostServer(&answer);
+}
+
+void MVToolServer::TakeStart(const BMessage* message)
+{
+	fJobID = message->GetInt32("job_id", 0);
+	fReportID = message->GetInt32("report_id", 0);
+}
+
+void MVToolServer::AddSubscribers(const BMessage* message)
+{
+	BMessenger user;
+	for (int32 i = 0; message->FindMessenger("user", i, &user) == B_OK; i++)
+		fSubscribers.AddMessenger("user", user);
+}
+
+void MVToolServer::PauseJob()
+{
+	SetPause(true);
+}
+
+void MVToolServer::ContinueJob()
+{
+	if (SetPause(false) && fCurrentStep != 0)
+		PostMessage(fCurrentStep);
+}
+
+bool MVToolServer::AbortJob()
+{
+	if (fEnding)
+		return false;
+	fEnding = true;
+	fAborted = true;
+	DropQueuedMessages();
+	// Give a destination that is busy with the medium time to settle
+	// before the engine closes it.
+	if (fAbortDelay > 0)
+		snooze(fAbortDelay);
+	EndJob();
+	return true;
+}
+
+void MVToolServer::NextStep(uint32 code)
+{
+	fCurrentStep = code;
+	if (!fPaused && code != 0)
+		PostMessage(code);
+}
+
+// #pragma mark - subscribers
+
+void MVToolServer::PostAbo(BMessage* message)
+{
+	BMessenger user;
+	int32 i = 0;
+	while (fSubscribers.FindMessenger("user", i, &user) == B_OK) {
+		status_t status = user.IsValid()
+			? user.SendMessage(message, (BHandler*)nullptr, kSubscriberTimeout)
+			: B_BAD_PORT_ID;
+		if (status == B_BAD_PORT_ID || !user.IsValid()) {
+			(void)fSubscribers.RemoveData("user", i);
+			continue;
+		}
+		i++;
+	}
+}
+
+void MVToolServer::PostServer(BMessage* message)
+{
+	BMessenger server = fHasServer ? fServer : be_app_messenger;
+	(void)server.SendMessage(message, (BHandler*)nullptr, B_INFINITE_TIMEOUT);
+}
+
+void MVToolServer::LogInsert(int32 lineType, int32 textID, const MVTextArguments& arguments)
+{
+	MVReportLine line(fLocale->Text(textID), arguments);
+	std::string flat = line.Flatten();
+	BMessage message(kMsgJobProgress);
+	message.AddInt32("report_id", fReportID);
+	message.AddInt32("job_id", fJobID);
+	message.AddInt32("linetype", lineType);
+	message.AddInt32("text_id", textID);
+	message.AddData("reportline", MVReportLine::kTypeCode, flat.data(), flat.size(), false);
+	PostAbo(&message);
+}
+
+void MVToolServer::PostInfo(const char* text, int32 count, int32 maxCount, int64 size,
+	int64 maxSize)
+{
+	int32 elapsed = int32(CurrentTime() - fStartTime);
+	// Paused time is no working time; a clock set back leaves none either.
+	int32 working = elapsed - GetPause();
+	float speed = elapsed > 0 && working > 0 ? float(size) / float(working) : 0.0f;
+	int32 remain = kRemainUnknown;
+	if (speed > 0)
+		remain = maxSize > size ? int32(float(maxSize - size) / speed) : 0;
+
+	BMessage message(kMsgJobProgress);
+	message.AddInt32("job_id", fJobID);
+	message.AddInt32("report_id", fReportID);
+	message.AddInt32("linetype", kProgressLineType);
+	message.AddString("report", text != nullptr ? text : "-");
+	message.AddInt32("count", count);
+	message.AddInt32("maxcount", maxCount);
+	message.AddInt64("size", size);
+	message.AddInt64("maxsize", maxSize);
+	message.AddInt32("elapsed", elapsed);
+	message.AddInt32("remain", remain);
+	message.AddFloat("speed", speed);
+	PostAbo(&message);
+}
+
+// #pragma mark - questions
+
+void MVToolServer::_AddQuestionFields(BMessage* question, const BMessage& reply, int32 type)
+{
+	question->AddInt32("job_id", fJobID);
+	question->AddMessage("reply", &reply);
+	question->AddInt32("type", type);
+}
+
+void MVToolServer::Request(const BMessage& reply, const char* title, const char* text,
+	const char* label0, const char* label1, const char* label2, int32 type)
+{
+	BMessage question(kMsgQuestion);
+	_AddQuestionFields(&question, reply, type);
+	question.AddString("title", title != nullptr ? title : "");
+	question.AddString("text", text != nullptr ? text : "");
+	question.AddString("label0", label0 != nullptr ? label0 : "");
+	if (label1 != nullptr)
+		question.AddString("label1", label1);
+	if (label2 != nullptr)
+		question.AddString("label2", label2);
+	PostServer(&question);
+}
+
+void MVToolServer::Request(const BMessage& reply, int32 title, int32 text, int32 label0,
+	int32 label1, int32 label2, int32 type)
+{
+	BMessage question(kMsgQuestion);
+	_AddQuestionFields(&question, reply, type);
+	question.AddInt32("title", title);
+	question.AddInt32("text", text);
+	question.AddInt32("label0", label0);
+	if (label1 != 0)
+		question.AddInt32("label1", label1);
+	if (label2 != 0)
+		question.AddInt32("label2", label2);
+	PostServer(&question);
+}
+
+void MVToolServer::AbortRequest(const char* title)
+{
+	BMessage withdraw(kMsgWithdrawQuestion);
+	withdraw.AddInt32("job_id", fJobID);
+	withdraw.AddString("title", title != nullptr ? title : "");
+	PostServer(&withdraw);
+}
+
+void MVToolServer::AbortRequest(int32 title)
+{
+	BMessage withdraw(kMsgWithdrawQuestion);
+	withdraw.AddInt32("job_id", fJobID);
+	withdraw.AddInt32("title", title);
+	PostServer(&withdraw);
+}
+
+// #pragma mark - pause
+
+bool MVToolServer::SetPause(bool pause)
+{
+	bool wasPaused = fPaused;
+	if (pause && !fPaused) {
+		fPaused = true;
+		fPauseStart = CurrentTime();
+	} else if (!pause && fPaused) {
+		time_t paused = CurrentTime() - fPauseStart;
+		if (paused > 0)
+			fPausedSeconds += int32(paused);
+		fPaused = false;
+	}
+	return wasPaused;
+}
+
+int32 MVToolServer::GetPause() const
+{
+	if (!fPaused)
+		return fPausedSeconds;
+	time_t running = CurrentTime() - fPauseStart;
+	return fPausedSeconds + (running > 0 ? int32(running) : 0);
+}
+
+// #pragma mark - add-ons
+
+MVVolume* MVToolServer::LoadDestinationAddOn(const char* name, const BMessage* settings)
+{
+	return fLoader.LoadDestination(name, settings, &fDestinationImage);
+}
+
+MVCruncher* MVToolServer::LoadCruncherAddOn(const char* name, const BMessage* settings)
+{
+	return fLoader.LoadCruncher(name, settings, &fCompressorImage);
+}
+
+void MVToolServer::FreeDestinationAddOn()
+{
+	AddOnLoader::Free(&fDestinationImage);
+}
+
+void MVToolServer::FreeCruncherAddOn()
+{
+	AddOnLoader::Free(&fCompressorImage);
+}
+
+// #pragma mark - backups
+
+int32 MVToolServer::ReadBackupHeaderData(MVVolume* destination, uint8* header)
+{
+	if (destination == nullptr)
+		return 0;
+	int32 bytesRead = 0;
+	auto source = [destination](void* buffer, int64 length) {
+		return destination->Read(buffer, length);
+	};
+	if (BackupHeaderReader::Read(source, header, &bytesRead) != BackupHeaderReader::kHeaderOK)
+		return 0;
+	return bytesRead;
+}
+
+int32 MVToolServer::ReadBackupHeaderData(MVVolumeOrg* destination, uint8* header)
+{
+	if (destination == nullptr)
+		return 0;
+	int32 bytesRead = 0;
+	auto source = [destination](void* buffer, int64 length) {
+		return destination->Read(buffer, length);
+	};
+	if (BackupHeaderReader::Read(source, header, &bytesRead) != BackupHeaderReader::kHeaderOK)
+		return 0;
+	return bytesRead;
+}
+
+bool MVToolServer::VersionTest(const BMessage* message)
+{
+	int16 version = 0;
+	if (message != nullptr)
+		(void)message->FindInt16("MV_PRGVERSION", &version);
+	fBackupVersion = version;
+	// Compared unsigned: a version with the top bit set is newer still,
+	// not older.
+	uint16 number = uint16(version);
+	if (number <= kNewestReadableVersion)
+		return true;
+	const char* title = message->GetString("MV_LOGTITLE", "");
+	LogInsert(kErrorLineType, kVersionTextID,
+		{ title, int32(number >> 8), int32(number & 0xff) });
+	return false;
+}
+
+void MVToolServer::Encrypt(void* data, size_t length, const char* key, void* output)
+{
+	Crypt(static_cast<uint8*>(data), length, key, static_cast<uint8*>(output));
+}
+
+void MVToolServer::Decrypt(void* data, size_t length, const char* key, void* output)
+{
+	Crypt(static_cast<uint8*>(data), length, key, static_cast<uint8*>(output));
+}
