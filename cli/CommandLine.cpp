@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cctype>
 #include <iterator>
 
 void CommandLine::Flag(const char* name)
@@ -28,7 +29,9 @@ bool CommandLine::Parse(const std::vector<std::string>& words)
 				optionsEnded = true;
 				continue;
 			}
-			if (!optionsEnded && word.size() > 1 && word[0] == '-')
+			// A negative number ("-12") is an operand: job ids may be negative.
+			bool isNumber = word.size() > 1 && isdigit((unsigned char)word[1]);
+			if (!optionsEnded && word.size() > 1 && word[0] == '-' && !isNumber)
 				return _Fail("unknown option '" + word + "'");
 			fOperands.push_back(word);
 			continue;

@@ -71,14 +71,17 @@ int UsageError(const std::string& message)
 	return kExitUsage;
 }
 
-// A job id operand: a positive decimal number.
+// A job id operand: a decimal int32 other than 0 (the server draws ids
+// from the whole int32 range).
 bool ParseJobId(const std::string& text, int32* jobId)
 {
 	errno = 0;
 	char* end = nullptr;
-	long value = strtol(text.c_str(), &end, 10);
-	if (errno != 0 || end == text.c_str() || *end != '\0' || value <= 0 || value > INT32_MAX)
+	long long value = strtoll(text.c_str(), &end, 10);
+	if (errno != 0 || end == text.c_str() || *end != '\0' || value == 0 || value < INT32_MIN
+		|| value > INT32_MAX) {
 		return false;
+	}
 	*jobId = int32(value);
 	return true;
 }

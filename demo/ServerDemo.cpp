@@ -7,6 +7,7 @@
 #include <app/Roster.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,47 @@ bool WaitForServer(bool running, double seconds)
 	return true;
 }
 
+// A full backup of a home folder to an image folder, held in the queue
+// (there is no backup engine yet to run it).
+BMessage HeldBackupJob()
+{
+	BMessage selection('SELE');
+	selection.AddString("INCLUDE", "/boot/home/*");
+	BMessage schedule;
+	schedule.AddTime("TIME", int32(time(nullptr)) + 3600);
+	BMessage start;
+	start.AddString("title", "Home folder");
+	start.AddInt32("submitonhold", 1);
+	BMessage job('MVJA');
+	job.AddInt32("job_type", 1);
+	job.AddInt32("client_id", current_team());
+	job.AddMessage("selection", &selection);
+	job.AddString("addon", "MVImage");
+	job.AddString("bak_addonpacker", "MVLZRW1");
+	job.AddMessage("scheduler", &schedule);
+	job.AddMessage("start_info", &start);
+	return job;
+}
+
+// Prints the job queue as 'MVJL' gives it.
+bool ShowJobs(const BMessenger& server)
+{
+	static const char* const kStates[] = {"?", "waiting", "running", "paused", "edit"};
+	BMessage index;
+	if (server.SendMessage('MVJL', &index) != B_OK)
+		return false;
+	type_code type;
+	int32 jobs = 0;
+	index.GetInfo("job_id", &type, &jobs);
+	printf("the job queue ('MVJL'): %d %s\n", jobs, jobs == 1 ? "job" : "jobs");
+	for (int32 slot = 0; slot < jobs; slot++) {
+		int32 state = index.GetInt32("jobstatus", slot, 0);
+		printf("  job %d  \"%s\"  %s\n", index.GetInt32("job_id", slot, 0),
+			index.GetString("title", slot, ""), kStates[state >= 1 && state <= 4 ? state : 0]);
+	}
+	return true;
+}
+
 bool RunDemo(const std::string& serverPath)
 {
 	printf("== Starting the server %s\n", serverPath.c_str());
@@ -53,13 +95,24 @@ bool RunDemo(const std::string& serverPath)
 		return false;
 	printf("registered as client %d with 'MVAD'\n", current_team());
 
-	BMessage index;
-	if (messenger.SendMessage('MVJL', &index) != B_OK)
+	if (!ShowJobs(messenger))
 		return false;
-	type_code type;
-	int32 jobs = 0;
-	index.GetInfo("job_id", &type, &jobs);
-	printf("the job queue ('MVJL'): %d jobs\n  %s\n", jobs, index.ToString().c_str());
+	BMessage job = HeldBackupJob();
+	BMessage accepted;
+	if (messenger.SendMessage(&job, &accepted) != B_OK || accepted.what != 'MVji')
+		return false;
+	int32 jobId = accepted.GetInt32("job_id", 0);
+	printf("queued a full backup job on hold with 'MVJA': the server answered 'MVji', job %d\n",
+		jobId);
+	if (!ShowJobs(messenger))
+		return false;
+	BMessage removeJob('MVJD');
+	removeJob.AddInt32("job_id", jobId);
+	if (messenger.SendMessage(&removeJob) != B_OK)
+		return false;
+	printf("removed job %d with 'MVJD'\n", jobId);
+	if (!ShowJobs(messenger))
+		return false;
 
 	BMessage remove('MVRM');
 	remove.AddInt32("client_id", current_team());

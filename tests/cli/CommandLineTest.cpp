@@ -47,8 +47,8 @@ TEST(CommandLineTest, MisuseIsAnError)
 		EXPECT_FALSE(line.Parse(bad.words));
 		EXPECT_EQ(line.Error(), bad.error);
 	}
-	// A lone "-" is an operand (standard input for commands that read it).
+	// A lone "-" and negative numbers (job ids may be negative) are operands.
 	CommandLine line = Declared();
-	ASSERT_TRUE(line.Parse({"-"}));
-	EXPECT_EQ(line.Operands(), std::vector<std::string>{"-"});
+	ASSERT_TRUE(line.Parse({"-", "-217085402"}));
+	EXPECT_EQ(line.Operands(), (std::vector<std::string>{"-", "-217085402"}));
 }

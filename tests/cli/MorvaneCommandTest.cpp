@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <app/Application.h>
+#include <app/Message.h>
 #include <app/Roster.h>
+
+#include <ctime>
 
 #include "ServerProtocol.h"
 #include "ServerTree.h"
@@ -59,7 +62,7 @@ TEST_F(MorvaneCommandTest, BadArgumentsStartNothing)
 	ASSERT_TRUE(fTree.IsValid());
 	for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
 			{}, {"frobnicate"}, {"jobs", "--bogus"}, {"jobs", "extra"}, {"pause"},
-			{"pause", "abc"}, {"abort", "0"}, {"remove", "1", "2"}, {"start", "99999999999"}}) {
+			{"pause", "abc"}, {"abort", "0"}, {"remove", "1", "2"}, {"start", "99999999999"}, {"start", "-x"}}) {
 		EXPECT_EQ(Run(arguments).exitCode, 64) << ::testing::PrintToString(arguments);
 	}
 	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
@@ -84,4 +87,47 @@ TEST_F(MorvaneCommandTest, StartsTheServerAndListsJobs)
 	EXPECT_EQ(json.exitCode, 0);
 	EXPECT_EQ(json.output, "[]\n");
 	EXPECT_EQ(Run({"pause", "4242"}).exitCode, 3);
+	EXPECT_EQ(Run({"pause", "-4242"}).exitCode, 3);
+}
+
+// A queued job is listed and can be removed by its id.
+TEST_F(MorvaneCommandTest, ListsAndRemovesQueuedJobs)
+{
+	ASSERT_TRUE(fTree.IsValid());
+	ASSERT_EQ(Run({"jobs"}).exitCode, 0);
+	// This test registers as a client too, so that the server stays up.
+	BApplication client("application/x-vnd.morvane-cli-test");
+	BMessenger server(kServerSignature);
+	BMessage add(kMsgAddClient);
+	add.AddInt32("client_id", current_team());
+	ASSERT_EQ(server.SendMessage(&add), B_OK);
+
+	BMessage schedule;
+	schedule.AddTime("TIME", int32(time(nullptr)) + 3600);
+	BMessage start;
+	start.AddString("title", "Photos");
+	start.AddInt32("submitonhold", 1);
+	BMessage job(kMsgJobAdd);
+	job.AddInt32("job_type", 1);
+	job.AddMessage("scheduler", &schedule);
+	job.AddMessage("start_info", &start);
+	BMessage accepted;
+	ASSERT_EQ(server.SendMessage(&job, &accepted, B_INFINITE_TIMEOUT, kPatience), B_OK);
+	ASSERT_EQ(accepted.what, uint32(kMsgJobAccepted));
+	std::string jobId = std::to_string(accepted.GetInt32("job_id", 0));
+
+	Result listed = Run({"jobs"});
+	EXPECT_EQ(listed.exitCode, 0);
+	EXPECT_NE(listed.output.find(jobId + " "), std::string::npos) << listed.output;
+	EXPECT_NE(listed.output.find("full backup"), std::string::npos);
+	EXPECT_NE(listed.output.find("paused"), std::string::npos);
+	EXPECT_NE(listed.output.find("Photos"), std::string::npos);
+	Result json = Run({"jobs", "--json"});
+	EXPECT_NE(json.output.find("\"id\":" + jobId + ","), std::string::npos) << json.output;
+
+	EXPECT_EQ(Run({"remove", jobId}).exitCode, 0);
+	EXPECT_EQ(Run({"jobs"}).output, "No jobs are queued.\n");
+	BMessage remove(kMsgRemoveClient);
+	remove.AddInt32("client_id", current_team());
+	(void)server.SendMessage(&remove);
 }
