@@ -28,3 +28,20 @@ function(morvane_addon target folder)
 	set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX "")
 	morvane_place(${target} ${folder})
 endfunction()
+
+# morvane_add_pieces(): adds every subfolder with a CMakeLists.txt, common/
+# first, since the others link its library.
+function(morvane_add_pieces)
+	file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS
+		${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+	list(SORT children)
+	list(FIND children "common/CMakeLists.txt" common_index)
+	if(NOT common_index EQUAL -1)
+		add_subdirectory(common)
+		list(REMOVE_ITEM children "common/CMakeLists.txt")
+	endif()
+	foreach(child ${children})
+		get_filename_component(folder ${child} DIRECTORY)
+		add_subdirectory(${folder})
+	endforeach()
+endfunction()

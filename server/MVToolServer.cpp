@@ -287,7 +287,11 @@ void MVToolServer::FreeCruncherAddOn()
 
 // #pragma mark - backups
 
-int32 MVToolServer::ReadBackupHeaderData(MVVolume* destination, uint8* header)
+namespace {
+
+// The worker's form of the header read: the bytes read, 0 on any failure.
+template<typename Destination>
+int32 ReadHeaderFrom(Destination* destination, uint8* header)
 {
 	if (destination == nullptr)
 		return 0;
@@ -300,17 +304,16 @@ int32 MVToolServer::ReadBackupHeaderData(MVVolume* destination, uint8* header)
 	return bytesRead;
 }
 
+}	// namespace
+
+int32 MVToolServer::ReadBackupHeaderData(MVVolume* destination, uint8* header)
+{
+	return ReadHeaderFrom(destination, header);
+}
+
 int32 MVToolServer::ReadBackupHeaderData(MVVolumeOrg* destination, uint8* header)
 {
-	if (destination == nullptr)
-		return 0;
-	int32 bytesRead = 0;
-	auto source = [destination](void* buffer, int64 length) {
-		return destination->Read(buffer, length);
-	};
-	if (BackupHeaderReader::Read(source, header, &bytesRead) != BackupHeaderReader::kHeaderOK)
-		return 0;
-	return bytesRead;
+	return ReadHeaderFrom(destination, header);
 }
 
 bool MVToolServer::VersionTest(const BMessage* message)

@@ -58,6 +58,20 @@ BMessenger ReplyTarget(const BMessenger& returnAddress)
 
 }	// namespace
 
+// Where this message's reply goes; a request that waits is answered once.
+status_t BMessage::_TakeReplyTarget(BMessenger* target)
+{
+	if (!WasDelivered())
+		return B_BAD_REPLY;
+	if (fDelivery->sourceWaiting && fDelivery->replied)
+		return B_DUPLICATE_REPLY;
+	*target = ReplyTarget(fDelivery->replyTo);
+	if (target->Port() < 0)
+		return B_BAD_REPLY;
+	fDelivery->replied = true;
+	return B_OK;
+}
+
 status_t BMessage::SendReply(uint32 command, BHandler* replyTo)
 {
 	BMessage reply(command);
@@ -73,14 +87,10 @@ status_t BMessage::SendReply(const BMessage* reply, BMessenger replyTo, bigtime_
 {
 	if (reply == nullptr)
 		return B_BAD_VALUE;
-	if (!WasDelivered())
-		return B_BAD_REPLY;
-	if (fDelivery->sourceWaiting && fDelivery->replied)
-		return B_DUPLICATE_REPLY;
-	BMessenger target = ReplyTarget(fDelivery->replyTo);
-	if (target.Port() < 0)
-		return B_BAD_REPLY;
-	fDelivery->replied = true;
+	BMessenger target;
+	status_t status = _TakeReplyTarget(&target);
+	if (status != B_OK)
+		return status;
 	DeliveryOptions options;
 	options.replyTo = replyTo;
 	options.isReply = true;
@@ -99,14 +109,10 @@ status_t BMessage::SendReply(const BMessage* reply, BMessage* replyToReply,
 {
 	if (reply == nullptr || replyToReply == nullptr)
 		return B_BAD_VALUE;
-	if (!WasDelivered())
-		return B_BAD_REPLY;
-	if (fDelivery->sourceWaiting && fDelivery->replied)
-		return B_DUPLICATE_REPLY;
-	BMessenger target = ReplyTarget(fDelivery->replyTo);
-	if (target.Port() < 0)
-		return B_BAD_REPLY;
-	fDelivery->replied = true;
+	BMessenger target;
+	status_t status = _TakeReplyTarget(&target);
+	if (status != B_OK)
+		return status;
 	return MorvaneKit::DeliverAndWait(target, *reply, replyToReply, true, sendTimeout,
 		replyTimeout);
 }

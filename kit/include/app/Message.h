@@ -237,6 +237,7 @@ private:
 	template<typename T> status_t _FindDecoded(const char* name, type_code type, int32 index,
 		T* value, T (*decode)(const char*)) const;
 	status_t _SendNoReply();
+	status_t _TakeReplyTarget(BMessenger* target);
 	void _CopyContent(const BMessage& other);
 
 	std::vector<Field> fFields;

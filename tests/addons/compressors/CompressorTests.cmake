@@ -1,8 +1,7 @@
 # Set-up of the compressor tests that tests/CMakeLists.txt does not do: the
 # add-on files compressors_test loads, and the coder's tests built once more
-# under AddressSanitizer and UBSan. addons/compressors/lzrw1 calls it at the
-# end of the top-level folder, when testing is enabled and compressors_test
-# exists.
+# under AddressSanitizer and UBSan. tests/CMakeLists.txt calls it once
+# compressors_test exists.
 function(morvane_compressor_tests)
 	if(TARGET compressors_test)
 		add_dependencies(compressors_test MVNone MVLZRW1)

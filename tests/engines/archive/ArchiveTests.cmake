@@ -1,7 +1,6 @@
 # The archive reader tests compiled together with the archive sources under
 # AddressSanitizer and UBSan, so that a read out of bounds on damaged input
-# fails a test. engines/archive calls this at the end of the top-level
-# folder, when testing is enabled.
+# fails a test. tests/CMakeLists.txt calls it.
 function(morvane_archive_tests)
 	find_package(GTest REQUIRED)
 	include(GoogleTest)
