@@ -318,7 +318,9 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 				continue;
 			_At(node).size = status.st_size;
 			_At(node).modificationTime = ClampTime(status.st_mtime);
-			if (IsFolder(status))
+			// Another file system mounted here is not walked into: it is a
+			// volume of its own, or a pseudo file system such as /proc.
+			if (IsFolder(status) && !entry.IsMountPoint())
 				folders->push_back(node);
 		}
 	}

@@ -82,6 +82,23 @@ bool BStatable::IsSymLink() const
 }
 
 
+bool BStatable::IsMountPoint() const
+{
+	StatTarget target;
+	if (_GetStatTarget(&target) != B_OK || target.isVirtualRoot)
+		return false;
+	struct stat self;
+	struct stat parent;
+	// The real devices are compared here, not the volume ids GetStat()
+	// reports: pseudo file systems such as /proc belong to no volume.
+	if (lstat(target.native.c_str(), &self) != 0 || !S_ISDIR(self.st_mode)
+		|| lstat((target.native + "/..").c_str(), &parent) != 0) {
+		return false;
+	}
+	return self.st_dev != parent.st_dev;
+}
+
+
 status_t BStatable::GetNodeRef(node_ref* ref) const
 {
 	if (ref == nullptr)

@@ -32,6 +32,10 @@ public:
 	bool IsFile() const;
 	bool IsDirectory() const;
 	bool IsSymLink() const;
+	// True for a folder on which another file system is mounted (its file
+	// system differs from its parent folder's), such as "/boot/proc". Tree
+	// walks stop there, as each volume is walked on its own.
+	bool IsMountPoint() const;
 
 	[[nodiscard]] status_t GetNodeRef(node_ref* ref) const;
 	[[nodiscard]] status_t GetOwner(uid_t* owner) const;

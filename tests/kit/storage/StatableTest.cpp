@@ -101,3 +101,23 @@ TEST_F(VolumeTest, StatReportsVolumeIdsAndLinksThemselves)
 	BNode unset;
 	EXPECT_EQ(unset.GetStat(&status), B_NO_INIT);
 }
+
+// A folder with another file system mounted on it is a mount point; an
+// ordinary folder, a file and a missing entry are not.
+TEST(MountPointTest, FoldersOfAnotherFileSystem)
+{
+	TestFolder folder;
+	folder.MakeFolder("sub");
+	folder.WriteFile("file", "x");
+	// The machine's own table: every Linux system mounts /proc.
+	ScopedEnv volumes("MORVANE_VOLUMES", "");
+	unsetenv("MORVANE_VOLUMES");
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	EXPECT_TRUE(BEntry("/boot/proc").IsMountPoint());
+	std::string path;
+	ASSERT_EQ(VolumeTable::ToSystem((folder / "sub").c_str(), &path), B_OK);
+	EXPECT_FALSE(BEntry(path.c_str()).IsMountPoint());
+	ASSERT_EQ(VolumeTable::ToSystem((folder / "file").c_str(), &path), B_OK);
+	EXPECT_FALSE(BEntry(path.c_str()).IsMountPoint());
+	EXPECT_FALSE(BEntry("/boot/no such folder here").IsMountPoint());
+}
