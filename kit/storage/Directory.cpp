@@ -405,21 +405,32 @@ status_t BDirectory::CreateFile(const char* path, BFile* file, bool failIfExists
 }
 
 
+// Where a new entry of that path (relative to this folder) would go; roots
+// and read-only volumes cannot take one.
+status_t BDirectory::_LocateNewEntry(const char* path, VolumeTable::Location* location) const
+{
+	std::string joined;
+	status_t status = MorvaneKit::JoinSystemPath(Path(), path, &joined);
+	if (status == B_OK)
+		status = MorvaneKit::LocateEntry(joined.c_str(), false, location);
+	if (status != B_OK)
+		return status;
+	if (location->IsRoot() || location->IsVolumeRoot())
+		return B_FILE_EXISTS;
+	if (location->readOnly)
+		return B_READ_ONLY_DEVICE;
+	return B_OK;
+}
+
+
 status_t BDirectory::CreateDirectory(const char* path, BDirectory* directory)
 {
 	if (InitCheck() != B_OK)
 		return InitCheck();
-	std::string joined;
 	VolumeTable::Location location;
-	status_t status = MorvaneKit::JoinSystemPath(Path(), path, &joined);
-	if (status == B_OK)
-		status = MorvaneKit::LocateEntry(joined.c_str(), false, &location);
+	status_t status = _LocateNewEntry(path, &location);
 	if (status != B_OK)
 		return status;
-	if (location.IsRoot() || location.IsVolumeRoot())
-		return B_FILE_EXISTS;
-	if (location.readOnly)
-		return B_READ_ONLY_DEVICE;
 	if (mkdir(location.native.c_str(), 0777) != 0)
 		return StatusFromErrno();
 	return directory != nullptr ? directory->SetTo(location.path.c_str()) : B_OK;
@@ -432,17 +443,10 @@ status_t BDirectory::CreateSymLink(const char* path, const char* linkTo, BSymLin
 		return InitCheck();
 	if (linkTo == nullptr || linkTo[0] == '\0')
 		return B_BAD_VALUE;
-	std::string joined;
 	VolumeTable::Location location;
-	status_t status = MorvaneKit::JoinSystemPath(Path(), path, &joined);
-	if (status == B_OK)
-		status = MorvaneKit::LocateEntry(joined.c_str(), false, &location);
+	status_t status = _LocateNewEntry(path, &location);
 	if (status != B_OK)
 		return status;
-	if (location.IsRoot() || location.IsVolumeRoot())
-		return B_FILE_EXISTS;
-	if (location.readOnly)
-		return B_READ_ONLY_DEVICE;
 	if (symlink(linkTo, location.native.c_str()) != 0)
 		return StatusFromErrno();
 	return link != nullptr ? link->SetTo(location.path.c_str()) : B_OK;

@@ -151,6 +151,31 @@ status_t BFile::_Open(const char* path, uint32 openMode)
 }
 
 
+namespace {
+
+// Moves all size bytes with as many system calls as it takes, going on after
+// EINTR. A read stops early at the end of the file. The bytes moved, or the
+// error when nothing was moved.
+template<typename Transfer>
+ssize_t TransferAll(char* data, size_t size, bool stopAtEnd, Transfer transfer)
+{
+	size_t done = 0;
+	while (done < size) {
+		ssize_t moved = transfer(data + done, size - done, done);
+		if (moved < 0 && errno == EINTR)
+			continue;
+		if (moved < 0)
+			return done > 0 ? ssize_t(done) : StatusFromErrno();
+		if (moved == 0 && stopAtEnd)
+			break;
+		done += size_t(moved);
+	}
+	return ssize_t(done);
+}
+
+}	// namespace
+
+
 bool BFile::IsReadable() const
 {
 	return InitCheck() == B_OK && (fOpenMode & B_ACCESS_MODE_MASK) != B_WRITE_ONLY;
@@ -167,19 +192,9 @@ ssize_t BFile::Read(void* buffer, size_t size)
 {
 	if (InitCheck() != B_OK)
 		return InitCheck();
-	char* out = static_cast<char*>(buffer);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t got = read(_Fd(), out + done, size - done);
-		if (got < 0 && errno == EINTR)
-			continue;
-		if (got < 0)
-			return done > 0 ? ssize_t(done) : StatusFromErrno();
-		if (got == 0)
-			break;
-		done += size_t(got);
-	}
-	return ssize_t(done);
+	return TransferAll(static_cast<char*>(buffer), size, true, [this](char* at, size_t count, size_t) {
+		return read(_Fd(), at, count);
+	});
 }
 
 
@@ -187,17 +202,10 @@ ssize_t BFile::Write(const void* buffer, size_t size)
 {
 	if (InitCheck() != B_OK)
 		return InitCheck();
-	const char* in = static_cast<const char*>(buffer);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t written = write(_Fd(), in + done, size - done);
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0)
-			return done > 0 ? ssize_t(done) : StatusFromErrno();
-		done += size_t(written);
-	}
-	return ssize_t(done);
+	char* data = const_cast<char*>(static_cast<const char*>(buffer));
+	return TransferAll(data, size, false, [this](char* at, size_t count, size_t) {
+		return write(_Fd(), at, count);
+	});
 }
 
 
@@ -207,19 +215,10 @@ ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size)
 		return InitCheck();
 	if (position < 0)
 		return B_BAD_VALUE;
-	char* out = static_cast<char*>(buffer);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t got = pread(_Fd(), out + done, size - done, position + off_t(done));
-		if (got < 0 && errno == EINTR)
-			continue;
-		if (got < 0)
-			return done > 0 ? ssize_t(done) : StatusFromErrno();
-		if (got == 0)
-			break;
-		done += size_t(got);
-	}
-	return ssize_t(done);
+	return TransferAll(static_cast<char*>(buffer), size, true,
+		[this, position](char* at, size_t count, size_t done) {
+			return pread(_Fd(), at, count, position + off_t(done));
+		});
 }
 
 
@@ -229,17 +228,11 @@ ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size)
 		return InitCheck();
 	if (position < 0)
 		return B_BAD_VALUE;
-	const char* in = static_cast<const char*>(buffer);
-	size_t done = 0;
-	while (done < size) {
-		ssize_t written = pwrite(_Fd(), in + done, size - done, position + off_t(done));
-		if (written < 0 && errno == EINTR)
-			continue;
-		if (written < 0)
-			return done > 0 ? ssize_t(done) : StatusFromErrno();
-		done += size_t(written);
-	}
-	return ssize_t(done);
+	char* data = const_cast<char*>(static_cast<const char*>(buffer));
+	return TransferAll(data, size, false,
+		[this, position](char* at, size_t count, size_t done) {
+			return pwrite(_Fd(), at, count, position + off_t(done));
+		});
 }
 
 

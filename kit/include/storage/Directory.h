@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <storage/Node.h>
+#include <storage/VolumeTable.h>
 
 class BFile;
 class BSymLink;
@@ -77,6 +78,7 @@ private:
 	status_t _Open(const char* path);
 	status_t _ReadNext(std::string* name, ino_t* node, unsigned char* type);
 	void _CloseListing();
+	status_t _LocateNewEntry(const char* path, VolumeTable::Location* location) const;
 
 	DIR* fListing = nullptr;
 	size_t fRootIndex = 0;   // the listing position of the virtual root
