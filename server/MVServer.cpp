@@ -13,6 +13,7 @@
 #include <MVDefaultTexts.h>
 #include <MVLocale.h>
 
+#include "CatalogueList.h"
 #include "MVReportServer.h"
 #include "MVRosterClientLink.h"
 #include "MVServerLog.h"
@@ -21,17 +22,6 @@
 namespace {
 
 constexpr size_t kListCapacity = 20;
-
-// A name that a peer gives for a file of the catalogue folder must stay in
-// that folder.
-bool IsPlainFileName(const char* name)
-{
-	if (name == nullptr || name[0] == '\0' || strchr(name, '/') != nullptr)
-		return false;
-	if (strlen(name) >= B_FILE_NAME_LENGTH)
-		return false;
-	return strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
-}
 
 }	// namespace
 
@@ -186,6 +176,8 @@ void MVServer::_WatchCatalogueFolder()
 	status_t status = folder.GetNodeRef(&node);
 	if (status == B_OK)
 		status = watch_node(&node, B_WATCH_DIRECTORY, BMessenger(this));
+	if (status == B_OK)
+		fCatalogueFolderNode = node;
 	if (status != B_OK)
 		_Log("The catalogue folder %s cannot be watched: %s", fCatalogueDirectory.c_str(),
 			strerror_status(status));
@@ -341,7 +333,7 @@ void MVServer::_HandleJobFinished(BMessage* message)
 		return;
 	const char* name;
 	for (int32 i = 0; message->FindString("backup_id", i, &name) == B_OK; i++) {
-		if (!IsPlainFileName(name)) {
+		if (!CatalogueList::IsFileName(name)) {
 			_Log("Job %d named no catalogue file (\"%s\"); it was ignored.", jobId, name);
 			continue;
 		}

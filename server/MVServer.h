@@ -36,14 +36,17 @@
 #include <app/Application.h>
 #include <app/Message.h>
 #include <interface/Alert.h>
+#include <storage/NodeRef.h>
 
 #include "MVServerSettings.h"
 
+class AddOnLoader;
 class BEntry;
 class MVClientLink;
 class MVLocale;
 class MVReportServer;
 class MVServerLog;
+class MVVolumeOrg;
 
 class MVServer : public BApplication {
 public:
@@ -102,14 +105,31 @@ public:
 	// 0 read; 1 no file; 2 header short; 3 wrong magic; 4 contents unreadable.
 	[[nodiscard]] int32 LoadJobList();
 
-	// The catalogue registry.
+	// The catalogue registry: one slot per file of the catalogue folder
+	// (CatalogueList.h), kept in step with the folder by node monitoring.
+	// Appends a slot for the file, read from its attributes once no one
+	// holds the file's lock. False when the file cannot be opened or its
+	// slot is already there.
 	bool LogAddToList(const BEntry& entry);
+	// LogAddToList, then tells the clients of the new slot.
 	void LogAddListEntry(const BEntry& entry);
+	void LogInserted(int32 slot);
+	// Tells the clients, then removes the slot with all its values.
+	void LogRemListEntry(int32 slot);
 	void LogUpdateList(BMessage* message);
+	// Browses "/" (the list) or "/<catalogue>[/<entry path>]" with a
+	// CatalogueBrowser::Mode; an unknown or unusable path adds nothing.
 	void LogReadDir(const char* path, BMessage* reply, int32 startIndex, int32 mode);
+	// Appends the browse entry of a position of the open catalogue.
+	bool GetLogEntry(int32 position, BMessage* reply) const;
 	void LogPWCheck(BMessage* request, BMessage* reply);
 	BMessage VolumeScan(const char* addOnName, const BMessage* settings);
+	// 0 read; 1 read error; 2 wrong magic (BackupHeaderReader).
+	[[nodiscard]] int32 ReadBackupHeaderData(MVVolumeOrg& volume, uint8* header);
 	void DeleteBackups(BMessage* request);
+	// Deletes the reports of a job whose backup went away, when the
+	// report server's rule says so. Waits for the report server.
+	void RemoveReport(int32 jobId);
 
 private:
 	// Tests look at the server's state through it.
@@ -122,6 +142,13 @@ private:
 	void _CreateFolders();
 	void _LoadCatalogueList();
 	void _WatchCatalogueFolder();
+	std::string _CataloguePath(const char* name) const;
+	bool _IsCatalogueFolder(int64 directory) const;
+	void _CatalogueRemoved(BMessage* message);
+	void _CatalogueMoved(BMessage* message);
+	bool _OpenCatalogue(const char* name);
+	[[nodiscard]] bool _GetAddOnLoader(AddOnLoader* loader) const;
+	void _DeleteOnDestination(const char* name);
 
 	void _HandleClientMessage(BMessage* message);
 	void _HandleJobAdd(BMessage* message);
@@ -169,6 +196,7 @@ private:
 	BMessage fJobIndex;
 	std::string fCatalogueDirectory;
 	char fOpenCatalogueName[kOpenCatalogueNameSize];
+	node_ref fCatalogueFolderNode;
 	std::unique_ptr<BMessage> fCatalogueList;
 	MVLocale* fLocale = nullptr;
 	BMessage fOpenCatalogue;

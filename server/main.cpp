@@ -16,6 +16,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "EngineWorkers.h"
 #include "MVInstanceLock.h"
 #include "MVServer.h"
 #include "MVServerLog.h"
@@ -84,6 +85,10 @@ int main(int argc, char** argv)
 	status_t folderStatus = GetProgramFolder(&settings.programFolder);
 	MVServerLog log(settings.programFolder.c_str());
 	settings.log = &log;
+	std::string serverFolder = settings.programFolder;
+	settings.workerFactory = [serverFolder](int32 jobType, const BMessage& job) {
+		return MakeEngineWorker(jobType, job, serverFolder);
+	};
 	if (folderStatus != B_OK)
 		log.Log("The folder of the program lies on no volume: %s", strerror_status(folderStatus));
 	log.Log("The server starts (team %d, folder \"%s\"%s).", int(getpid()),

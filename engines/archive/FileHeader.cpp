@@ -53,7 +53,10 @@ FileHeader::FileHeader()
 void FileHeader::Begin(EntryKind kind, const char* name, const FileHeaderStat& stat,
 	uint32 level)
 {
-	std::fill(fBuffer.begin(), fBuffer.end(), 0);
+	// Only the fixed part and the name are cleared: attribute records clear
+	// their own bytes, and clearing the whole buffer for every entry of a
+	// backup of small files would cost more than writing them.
+	std::fill_n(fBuffer.begin(), kFileHeaderFixedSize + RoundUpToAlignment(B_FILE_NAME_LENGTH), 0);
 	uint8* buffer = fBuffer.data();
 	WriteLE32(buffer, kFileHeaderMagic);
 	WriteLE16(buffer + 4, kFileHeaderFixedSize);

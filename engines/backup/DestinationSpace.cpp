@@ -1,0 +1,36 @@
+#include "DestinationSpace.h"
+
+#include "MVVolume.h"
+
+void DestinationSpace::SetVolume(MVVolume* volume)
+{
+	fVolume = volume;
+	fEstimate = kUnknown;
+	fQueried = false;
+}
+
+int64 DestinationSpace::Query()
+{
+	fQueried = true;
+	fEstimate = fVolume != nullptr ? fVolume->GetFreeSpace() : kUnknown;
+	if (fEstimate < 0)
+		fEstimate = kUnknown;
+	return fEstimate;
+}
+
+bool DestinationSpace::Fits(int64 length)
+{
+	if (fQueried && (fEstimate == kUnknown || fEstimate >= length))
+		return true;
+	// The estimate only ever falls short of the truth when something else
+	// freed space meanwhile; one fresh answer settles it.
+	int64 freeBytes = Query();
+	return freeBytes == kUnknown || freeBytes >= length;
+}
+
+void DestinationSpace::Consumed(int64 length)
+{
+	if (fEstimate == kUnknown || length <= 0)
+		return;
+	fEstimate = fEstimate > length ? fEstimate - length : 0;
+}

@@ -1,0 +1,962 @@
+#include "MVBackupServer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <random>
+
+#include <app/Application.h>
+#include <interface/Alert.h>
+#include <storage/Directory.h>
+#include <storage/Entry.h>
+#include <storage/SymLink.h>
+
+#include "ArchiveCrypt.h"
+#include "BackupDeleter.h"
+#include "BackupSettingsReport.h"
+#include "BackupStatistics.h"
+#include "CatalogueFile.h"
+#include "MVCruncher.h"
+#include "MVTextFormat.h"
+#include "MVVolume.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+// Line types of the report.
+enum : int32 {
+	kLineInfo = 1,
+	kLineError = 3,
+	kLineVolumeRoot = 4,
+	kLineDirectory = 5,
+	kLineSymLink = 6,
+	kLineFile = 7,
+};
+
+// Text ids of the report lines and questions.
+enum : int32 {
+	kTextMediaFull = 2,
+	kTextDestinationFull = 3,
+	kTextCatalogueWrite = 5,
+	kTextCatalogueMemory = 6,
+	kTextCataloguePath = 7,
+	kTextCatalogueCreate = 8,
+	kTextLinkWrite = 19,
+	kTextDataWrite = 20,
+	kTextHeaderWrite = 21,
+	kTextAddOnLoad = 22,
+	kTextStarting = 24,
+	kTextNoMemory = 34,
+	kTextNoAccess = 36,
+	kTextNoDestination = 37,
+	kTextReadOnly = 38,
+	kTextScanning = 41,
+	kTextNothingSelected = 42,
+	kTextNoSpace = 43,
+	kTextCannotWrite = 44,
+	kTextSpaceNeeded = 45,
+	kTextBackupData = 48,
+	kTextMedium = 49,
+	kTextSingle = 279,
+	kTextAttributes = 319,
+	kTextCannotRead = 326,
+};
+
+constexpr const char* kDefaultCompressor = "MVNone";
+constexpr const char* kDestinationFolder = "add-ons/destination";
+constexpr const char* kCompressorFolder = "add-ons/compressors";
+constexpr uint32 kPasswordSize = kBackupHeaderPasswordSize;
+constexpr int32 kRandomLimit = 99999999;
+// One dispatch runs steps for at most this long, so that other work of
+// the looper never waits long even when no message is queued yet.
+constexpr bigtime_t kStepBatchTime = 100000;
+// Room for a block with the compressor's extra byte and the padding, and
+// for a link's target with its NUL.
+constexpr size_t kBlockBufferSize = kDataBlockSize + 2 * kArchiveAlignment;
+static_assert(kBlockBufferSize >= kDataBlockFixedSize + kSymLinkMaxTarget + 1);
+
+std::string MakeNewBackupId(time_t now)
+{
+	struct tm local = {};
+	localtime_r(&now, &local);
+	// The device alone may repeat itself on some systems; two backups of
+	// one day must never share a name, so the clock and the process go in
+	// too, and the generator lives on for later backups of this process.
+	static std::mt19937 generator = [] {
+		std::random_device device;
+		std::seed_seq seed{device(), uint32(system_time()), uint32(system_time() >> 32),
+			uint32(getpid())};
+		return std::mt19937(seed);
+	}();
+	static std::mutex lock;
+	std::lock_guard<std::mutex> guard(lock);
+	std::uniform_int_distribution<int32> random(0, kRandomLimit);
+	return MakeBackupId(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+		random(generator));
+}
+
+}	// namespace
+
+// The entry being written: what its file header said and where the step
+// chain stands in its data.
+struct MVBackupServer::Entry {
+	std::string path;
+	std::string reportPath;
+	EntryKind kind = EntryKind::File;
+	int64 size = 0;
+	int64 listSize = 0;
+	int32 level = 0;
+	int32 modificationTime = 0;
+	int64 headerOffset = 0;
+	BFile file;
+	std::string linkTarget;
+	int64 done = 0;
+	uint32 blockNumber = 0;
+	bool readFailed = false;
+
+	int64 CatalogueSize() const { return kind == EntryKind::File ? size : listSize; }
+};
+
+MVBackupServer::MVBackupServer(std::string serverFolder, const AddOnLoader& loader)
+	:
+	MVToolServer("MVBackupServer", 10, 100, loader),
+	fServerFolder(std::move(serverFolder)),
+	fLoader(loader),
+	fEntry(std::make_unique<Entry>())
+{
+}
+
+MVBackupServer::~MVBackupServer()
+{
+	_FreeAddOns();
+}
+
+void MVBackupServer::SetServer(const BMessenger& server)
+{
+	MVToolServer::SetServer(server);
+	fServerMessenger = server;
+}
+
+void MVBackupServer::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kMsgJobStart:
+			_Start(message);
+			return;
+		case kMsgSubscribe:
+			AddSubscribers(message);
+			return;
+		case kMsgJobPause:
+			PauseJob();
+			return;
+		case kMsgJobContinue:
+			_Continue();
+			return;
+		case kMsgJobDelete:
+			if (!fFinished) {
+				fAbort = true;
+				(void)AbortJob();
+			}
+			return;
+		case kStepWriteBackupHeader:
+		case kStepBuildHeader:
+		case kStepWriteHeader:
+		case kStepFinishHeader:
+		case kStepReadData:
+		case kStepWriteData:
+		case kStepDataDone:
+		case kStepBuildLink:
+		case kStepWriteLink:
+		case kStepLinkDone:
+		case kStepCatalogue:
+		case kStepWriteCatalogue:
+		case kStepEnd:
+			_RunSteps(message->what);
+			return;
+		default:
+			MVToolServer::MessageReceived(message);
+	}
+}
+
+void MVBackupServer::EndJob()
+{
+	_End();
+}
+
+// #pragma mark - start
+
+void MVBackupServer::_Start(const BMessage* job)
+{
+	// A job starts once; a second start message would mix two backups.
+	if (!fBackupID.empty() || fFinished)
+		return;
+	TakeStart(job);
+	fJobType = job->GetInt32("job_type", 1);
+	fArchiveTime = 0;
+	if (fJobType == 2 || fJobType == 3)
+		(void)job->FindTime("archive_time", &fArchiveTime);
+	fCreationTime = time(nullptr);
+	fBackupID = MakeNewBackupId(fCreationTime);
+
+	BMessage startInfo;
+	(void)job->FindMessage("start_info", &startInfo);
+	fTitle = startInfo.GetString("title", "");
+	fPassword = startInfo.GetString("password", "");
+	if (fPassword.size() > kPasswordSize)
+		fPassword.resize(kPasswordSize);
+	_Log(kLineInfo, kTextStarting, {fTitle});
+
+	if (_LoadAddOns(job)) {
+		int64 freeSpace = fSpace.Query();
+		_ReportSettings(freeSpace);
+		fBlock.assign(kBlockBufferSize, 0);
+		fReadBuffer.assign(kDataBlockSize, 0);
+		if (fDestination->Name() == nullptr || fDestination->Name()[0] == '\0')
+			_AbortWith(kTextNoDestination);
+		else if (fDestination->IsReadOnly())
+			_AbortWith(kTextReadOnly);
+		else if (_Scan(job)) {
+			_BeginArchive(job);
+			if (freeSpace >= fTotalSize || fDestination->IsRemovable()) {
+				_Log(kLineInfo, kTextBackupData);
+				fList.FindFirst();
+				fResumeStep = kStepBuildHeader;
+				_Next(kStepWriteBackupHeader);
+			} else {
+				_Log(kLineError, kTextNoSpace, {_DestinationName()});
+				_Log(kLineError, kTextSpaceNeeded, {fTotalSize, freeSpace});
+				fAbort = true;
+				_Next(kStepEnd);
+			}
+		}
+	}
+	uint32 next = fPendingStep;
+	fPendingStep = 0;
+	if (next != 0)
+		_RunSteps(next);
+}
+
+bool MVBackupServer::_LoadAddOns(const BMessage* job)
+{
+	const char* addOn = job->GetString("addon", "");
+	(void)job->FindMessage("volume", &fDestinationSettings);
+	fDestinationAddOn = addOn;
+	fDestination = LoadDestinationAddOn(addOn, &fDestinationSettings);
+	if (fDestination == nullptr) {
+		_AbortWith(kTextAddOnLoad, {_AddOnPath(kDestinationFolder, addOn)});
+		return false;
+	}
+	fSpace.SetVolume(fDestination);
+	if (fJobType == 2 || fJobType == 3)
+		fDestination->SetOverwrite(false);
+
+	const char* compressor = job->GetString("bak_addonpacker", "");
+	if (compressor[0] == '\0')
+		compressor = kDefaultCompressor;
+	BMessage settings;
+	(void)job->FindMessage("bak_packer", &settings);
+	fCruncher = LoadCruncherAddOn(compressor, &settings);
+	if (fCruncher == nullptr) {
+		_AbortWith(kTextAddOnLoad, {_AddOnPath(kCompressorFolder, compressor)});
+		return false;
+	}
+	return true;
+}
+
+void MVBackupServer::_ReportSettings(int64 freeSpace)
+{
+	BackupSettingsReport report;
+	report.destinationName = _DestinationName();
+	report.capacity = fDestination->GetCapacity();
+	report.freeSpace = freeSpace;
+	report.removable = fDestination->IsRemovable();
+	report.overwrite = fDestination->IsOverwrite();
+	report.mode = fJobType;
+	report.startTime = fCreationTime;
+	for (const BackupReportLine& line : report.Lines())
+		_Log(line);
+}
+
+bool MVBackupServer::_Scan(const BMessage* job)
+{
+	_Log(kLineInfo, kTextScanning);
+	BMessage selection;
+	(void)job->FindMessage("selection", &selection);
+	fList.SetTo(&selection);
+	if (fJobType == 2 || fJobType == 3)
+		fList.SetFilter(fArchiveTime);
+	if (fList.IsEmpty()) {
+		_AbortWith(kTextNothingSelected);
+		return false;
+	}
+	fEntryCount = fList.CountItems();
+	fTotalSize = 0;
+	for (const entry_ref* ref = fList.FindFirst(); ref != nullptr; ref = fList.FindNext())
+		fTotalSize += fList.GetSize();
+	return true;
+}
+
+void MVBackupServer::_BeginArchive(const BMessage* job)
+{
+	const char* compressor = job->GetString("bak_addonpacker", "");
+	int32 baseID = job->GetInt32("base_id", 0);
+	int16 removable = fDestination->IsRemovable() ? 1 : 0;
+
+	fBackupHeader = BackupHeader();
+	fBackupHeader.backupId = fBackupID;
+	fBackupHeader.title = fTitle;
+	fBackupHeader.creationTime = int32(fCreationTime);
+	fBackupHeader.destinationType = fDestination->GetType();
+	fBackupHeader.compressor = compressor;
+	fBackupHeader.password = fPassword;
+	fBackupHeader.removable = removable;
+	fBackupHeader.totalSize = fTotalSize;
+	fBackupHeader.entryCount = fEntryCount;
+	fBackupHeader.jobId = JobID();
+	fBackupHeader.mode = fJobType;
+	fBackupHeader.baseId = baseID;
+
+	CatalogueInfo info;
+	info.backupId = fBackupID;
+	info.title = fTitle;
+	info.date = int32(fCreationTime);
+	info.compressor = compressor;
+	(void)job->FindMessage("bak_packer", &info.cruncherSettings);
+	info.password = fPassword;
+	info.destination = fDestinationAddOn;
+	info.destinationSettings = fDestinationSettings;
+	(void)job->FindMessage("selection", &info.selection);
+	info.removable = removable;
+	info.jobId = JobID();
+	info.mode = fJobType;
+	info.baseId = baseID;
+	if (fCatalogue.Begin(info) != B_OK)
+		_AbortWith(kTextNoMemory);
+}
+
+void MVBackupServer::_Continue()
+{
+	if (!SetPause(false) || CurrentStep() == 0 || fFinished)
+		return;
+	// A step message may still be queued from before the pause; running it
+	// twice would write its record twice.
+	(void)DropQueuedMessages(CurrentStep());
+	PostMessage(CurrentStep());
+}
+
+// #pragma mark - the step loop
+
+void MVBackupServer::_Next(uint32 code)
+{
+	SetCurrentStep(code);
+	fPendingStep = code;
+}
+
+bool MVBackupServer::_MustYield(bigtime_t deadline) const
+{
+	return CountQueuedMessages() > 0 || system_time() >= deadline;
+}
+
+void MVBackupServer::_RunSteps(uint32 code)
+{
+	bigtime_t deadline = system_time() + kStepBatchTime;
+	while (code != 0) {
+		if (fFinished)
+			return;
+		// A paused or aborted job keeps its step; continuing posts it.
+		if (code != kStepEnd && (IsPause() || fAbort || IsAborted()))
+			return;
+		fPendingStep = 0;
+		_RunStep(code);
+		code = fPendingStep;
+		fPendingStep = 0;
+		if (code == 0 || (IsPause() && code != kStepEnd))
+			return;
+		if (_MustYield(deadline)) {
+			PostMessage(code);
+			return;
+		}
+	}
+}
+
+void MVBackupServer::_RunStep(uint32 code)
+{
+	switch (code) {
+		case kStepWriteBackupHeader:
+			_WriteBackupHeader();
+			break;
+		case kStepBuildHeader:
+			_BuildHeader();
+			break;
+		case kStepWriteHeader:
+			_WriteHeader();
+			break;
+		case kStepFinishHeader:
+			_FinishHeader();
+			break;
+		case kStepReadData:
+			_ReadData();
+			break;
+		case kStepWriteData:
+			_WriteData();
+			break;
+		case kStepDataDone:
+			_DataDone();
+			break;
+		case kStepBuildLink:
+			_BuildLink();
+			break;
+		case kStepWriteLink:
+			_WriteLink();
+			break;
+		case kStepLinkDone:
+			_LinkDone();
+			break;
+		case kStepCatalogue:
+			_PrepareCatalogue();
+			break;
+		case kStepWriteCatalogue:
+			_WriteCatalogue();
+			break;
+		case kStepEnd:
+			_End();
+			break;
+	}
+}
+
+// #pragma mark - steps
+
+void MVBackupServer::_WriteBackupHeader()
+{
+	if (fDestination->IsOverwrite()) {
+		BMessenger server = fServerMessenger.IsValid() ? fServerMessenger : be_app_messenger;
+		BackupDeleter deleter(server, fLoader,
+			[this](const BackupReportLine& line) { _Log(line); });
+		(void)deleter.DeleteExisting(fDestination, fBackupID, fDestinationAddOn.c_str(),
+			fDestinationSettings);
+	}
+	int32 result = fDestination->Start(fBackupID.c_str(), kVolumeModeWrite);
+	if (result < 0 || result > 1) {
+		_AbortWith(kTextNoAccess, {_DestinationName()});
+		return;
+	}
+	fDestinationOpen = true;
+	fMediumOffset = 0;
+	(void)fSpace.Query();
+	if (!_Fits(kBackupHeaderSize + kDataBlockSize)) {
+		_ChangeMedia(kStepWriteBackupHeader);
+		return;
+	}
+	uint8 header[kBackupHeaderSize];
+	fBackupHeader.mediumNumber = uint16(fMediumNumber);
+	fBackupHeader.Encode(header);
+	if (!_Write(header, kBackupHeaderSize)) {
+		_AbortWith(kTextCannotWrite);
+		return;
+	}
+	_Log(kLineInfo, kTextMedium, {fMediumNumber});
+	fMediumOffset = kBackupHeaderSize;
+	uint32 resume = fResumeStep;
+	fResumeStep = 0;
+	_Next(resume);
+}
+
+void MVBackupServer::_BuildHeader()
+{
+	const entry_ref* ref = fList.FindCurrent();
+	if (ref == nullptr) {
+		_Next(kStepCatalogue);
+		return;
+	}
+	std::string path = ref->path;
+	if (!_OpenEntry(path)) {
+		_SkipEntry(path);
+		return;
+	}
+	_Next(kStepWriteHeader);
+}
+
+void MVBackupServer::_WriteHeader()
+{
+	uint32 length = fHeader.Length();
+	if (!_Fits(length)) {
+		_ChangeMedia(kStepWriteHeader);
+		return;
+	}
+	fEntry->headerOffset = fMediumOffset;
+	if (!_Write(fHeader.Data(), length)) {
+		_AbortWith(kTextHeaderWrite, {_DestinationName(), fEntry->reportPath});
+		return;
+	}
+	fMediumOffset += length;
+	_Next(kStepFinishHeader);
+}
+
+void MVBackupServer::_FinishHeader()
+{
+	Entry& entry = *fEntry;
+	uint32 next = kStepBuildHeader;
+	switch (entry.kind) {
+		case EntryKind::File:
+			if (entry.size > 0) {
+				entry.done = 0;
+				entry.blockNumber = 0;
+				next = kStepReadData;
+			} else {
+				_Log(kLineFile, kTextSingle, {entry.reportPath});
+				entry.file.Unset();
+			}
+			break;
+		case EntryKind::SymLink:
+			next = kStepBuildLink;
+			break;
+		case EntryKind::Directory:
+			_Log(kLineDirectory, kTextSingle, {entry.reportPath});
+			break;
+		case EntryKind::VolumeRoot:
+			_Log(kLineVolumeRoot, kTextSingle, {entry.reportPath});
+			break;
+	}
+
+	CatalogueEntry record;
+	record.path = entry.path;
+	record.kind = entry.kind;
+	record.size = entry.CatalogueSize();
+	record.level = entry.level;
+	record.mediumNumber = fMediumNumber;
+	record.offset = entry.headerOffset;
+	record.modificationTime = entry.modificationTime;
+	record.entryNumber = fEntryNumber;
+	if (fCatalogue.AddEntry(record) != B_OK) {
+		_AbortWith(kTextNoMemory);
+		return;
+	}
+	fEntryNumber++;
+	fBytesSaved += record.size;
+	fList.FindNext();
+	_Next(next);
+}
+
+void MVBackupServer::_ReadData()
+{
+	Entry& entry = *fEntry;
+	uint32 want = uint32(std::min<int64>(entry.size - entry.done, kDataBlockMaxRaw));
+	uint8* raw = fReadBuffer.data();
+	ssize_t got = entry.readFailed ? 0 : _ReadFileBlock(raw, want);
+	if (got < ssize_t(want)) {
+		// The file shrank or cannot be read any more. Its header promised
+		// its size, so the rest is stored as zeros and the stream stays
+		// readable; the report names the file.
+		if (!entry.readFailed)
+			_Log(kLineError, kTextCannotRead, {entry.reportPath});
+		entry.readFailed = true;
+		size_t kept = got > 0 ? size_t(got) : 0;
+		memset(raw + kept, 0, want - kept);
+	}
+	if (!fPassword.empty())
+		Crypt(raw, want, fPassword.c_str());
+	uint32 packed = fCruncher->Compress(raw, fBlock.data() + kDataBlockFixedSize, want);
+	if (packed > kDataBlockMaxPacked) {
+		_AbortWith(kTextDataWrite, {_DestinationName(), entry.reportPath});
+		return;
+	}
+	entry.done += want;
+	_FillBlockHeader(packed, ++entry.blockNumber, entry.done >= entry.size);
+	fRawBytes += want;
+	fPackedBytes += packed;
+	_Progress(false);
+	_Next(kStepWriteData);
+}
+
+void MVBackupServer::_WriteData()
+{
+	if (!_Fits(fBlockTotal)) {
+		_ChangeMedia(kStepWriteData);
+		return;
+	}
+	if (!_Write(fBlock.data(), fBlockTotal)) {
+		_AbortWith(kTextDataWrite, {_DestinationName(), fEntry->reportPath});
+		return;
+	}
+	fMediumOffset += fBlockTotal;
+	_Next(kStepDataDone);
+}
+
+void MVBackupServer::_DataDone()
+{
+	Entry& entry = *fEntry;
+	if (entry.done < entry.size) {
+		_Next(kStepReadData);
+		return;
+	}
+	if (!entry.readFailed)
+		_Log(kLineFile, kTextSingle, {entry.reportPath});
+	entry.file.Unset();
+	_Next(kStepBuildHeader);
+}
+
+void MVBackupServer::_BuildLink()
+{
+	const std::string& target = fEntry->linkTarget;
+	size_t length = std::min<size_t>(target.size(), kSymLinkMaxTarget);
+	uint8* payload = fBlock.data() + kDataBlockFixedSize;
+	memcpy(payload, target.data(), length);
+	payload[length] = 0;
+	_FillBlockHeader(uint32(length + 1), 1, true);
+	_Next(kStepWriteLink);
+}
+
+void MVBackupServer::_WriteLink()
+{
+	if (!_Fits(fBlockTotal)) {
+		_ChangeMedia(kStepWriteLink);
+		return;
+	}
+	if (!_Write(fBlock.data(), fBlockTotal)) {
+		_AbortWith(kTextLinkWrite, {_DestinationName(), fEntry->reportPath});
+		return;
+	}
+	fMediumOffset += fBlockTotal;
+	_Log(kLineSymLink, kTextSingle, {fEntry->reportPath});
+	_Next(kStepLinkDone);
+}
+
+void MVBackupServer::_LinkDone()
+{
+	_Next(kStepBuildHeader);
+}
+
+void MVBackupServer::_PrepareCatalogue()
+{
+	if (fServerFolder.empty()) {
+		_AbortWith(kTextCataloguePath, {CatalogueFile::PathFor(fServerFolder, fBackupID)});
+		return;
+	}
+	if (fCatalogue.SetSize(fBytesSaved) != B_OK) {
+		_AbortWith(kTextCatalogueMemory);
+		return;
+	}
+	ssize_t size = fCatalogue.Message().FlattenedSize();
+	if (size <= 0) {
+		_AbortWith(kTextCatalogueMemory);
+		return;
+	}
+	try {
+		fCatalogueRecord.assign(kCatalogueRecordSize + size_t(size), 0);
+	} catch (const std::bad_alloc&) {
+		_AbortWith(kTextCatalogueMemory);
+		return;
+	}
+	uint8* head = reinterpret_cast<uint8*>(fCatalogueRecord.data());
+	WriteLE32(head, kCatalogueMagic);
+	WriteLE16(head + 4, kCatalogueRecordSize);
+	if (fCatalogue.Message().Flatten(fCatalogueRecord.data() + kCatalogueRecordSize, size)
+			!= B_OK) {
+		_AbortWith(kTextCatalogueMemory);
+		return;
+	}
+	_Next(kStepWriteCatalogue);
+}
+
+void MVBackupServer::_WriteCatalogue()
+{
+	int64 length = int64(fCatalogueRecord.size());
+	if (!_Fits(length)) {
+		_ChangeMedia(kStepWriteCatalogue);
+		return;
+	}
+	if (!_Write(fCatalogueRecord.data(), length)) {
+		_AbortWith(kTextCatalogueWrite, {_DestinationName()});
+		return;
+	}
+	fMediumOffset += length;
+	// The backup is complete only once the destination has it; then the
+	// catalogue file makes it known. A failure before leaves no catalogue
+	// of a backup that cannot be read.
+	if (!_StopDestination()) {
+		_AbortWith(kTextCatalogueWrite, {_DestinationName()});
+		return;
+	}
+	std::string folder = fServerFolder + "/" + kCatalogueFolder;
+	(void)create_directory(folder.c_str(), 0755);
+	std::string path = CatalogueFile::PathFor(fServerFolder, fBackupID);
+	if (CatalogueFile::Write(path.c_str(), fCatalogue.Message()) != B_OK) {
+		_AbortWith(kTextCatalogueCreate, {path});
+		return;
+	}
+	_Next(kStepEnd);
+}
+
+void MVBackupServer::_End()
+{
+	if (fFinished)
+		return;
+	fFinished = true;
+	SetEnding();
+	_Progress(true);
+	bool aborted = fAbort || IsAborted();
+	// Whatever the destination still holds open must reach the medium; if
+	// it cannot, the backup did not succeed.
+	if (!_StopDestination() && !aborted) {
+		_Log(kLineError, kTextCannotWrite);
+		aborted = true;
+	}
+	fAbort = aborted;
+
+	BackupStatistics statistics;
+	statistics.filesSaved = fEntryNumber;
+	statistics.bytesSaved = fBytesSaved;
+	statistics.rawBytes = fRawBytes;
+	statistics.packedBytes = fPackedBytes;
+	statistics.elapsedSeconds = int32(CurrentTime() - GetStartTime());
+	statistics.pausedSeconds = GetPause();
+	statistics.aborted = aborted;
+	for (const BackupReportLine& line : statistics.Lines())
+		_Log(line);
+
+	fCatalogue.Message().MakeEmpty();
+	std::vector<char>().swap(fCatalogueRecord);
+	fEntry->file.Unset();
+	_FreeAddOns();
+	std::vector<uint8>().swap(fBlock);
+	std::vector<uint8>().swap(fReadBuffer);
+	SetCurrentStep(0);
+
+	BMessage finished(kMsgJobFinished);
+	finished.AddInt32("job_id", JobID());
+	finished.AddInt32("report_id", ReportID());
+	finished.AddString("title", fTitle.c_str());
+	finished.AddInt64("size", fBytesSaved);
+	finished.AddTime("date", int32(fCreationTime));
+	finished.AddString("backup_id", fBackupID.c_str());
+	finished.AddInt32("status", aborted ? kStatusAborted : kStatusSuccess);
+	PostServer(&finished);
+	PostAbo(&finished);
+	PostMessage(B_QUIT_REQUESTED);
+}
+
+// #pragma mark - helpers
+
+bool MVBackupServer::_OpenEntry(const std::string& path)
+{
+	Entry& entry = *fEntry;
+	entry.file.Unset();
+	entry.path = path;
+	entry.reportPath = Catalogue::CataloguePath(path);
+	entry.level = fList.OutlineLevel();
+	entry.listSize = fList.GetSize();
+	entry.linkTarget.clear();
+	entry.readFailed = false;
+
+	std::vector<std::string> skipped;
+	if (fHeader.BuildFromEntry(path.c_str(), uint32(entry.level), fEntryNumber, &skipped)
+			!= B_OK) {
+		return false;
+	}
+	entry.kind = fHeader.Kind();
+	FileHeaderStat stat = fHeader.Stat();
+	entry.size = stat.size;
+	entry.modificationTime = stat.modificationTime;
+
+	// The file or link is opened before its header is written: once the
+	// header is out, the stream needs the data that header announces.
+	switch (entry.kind) {
+		case EntryKind::File: {
+			// Only regular files have data to read; a pipe or a device
+			// would block or never end.
+			BEntry node(path.c_str());
+			struct stat status;
+			if (node.GetStat(&status) != B_OK || !S_ISREG(status.st_mode))
+				return false;
+			if (entry.file.SetTo(path.c_str(), B_READ_ONLY) != B_OK)
+				return false;
+			break;
+		}
+		case EntryKind::SymLink: {
+			if (entry.level == 0)
+				return false;
+			BSymLink link(path.c_str());
+			if (link.ReadLink(&entry.linkTarget) != B_OK)
+				return false;
+			break;
+		}
+		default:
+			break;
+	}
+	_ReportSkippedAttributes(entry.reportPath, skipped);
+	return true;
+}
+
+void MVBackupServer::_SkipEntry(const std::string& path)
+{
+	fEntryCount--;
+	fTotalSize -= fList.GetSize();
+	_Log(kLineError, kTextCannotRead, {Catalogue::CataloguePath(path)});
+	fList.FindNext();
+	_Progress(false);
+	_Next(kStepBuildHeader);
+}
+
+void MVBackupServer::_ReportSkippedAttributes(const std::string& path,
+	const std::vector<std::string>& skipped)
+{
+	for (const std::string& name : skipped) {
+		// "*" stands for an entry whose attributes could not be listed.
+		std::string what = name == "*" ? path : path + " (" + name + ")";
+		_Log(kLineError, kTextAttributes, {what});
+	}
+}
+
+ssize_t MVBackupServer::_ReadFileBlock(uint8* buffer, size_t length)
+{
+	size_t done = 0;
+	while (done < length) {
+		ssize_t read = fEntry->file.Read(buffer + done, length - done);
+		if (read < 0)
+			return done > 0 ? ssize_t(done) : read;
+		if (read == 0)
+			break;
+		done += size_t(read);
+	}
+	return ssize_t(done);
+}
+
+void MVBackupServer::_FillBlockHeader(uint32 packed, uint32 number, bool last)
+{
+	uint32 total = RoundUpToAlignment(kDataBlockFixedSize + packed);
+	uint8* block = fBlock.data();
+	memset(block, 0, kDataBlockFixedSize);
+	WriteLE32(block, kDataBlockMagic);
+	WriteLE16(block + 4, kDataBlockFixedSize);
+	WriteLE32(block + kDataBlockTotalOffset, total);
+	WriteLE32(block + kDataBlockPackedOffset, packed);
+	WriteLE32(block + kDataBlockNextOffset, last ? 0 : total);
+	WriteLE32(block + kDataBlockNumberOffset, number);
+	memset(block + kDataBlockFixedSize + packed, 0, total - kDataBlockFixedSize - packed);
+	fBlockTotal = total;
+}
+
+bool MVBackupServer::_Fits(int64 length)
+{
+	// A removable medium keeps room for the end-of-medium record, so that
+	// a full medium can always be closed properly.
+	if (fDestination->IsRemovable())
+		length += kEndOfMediumSize;
+	return fSpace.Fits(length);
+}
+
+bool MVBackupServer::_Write(const void* buffer, int64 length)
+{
+	int64 written = fDestination->Write(buffer, length);
+	if (written > 0)
+		fSpace.Consumed(written);
+	return written == length;
+}
+
+void MVBackupServer::_ChangeMedia(uint32 resumeStep)
+{
+	if (!fDestination->IsRemovable()) {
+		_AbortWith(kTextDestinationFull, {_DestinationName()});
+		return;
+	}
+	if (resumeStep != kStepWriteBackupHeader)
+		fResumeStep = resumeStep;
+	if (fMediumOffset > 0) {
+		uint8 record[kEndOfMediumSize] = {};
+		WriteLE32(record, kEndOfMediumMagic);
+		WriteLE16(record + 4, kEndOfMediumSize);
+		if (!_Write(record, kEndOfMediumSize)) {
+			_AbortWith(kTextCannotWrite);
+			return;
+		}
+	}
+	fMediumOffset = 0;
+	if (!_StopDestination()) {
+		_AbortWith(kTextCannotWrite);
+		return;
+	}
+	// The medium is out before the user is asked, so that an answer never
+	// meets the old medium still in the drive.
+	(void)fDestination->Eject();
+	int32 fullMedium = fMediumNumber;
+	fMediumNumber++;
+
+	BMessage pause(kMsgJobPause);
+	pause.AddInt32("job_id", JobID());
+	PostServer(&pause);
+	// Paused here as well, so that continuing resumes even when the
+	// server's pause crosses the answer.
+	SetPause(true);
+	SetCurrentStep(kStepWriteBackupHeader);
+	_Log(kLineInfo, kTextMediaFull, {fullMedium, _DestinationName()});
+	BMessage reply(kMsgRequestAnswer);
+	reply.AddInt32("job_id", JobID());
+	std::string text = MVTextFormat::FormatText(kTextMediaFull,
+		{fullMedium, _DestinationName()});
+	Request(reply, "Change Media", text.c_str(), "Continue", "Abort Job", "Delete Job",
+		B_WARNING_ALERT);
+}
+
+bool MVBackupServer::_StopDestination()
+{
+	if (!fDestinationOpen)
+		return true;
+	fDestinationOpen = false;
+	return fDestination->Stop() == 0;
+}
+
+void MVBackupServer::_AbortWith(int32 textID, const MVTextArguments& arguments)
+{
+	_Log(kLineError, textID, arguments);
+	fAbort = true;
+	_Next(kStepEnd);
+}
+
+void MVBackupServer::_Log(int32 lineType, int32 textID, const MVTextArguments& arguments)
+{
+	LogInsert(lineType, textID, arguments);
+}
+
+void MVBackupServer::_Log(const BackupReportLine& line)
+{
+	LogInsert(line.lineType, line.textID, line.arguments);
+}
+
+void MVBackupServer::_Progress(bool force)
+{
+	if (!force && !fProgressThrottle.IsDue(system_time()))
+		return;
+	const char* path = fEntry->reportPath.empty() ? nullptr : fEntry->reportPath.c_str();
+	PostInfo(path, fEntryNumber, fEntryCount, fRawBytes, fTotalSize);
+}
+
+void MVBackupServer::_FreeAddOns()
+{
+	if (fDestination != nullptr) {
+		(void)_StopDestination();
+		delete fDestination;
+		fDestination = nullptr;
+		fSpace.SetVolume(nullptr);
+		FreeDestinationAddOn();
+	}
+	if (fCruncher != nullptr) {
+		delete fCruncher;
+		fCruncher = nullptr;
+		FreeCruncherAddOn();
+	}
+}
+
+const char* MVBackupServer::_DestinationName() const
+{
+	const char* name = fDestination != nullptr ? fDestination->Name() : nullptr;
+	return name != nullptr ? name : "";
+}
+
+std::string MVBackupServer::_AddOnPath(const char* folder, const char* name) const
+{
+	return fServerFolder + "/" + folder + "/" + (name != nullptr ? name : "");
+}

@@ -1,0 +1,174 @@
+#pragma once
+
+// MVBackupServer: the worker of one backup job (job types 1 full,
+// 2 incremental, 3 differential). It loads the job's destination and
+// compressor add-ons, builds the list of entries from the selection, writes
+// the backup stream (ArchiveFormat.h) to the destination as a chain of step
+// messages to itself, writes the catalogue file to "<server folder>/logdata"
+// and ends with 'MVJf' to the server and the subscribers, then quits.
+//
+// Between any two steps the worker takes control messages: 'MVJP' pause,
+// 'MVJC' continue (the kept step runs again), 'MVJD' abort, 'MVAB' new
+// subscribers, and the user's answer 'jbrs' to a media-change question. To
+// keep the cost per step low, one dispatch runs several steps in a row while
+// nothing else waits in the queue; a waiting message ends the run at the next
+// step boundary.
+//
+// Ownership and threads: the server (or a test) creates the worker, runs it
+// and sends it 'MVAB' and 'MVJS'; the worker deletes itself when it quits.
+// Everything but the constructor and SetServer() runs on the worker's own
+// thread. The worker owns its add-on objects, which it deletes before it
+// unloads their images at the end of the job.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <app/Messenger.h>
+#include <storage/File.h>
+
+#include "BackupHeader.h"
+#include "BackupReportLine.h"
+#include "Catalogue.h"
+#include "DestinationSpace.h"
+#include "FileHeader.h"
+#include "MVBackupList.h"
+#include "MVToolServer.h"
+#include "ProgressThrottle.h"
+
+class MVCruncher;
+class MVVolume;
+
+class MVBackupServer : public MVToolServer {
+public:
+	// The steps, each a message the worker posts to itself.
+	enum : uint32 {
+		kStepWriteBackupHeader = 'BWBH',
+		kStepBuildHeader = 'BCHE',
+		kStepWriteHeader = 'BWHE',
+		kStepFinishHeader = 'BFHE',
+		kStepReadData = 'BCDA',
+		kStepWriteData = 'BWDA',
+		kStepDataDone = 'BFDA',
+		kStepBuildLink = 'BCSY',
+		kStepWriteLink = 'BWSY',
+		kStepLinkDone = 'BFSY',
+		kStepCatalogue = 'BCLO',
+		kStepWriteCatalogue = 'BWLO',
+		kStepEnd = 'BSTA',
+	};
+
+	static constexpr int32 kStatusSuccess = 0;
+	static constexpr int32 kStatusAborted = 1;
+
+	// serverFolder: the server program's folder in the system's
+	// "/<volume>/..." form, which holds "logdata". The loader finds the
+	// add-ons.
+	explicit MVBackupServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
+	~MVBackupServer() override;
+
+	void MessageReceived(BMessage* message) override;
+
+	// Where the worker's requests go, the synchronous ones included; the
+	// application by default. Call before Run().
+	void SetServer(const BMessenger& server);
+
+	// The ID of the backup being written; empty before the start.
+	const std::string& BackupID() const { return fBackupID; }
+
+protected:
+	void EndJob() override;
+
+private:
+	struct Entry;
+
+	// Start.
+	void _Start(const BMessage* job);
+	bool _LoadAddOns(const BMessage* job);
+	void _ReportSettings(int64 freeSpace);
+	bool _Scan(const BMessage* job);
+	void _BeginArchive(const BMessage* job);
+	void _Continue();
+
+	// The step loop.
+	void _RunSteps(uint32 code);
+	void _RunStep(uint32 code);
+	void _Next(uint32 code);
+	bool _MustYield(bigtime_t deadline) const;
+
+	// Steps.
+	void _WriteBackupHeader();
+	void _BuildHeader();
+	void _WriteHeader();
+	void _FinishHeader();
+	void _ReadData();
+	void _WriteData();
+	void _DataDone();
+	void _BuildLink();
+	void _WriteLink();
+	void _LinkDone();
+	void _PrepareCatalogue();
+	void _WriteCatalogue();
+	void _End();
+
+	// Helpers.
+	bool _OpenEntry(const std::string& path);
+	void _SkipEntry(const std::string& path);
+	void _ReportSkippedAttributes(const std::string& path,
+		const std::vector<std::string>& skipped);
+	ssize_t _ReadFileBlock(uint8* buffer, size_t length);
+	void _FillBlockHeader(uint32 packed, uint32 number, bool last);
+	bool _Fits(int64 length);
+	bool _Write(const void* buffer, int64 length);
+	void _ChangeMedia(uint32 resumeStep);
+	bool _StopDestination();
+	void _AbortWith(int32 textID, const MVTextArguments& arguments = {});
+	void _Log(int32 lineType, int32 textID, const MVTextArguments& arguments = {});
+	void _Log(const BackupReportLine& line);
+	void _Progress(bool force);
+	void _FreeAddOns();
+	const char* _DestinationName() const;
+	std::string _AddOnPath(const char* folder, const char* name) const;
+
+	std::string fServerFolder;
+	AddOnLoader fLoader;
+	BMessenger fServerMessenger;
+
+	uint32 fResumeStep = 0;
+	uint32 fPendingStep = 0;
+	bool fAbort = false;
+	bool fFinished = false;
+
+	std::vector<uint8> fBlock;
+	std::vector<uint8> fReadBuffer;
+	uint32 fBlockTotal = 0;
+	BackupHeader fBackupHeader;
+	std::string fBackupID;
+	std::string fPassword;
+	std::string fTitle;
+	Catalogue fCatalogue;
+	std::vector<char> fCatalogueRecord;
+	MVBackupList fList;
+	FileHeader fHeader;
+	std::unique_ptr<Entry> fEntry;
+
+	int32 fJobType = 1;
+	int32 fArchiveTime = 0;
+	int32 fEntryNumber = 0;
+	int64 fBytesSaved = 0;
+	int64 fRawBytes = 0;
+	int64 fPackedBytes = 0;
+	int64 fTotalSize = 0;
+	int32 fEntryCount = 0;
+	int64 fMediumOffset = 0;
+	int32 fMediumNumber = 1;
+	time_t fCreationTime = 0;
+
+	MVVolume* fDestination = nullptr;
+	MVCruncher* fCruncher = nullptr;
+	std::string fDestinationAddOn;
+	BMessage fDestinationSettings;
+	bool fDestinationOpen = false;
+	DestinationSpace fSpace;
+	ProgressThrottle fProgressThrottle;
+};

@@ -1,0 +1,247 @@
+// How a backup ends when it cannot run, and how it answers pause, abort, a
+// full removable medium, a vanished entry and overwrite mode.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include <kernel/fs_info.h>
+#include <storage/VolumeTable.h>
+
+#include "AwaitCondition.h"
+#include "BackupTestSupport.h"
+#include "Catalogue.h"
+#include "CatalogueFile.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+bool IsLine(const BMessage& message, int32 textID)
+{
+	return message.GetInt32("linetype", 0) != 100 && message.GetInt32("text_id", -1) == textID;
+}
+
+}	// namespace
+
+// Failures before the first write end the job aborted with their one error
+// text and leave neither an image nor a catalogue.
+TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
+{
+	fFolder.WriteFile("hd/src/a", "a");
+	struct Case {
+		const char* what;
+		BMessage job;
+		std::vector<int32> errors;
+	};
+	BMessage badAddOn = MakeJob({"INCLUDE /HD/src/a"});
+	(void)badAddOn.ReplaceString("addon", "NoSuchAddOn");
+	BMessage badCompressor = MakeJob({"INCLUDE /HD/src/a"}, "/Disk/backups", "NoSuchPacker");
+	std::vector<Case> cases = {
+		{"no destination name", MakeJob({"INCLUDE /HD/src/a"}, nullptr), {37}},
+		{"read-only destination", MakeJob({"INCLUDE /HD/src/a"}, "/CD/backups"), {38}},
+		{"destination add-on", badAddOn, {22}},
+		{"compressor add-on", badCompressor, {22}},
+		{"empty selection", MakeJob({"INCLUDE /HD/src/missing"}), {42}},
+	};
+	for (Case& test : cases) {
+		fSubscriber->Inbox().Clear();
+		std::optional<BMessage> finished = RunJob(test.job);
+		ASSERT_TRUE(finished) << test.what;
+		EXPECT_EQ(finished->GetInt32("status", -1), 1) << test.what;
+		EXPECT_EQ(ErrorTexts(), test.errors) << test.what;
+		EXPECT_EQ(CountLines(9, 18), 1) << test.what;
+		EXPECT_FALSE(ReadWholeFile(CatalogueNative(finished->GetString("backup_id", ""))));
+	}
+}
+
+// A fixed volume without room for the selection refuses it with texts 43
+// and 45 (the bytes needed and free).
+TEST_F(BackupEngineTest, NotEnoughFreeSpace)
+{
+	fVolumes.reset();
+	fVolumes.emplace("MORVANE_VOLUMES", "HD=" + fFolder / "hd" + ";Small=" + fFolder / "disk"
+		+ ",size=1000");
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	fFolder.WriteFile("hd/src/big", std::string(5000, 'x'));
+	std::optional<BMessage> finished = RunJob(MakeJob({"INCLUDE /HD/src/big"}, "/Small/backups"));
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), 1);
+	EXPECT_EQ(ErrorTexts(), (std::vector<int32>{43, 45}));
+	EXPECT_EQ(CountLines(9, 18), 1);
+}
+
+// An entry removed after the scan is reported with text 326 and skipped;
+// the rest is saved and the counts leave it out.
+TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
+{
+	fFolder.WriteFile("hd/src/keep", "keep");
+	fFolder.WriteFile("hd/src/gone", "gone");
+	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/*"}), true);
+	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
+		[](const BMessage& line) { return IsLine(line, 48); }));
+	ASSERT_EQ(std::remove((fFolder / "hd/src/gone").c_str()), 0);
+	worker.SendMessage(kMsgJobContinue);
+	std::optional<BMessage> finished = Finish();
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), 0);
+	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+	BMessage message;
+	ASSERT_EQ(CatalogueFile::Read(CataloguePath(finished->GetString("backup_id", "")).c_str(),
+		&message), B_OK);
+	Catalogue catalogue(message);
+	ASSERT_EQ(catalogue.CountEntries(), 3);
+	CatalogueEntry last;
+	ASSERT_EQ(catalogue.EntryAt(2, &last), B_OK);
+	EXPECT_EQ(last.path, "/HD/src/keep");
+	EXPECT_EQ(finished->GetInt64("size", -1), 4);
+	// The last progress counts the entries that were saved.
+	std::optional<BMessage> progress;
+	for (const BMessage& message : fSubscriber->Inbox().Messages()) {
+		if (message.what == kMsgJobProgress && message.GetInt32("linetype", 0) == 100)
+			progress = message;
+	}
+	ASSERT_TRUE(progress);
+	EXPECT_EQ(progress->GetInt32("count", -1), 3);
+	EXPECT_EQ(progress->GetInt32("maxcount", -1), 3);
+}
+
+// Abort during the data of a large file: status 1, text 18, no catalogue.
+// Pause before that holds the job at a block; continuing writes the same
+// file on with the next block number.
+TEST_F(BackupEngineTest, PauseContinueAndAbort)
+{
+	fFolder.WriteFile("hd/src/large", std::string(40 * 1024 * 1024, 'L'));
+	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/large"}));
+	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
+		[](const BMessage& line) { return IsLine(line, 49); }));
+	worker.SendMessage(kMsgJobPause);
+	// While paused the image stops growing.
+	std::string folder = fFolder / "disk/backups";
+	auto imageSize = [&folder]() -> int64 {
+		int64 size = 0;
+		for (const auto& entry : std::filesystem::directory_iterator(folder))
+			size = int64(entry.file_size());
+		return size;
+	};
+	int64 before = -1;
+	ASSERT_TRUE(AwaitCondition([&] {
+		int64 now = imageSize();
+		bool still = now == before;
+		before = now;
+		return still;
+	}, kPatience, 50000));
+	worker.SendMessage(kMsgJobContinue);
+	ASSERT_TRUE(AwaitCondition([&] { return imageSize() > before; }, kPatience));
+	worker.SendMessage(kMsgJobDelete);
+	std::optional<BMessage> finished = Finish();
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), 1);
+	EXPECT_EQ(CountLines(9, 18), 1);
+	EXPECT_EQ(CountLines(9, 17), 0);
+	std::string id = finished->GetString("backup_id", "");
+	EXPECT_FALSE(ReadWholeFile(CatalogueNative(id)));
+
+	// The blocks written across the pause follow each other.
+	std::vector<ImageRecord> records = ReadImage(NativeImage("disk/backups", id));
+	uint32 expected = 1;
+	for (const ImageRecord& record : records) {
+		if (record.kind == ArchiveRecordKind::DataBlock)
+			EXPECT_EQ(record.blockNumber, expected++);
+	}
+	EXPECT_GT(expected, 2u);
+	EXPECT_TRUE(AwaitCondition([&worker] { return !worker.IsValid(); }, kPatience));
+}
+
+// A removable medium that fills up gets the end-of-medium record, is
+// ejected, and the user is asked; after a new medium and continue, the
+// backup goes on with a new header and the file that spans both media is
+// whole when both parts are read.
+TEST_F(BackupEngineTest, MediaChangeOnARemovableDrive)
+{
+	std::string data(600000, '\0');
+	for (size_t i = 0; i < data.size(); i++)
+		data[i] = char(i * 7 % 251);
+	fFolder.WriteFile("hd/src/spans", data);
+	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/spans"}, "/Media/backups"));
+	std::optional<BMessage> question = fServerInbox.Await(kMsgQuestion, kPatience);
+	ASSERT_TRUE(question);
+	EXPECT_STREQ(question->GetString("title", ""), "Change Media");
+	EXPECT_STREQ(question->GetString("label0", ""), "Continue");
+	EXPECT_EQ(fServerInbox.Count(kMsgJobPause), 1);
+	EXPECT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
+		[](const BMessage& line) { return IsLine(line, 2); }));
+
+	int32 device = dev_for_path("/Media");
+	ASSERT_GT(device, 0);
+	ASSERT_EQ(VolumeTable::InsertMedium(dev_t(device), nullptr), B_OK);
+	BMessage answer(MVToolServer::kMsgRequestAnswer);
+	answer.AddInt32("which", 0);
+	worker.SendMessage(&answer);
+	std::optional<BMessage> cont = fServerInbox.Await(kMsgJobContinue, kPatience);
+	ASSERT_TRUE(cont);
+	worker.SendMessage(&*cont);
+	std::optional<BMessage> finished = Finish();
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), 0);
+	std::string id = finished->GetString("backup_id", "");
+
+	std::vector<ImageRecord> first = ReadImage(fFolder / ("media.medium-1/backups/" + id));
+	std::vector<ImageRecord> second = ReadImage(NativeImage("media/backups", id));
+	ASSERT_FALSE(first.empty());
+	ASSERT_FALSE(second.empty());
+	EXPECT_EQ(first.back().kind, ArchiveRecordKind::EndOfMedium);
+	EXPECT_EQ(second.front().kind, ArchiveRecordKind::BackupHeader);
+	EXPECT_EQ(second.front().medium, 2);
+	std::string joined;
+	for (const auto* part : {&first, &second}) {
+		for (const ImageRecord& record : *part) {
+			if (record.kind == ArchiveRecordKind::DataBlock)
+				joined += record.data;
+		}
+	}
+	EXPECT_EQ(joined, data);
+	EXPECT_EQ(CountLines(1, 49), 2);
+}
+
+// In overwrite mode the backups already on the destination go first: the
+// ones the server lists through 'MVxX', others directly; files that are
+// no backups stay.
+TEST_F(BackupEngineTest, OverwriteModeDeletesEarlierBackups)
+{
+	fFolder.WriteFile("hd/src/a", "a");
+	std::optional<BMessage> first = RunJob(MakeJob({"INCLUDE /HD/src/a"}));
+	ASSERT_TRUE(first);
+	fSubscriber->Inbox().Clear();
+	std::optional<BMessage> second = RunJob(MakeJob({"INCLUDE /HD/src/a"}));
+	ASSERT_TRUE(second);
+	std::string listedID = first->GetString("backup_id", "");
+	std::string unlistedID = second->GetString("backup_id", "");
+	ASSERT_NE(listedID, unlistedID);
+	fFolder.WriteFile("disk/backups/notes.txt", "not a backup");
+
+	BMessage list(kMsgLogData);
+	list.AddString("name", listedID.c_str());
+	list.AddString("title", "Listed");
+	list.AddTime("date", int32(time(nullptr)));
+	fServer->SetCatalogueList(list);
+
+	fSubscriber->Inbox().Clear();
+	BMessage job = MakeJob({"INCLUDE /HD/src/a"});
+	BMessage volume;
+	ASSERT_EQ(job.FindMessage("volume", &volume), B_OK);
+	volume.AddBool(kVolumeOverwriteKey, true);
+	(void)job.ReplaceMessage("volume", &volume);
+	std::optional<BMessage> finished = RunJob(job);
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), 0);
+	std::optional<BMessage> deletion = fServerInbox.Await(kMsgDeleteBackups, 0);
+	ASSERT_TRUE(deletion);
+	EXPECT_EQ(deletion->GetString("name", ""), listedID);
+	EXPECT_EQ(deletion->GetInt32("full", 0), 1);
+	EXPECT_EQ(CountLines(1, 39), 2);
+	EXPECT_FALSE(ReadWholeFile(NativeImage("disk/backups", listedID)));
+	EXPECT_FALSE(ReadWholeFile(NativeImage("disk/backups", unlistedID)));
+	EXPECT_TRUE(ReadWholeFile(fFolder / "disk/backups/notes.txt"));
+	EXPECT_TRUE(ReadWholeFile(NativeImage("disk/backups", finished->GetString("backup_id", ""))));
+}
