@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
 # Debian packages the build, the tests, the benchmarks and the fuzzers need.
-PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-rt-14-dev liblz4-dev
+PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-rt-14-dev liblz4-dev lz4 attr
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -33,9 +33,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 demo: build
-	$(BUILD)/bin/morvane-kit-demo
-	@echo
-	$(BUILD)/bin/morvane-server-demo $(BUILD)/dist/MorvaneBackup
+	demo/backup-demo.sh $(BUILD)/dist/MorvaneBackup
 
 bench: build
 	@for b in $(BUILD)/bench/*-bench; do echo "== $$b"; $$b || exit 1; done

@@ -9,4 +9,5 @@ enum ExitStatus : int {
 	kExitFailure = 3,          // the request could not be carried out
 	kExitUsage = 64,           // bad arguments; nothing was sent
 	kExitNoServer = 69,        // the server cannot be reached or started
+	kExitInterrupted = 130,    // interrupted while following; the job goes on
 };

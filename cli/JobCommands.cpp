@@ -1,12 +1,17 @@
 #include "JobCommands.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
 
 #include "ExitStatus.h"
+#include "JobSession.h"
 #include "JsonWriter.h"
+#include "ReportText.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
+
+namespace JobCommands {
 
 namespace {
 
@@ -14,14 +19,21 @@ struct JobVerb {
 	const char* verb;
 	uint32 code;
 	int32 flag;      // "flag" of 'MVJD'; -1 for none
+	const char* help;
 };
 
 constexpr JobVerb kJobVerbs[] = {
-	{"start", kMsgJobBegin, -1},
-	{"pause", kMsgJobPause, -1},
-	{"continue", kMsgJobContinue, -1},
-	{"abort", kMsgJobDelete, 1},
-	{"remove", kMsgJobDelete, 0},
+	{"start", kMsgJobBegin, -1,
+		"Usage: morvane start JOB\n\nStarts the queued job JOB now.\n"},
+	{"pause", kMsgJobPause, -1,
+		"Usage: morvane pause JOB\n\nPauses the running job JOB, or holds it while it waits.\n"},
+	{"continue", kMsgJobContinue, -1,
+		"Usage: morvane continue JOB\n\nContinues the paused or held job JOB.\n"},
+	{"abort", kMsgJobDelete, 1,
+		"Usage: morvane abort JOB\n\nAborts the running job JOB; it stays in the queue.\n"},
+	{"remove", kMsgJobDelete, 0,
+		"Usage: morvane remove JOB\n\nRemoves the job JOB from the queue (aborting it if it"
+		" runs).\n"},
 };
 
 const JobVerb* FindVerb(const std::string& verb)
@@ -33,23 +45,6 @@ const JobVerb* FindVerb(const std::string& verb)
 	return nullptr;
 }
 
-std::string LocalTime(int32 seconds)
-{
-	time_t when = seconds;
-	tm local;
-	char text[32];
-	if (localtime_r(&when, &local) == nullptr || strftime(text, sizeof(text), "%Y-%m-%d %H:%M",
-			&local) == 0) {
-		return "-";
-	}
-	return text;
-}
-
-status_t FetchJobIndex(ServerConnection& server, BMessage* index)
-{
-	return server.Request(BMessage(kMsgJobList), index);
-}
-
 int32 CountJobs(const BMessage& index)
 {
 	type_code type;
@@ -57,45 +52,54 @@ int32 CountJobs(const BMessage& index)
 	return index.GetInfo("job_id", &type, &count) == B_OK ? count : 0;
 }
 
-bool HasJob(const BMessage& index, int32 jobId)
+bool CheckOneJobId(const CommandLine& line, const char* name, int32* jobId, std::string* error)
 {
-	for (int32 slot = 0; slot < CountJobs(index); slot++) {
-		if (index.GetInt32("job_id", slot, 0) == jobId)
-			return true;
+	if (line.Operands().size() != 1) {
+		*error = std::string(name) + " needs exactly one job id";
+		return false;
 	}
-	return false;
+	if (!ParseJobId(line.Operands().front(), jobId)) {
+		*error = "'" + line.Operands().front() + "' is not a job id";
+		return false;
+	}
+	return true;
 }
 
-}	// namespace
+class ListJobsCommand : public Command {
+public:
+	const char* Name() const override { return "jobs"; }
+	const char* Help() const override
+	{
+		return "Usage: morvane jobs [--json]\n\n"
+			"Lists the job queue: id, type, state, start time and title.\n"
+			"  --json   print a JSON array of objects (id, title, date, type, state)\n";
+	}
+	void Declare(CommandLine* line) const override { line->Flag("json"); }
+	bool Check(const CommandLine& line, std::string* error) override
+	{
+		fJson = line.Has("json");
+		if (!line.Operands().empty()) {
+			*error = "jobs takes no arguments";
+			return false;
+		}
+		return true;
+	}
+	int Run(ServerConnection& server, ClientApplication&) override;
 
-const char* JobTypeName(int32 jobType)
-{
-	static const char* const kNames[] = {"?", "full backup", "incremental", "differential",
-		"restore", "compare", "insert"};
-	return jobType >= 1 && jobType <= 6 ? kNames[jobType] : kNames[0];
-}
+private:
+	bool fJson = false;
+};
 
-const char* JobStateName(int32 state)
-{
-	static const char* const kNames[] = {"?", "waiting", "running", "paused", "edit"};
-	return state >= 1 && state <= 4 ? kNames[state] : kNames[0];
-}
-
-bool IsJobVerb(const std::string& verb)
-{
-	return FindVerb(verb) != nullptr;
-}
-
-int ListJobs(ServerConnection& server, bool json)
+int ListJobsCommand::Run(ServerConnection& server, ClientApplication&)
 {
 	BMessage index;
-	status_t status = FetchJobIndex(server, &index);
+	status_t status = JobSession::FetchJobIndex(server, &index);
 	if (status != B_OK) {
 		fprintf(stderr, "morvane: cannot read the job queue: %s\n", strerror_status(status));
 		return kExitFailure;
 	}
 	int32 count = CountJobs(index);
-	if (json) {
+	if (fJson) {
 		JsonWriter writer(stdout);
 		writer.BeginArray();
 		for (int32 slot = 0; slot < count; slot++) {
@@ -123,37 +127,133 @@ int ListJobs(ServerConnection& server, bool json)
 		(void)index.FindTime("date", slot, &date);
 		printf("%-11d %-13s %-8s %-16s %s\n", index.GetInt32("job_id", slot, 0),
 			JobTypeName(index.GetInt32("job_type", slot, 0)),
-			JobStateName(index.GetInt32("jobstatus", slot, 0)), LocalTime(date).c_str(),
+			JobStateName(index.GetInt32("jobstatus", slot, 0)), ReportText::Date(date).c_str(),
 			index.GetString("title", slot, ""));
 	}
 	return kExitSuccess;
 }
 
-int ControlJob(ServerConnection& server, const std::string& verb, int32 jobId)
+class ControlJobCommand : public Command {
+public:
+	explicit ControlJobCommand(const JobVerb& verb) : fVerb(verb) {}
+	const char* Name() const override { return fVerb.verb; }
+	const char* Help() const override { return fVerb.help; }
+	void Declare(CommandLine*) const override {}
+	bool Check(const CommandLine& line, std::string* error) override
+	{
+		return CheckOneJobId(line, fVerb.verb, &fJobId, error);
+	}
+	int Run(ServerConnection& server, ClientApplication&) override;
+
+private:
+	const JobVerb& fVerb;
+	int32 fJobId = 0;
+};
+
+int ControlJobCommand::Run(ServerConnection& server, ClientApplication&)
 {
-	const JobVerb* action = FindVerb(verb);
-	if (action == nullptr)
-		return kExitUsage;
 	BMessage index;
-	status_t status = FetchJobIndex(server, &index);
+	status_t status = JobSession::FetchJobIndex(server, &index);
 	if (status != B_OK) {
 		fprintf(stderr, "morvane: cannot read the job queue: %s\n", strerror_status(status));
 		return kExitFailure;
 	}
-	if (!HasJob(index, jobId)) {
-		fprintf(stderr, "morvane: there is no job %d\n", jobId);
+	if (JobSession::FindSlot(index, fJobId) < 0) {
+		fprintf(stderr, "morvane: there is no job %d\n", fJobId);
 		return kExitFailure;
 	}
-	BMessage request(action->code);
-	request.AddInt32("job_id", jobId);
-	if (action->flag >= 0)
-		request.AddInt32("flag", action->flag);
+	BMessage request(fVerb.code);
+	request.AddInt32("job_id", fJobId);
+	if (fVerb.flag >= 0)
+		request.AddInt32("flag", fVerb.flag);
 	status = server.Post(request);
 	if (status != B_OK) {
 		fprintf(stderr, "morvane: cannot reach the server: %s\n", strerror_status(status));
 		return kExitFailure;
 	}
 	// The server answers these requests with broadcasts, not replies.
-	printf("Asked the server to %s job %d.\n", action->verb, jobId);
+	printf("Asked the server to %s job %d.\n", fVerb.verb, fJobId);
 	return kExitSuccess;
 }
+
+class WaitCommand : public Command {
+public:
+	const char* Name() const override { return "wait"; }
+	const char* Help() const override
+	{
+		return "Usage: morvane wait [--on-media-change CMD] JOB\n\n"
+			"Follows the queued job JOB until it ends: a progress line on a terminal, the\n"
+			"report lines as they arrive, the statistics at the end. A job that has not\n"
+			"started yet is followed from its start.\n"
+			"  --on-media-change CMD  answer a media question by running CMD with /bin/sh:\n"
+			"                         exit status 0 continues the job, any other aborts it.\n"
+			"                         Without it the question is asked on the terminal, and\n"
+			"                         with no terminal on stdin the job is aborted.\n"
+			"Ctrl-C stops following and leaves the job running (exit status 130).\n"
+			"Exit status: 0 success, 1 aborted, 2 ended with errors, 3 no such job.\n";
+	}
+	void Declare(CommandLine* line) const override { line->Value("on-media-change"); }
+	bool Check(const CommandLine& line, std::string* error) override
+	{
+		fSettings.mediaCommand = line.Get("on-media-change");
+		if (line.Has("on-media-change") && fSettings.mediaCommand.empty()) {
+			*error = "--on-media-change needs a command";
+			return false;
+		}
+		return CheckOneJobId(line, "wait", &fJobId, error);
+	}
+	int Run(ServerConnection& server, ClientApplication& application) override
+	{
+		return JobSession::Follow(server, application, fJobId, fSettings);
+	}
+
+private:
+	int32 fJobId = 0;
+	FollowSettings fSettings;
+};
+
+}	// namespace
+
+std::unique_ptr<Command> Make(const std::string& name)
+{
+	if (name == "jobs")
+		return std::make_unique<ListJobsCommand>();
+	if (name == "wait")
+		return std::make_unique<WaitCommand>();
+	if (const JobVerb* verb = FindVerb(name))
+		return std::make_unique<ControlJobCommand>(*verb);
+	return nullptr;
+}
+
+const char* JobTypeName(int32 jobType)
+{
+	static const char* const kNames[] = {"?", "full backup", "incremental", "differential",
+		"restore", "compare", "insert"};
+	return jobType >= 1 && jobType <= 6 ? kNames[jobType] : kNames[0];
+}
+
+const char* JobStateName(int32 state)
+{
+	static const char* const kNames[] = {"?", "waiting", "running", "paused", "edit"};
+	return state >= 1 && state <= 4 ? kNames[state] : kNames[0];
+}
+
+bool IsJobVerb(const std::string& verb)
+{
+	return FindVerb(verb) != nullptr;
+}
+
+bool ParseJobId(const std::string& text, int32* jobId)
+{
+	errno = 0;
+	char* end = nullptr;
+	long long value = strtoll(text.c_str(), &end, 10);
+	if (errno != 0 || end == text.c_str() || *end != '\0' || value == 0 || value < INT32_MIN
+		|| value > INT32_MAX) {
+		return false;
+	}
+	*jobId = int32(value);
+	return true;
+}
+
+}	// namespace JobCommands

@@ -5,15 +5,17 @@
 
 #include "ArchiveCrypt.h"
 #include "BackupHeaderReader.h"
+#include "MVEngineTexts.h"
 #include "MVLocale.h"
 #include "MVReportLine.h"
+#include "MVReportLineType.h"
+#include "MVTextFormat.h"
 #include "MVVolumeOrg.h"
 #include "ServerProtocol.h"
 
 namespace {
 
 constexpr int32 kVersionTextID = 56;
-constexpr int32 kErrorLineType = 3;
 constexpr uint16 kNewestReadableVersion = 0x100;
 
 } // namespace
@@ -120,6 +122,42 @@ void MVToolServer::NextStep(uint32 code)
 		PostMessage(code);
 }
 
+void MVToolServer::RunSteps(uint32 step)
+{
+	bigtime_t deadline = system_time() + kStepBatchTime;
+	for (int32 count = 1; step != 0 && !StepMustWait(step); count++) {
+		step = RunStep(step);
+		if (step == 0 || StepMustWait(step))
+			return;
+		if (CountQueuedMessages() > 0 || count >= kMaxStepsPerBatch
+			|| system_time() >= deadline) {
+			PostMessage(step);
+			return;
+		}
+	}
+}
+
+void MVToolServer::AskForMedium(int32 textID, const MVTextArguments& arguments,
+	int32 alertType)
+{
+	BMessage pause(kMsgJobPause);
+	pause.AddInt32("job_id", fJobID);
+	PostServer(&pause);
+	// Paused here already, so that the continue of the answer resumes
+	// whether or not the server's pause came back first.
+	SetPause(true);
+	LogInsert(kLineInfo, textID, arguments);
+	std::string text = MVTextFormat::FormatText(textID, arguments);
+	BMessage reply(kMsgRequestAnswer);
+	reply.AddInt32("job_id", fJobID);
+	// A locale whose texts are not loaded still gives a usable button.
+	const char* label = fLocale->Text(kTextContinue);
+	if (label == nullptr || label[0] == '\0')
+		label = kContinueLabel;
+	Request(reply, kChangeMediaTitle, text.c_str(), label, "Abort Job", "Delete Job",
+		alertType);
+}
+
 // #pragma mark - subscribers
 
 void MVToolServer::PostAbo(BMessage* message)
@@ -127,10 +165,10 @@ void MVToolServer::PostAbo(BMessage* message)
 	BMessenger user;
 	int32 i = 0;
 	while (fSubscribers.FindMessenger("user", i, &user) == B_OK) {
-		status_t status = user.IsValid()
-			? user.SendMessage(message, (BHandler*)nullptr, kSubscriberTimeout)
-			: B_BAD_PORT_ID;
-		if (status == B_BAD_PORT_ID || !user.IsValid()) {
+		// Validity is asked only after a failed send: asking costs a look at
+		// the subscriber's process for every line of a job.
+		status_t status = user.SendMessage(message, (BHandler*)nullptr, kSubscriberTimeout);
+		if (status != B_OK && (status == B_BAD_PORT_ID || !user.IsValid())) {
 			(void)fSubscribers.RemoveData("user", i);
 			continue;
 		}
@@ -328,7 +366,7 @@ bool MVToolServer::VersionTest(const BMessage* message)
 	if (number <= kNewestReadableVersion)
 		return true;
 	const char* title = message->GetString("MV_LOGTITLE", "");
-	LogInsert(kErrorLineType, kVersionTextID,
+	LogInsert(kLineError, kVersionTextID,
 		{ title, int32(number >> 8), int32(number & 0xff) });
 	return false;
 }

@@ -40,6 +40,11 @@ public:
 	static constexpr bigtime_t kSubscriberTimeout = 5000000;
 	// "remain" while no speed is known yet.
 	static constexpr int32 kRemainUnknown = -1;
+	// Limits of one run of steps (RunSteps).
+	static constexpr bigtime_t kStepBatchTime = 50000;
+	static constexpr int32 kMaxStepsPerBatch = 1024;
+	static constexpr const char* kChangeMediaTitle = "Change Media";
+	static constexpr const char* kContinueLabel = "Continue";
 
 	MVToolServer(const char* name, int32 priority, int32 portCapacity,
 		const AddOnLoader& loader = AddOnLoader());
@@ -118,6 +123,25 @@ protected:
 	bool AbortJob();
 	// Ends the job; engines send 'MVJf' and quit here.
 	virtual void EndJob() {}
+
+	// Runs step and the steps that follow it in one handler call, for at
+	// most kStepBatchTime and kMaxStepsPerBatch steps and only while no
+	// other message waits, so that control messages are seen between any
+	// two steps. A step that must wait stays current; the rest of the run
+	// is posted as one step message.
+	void RunSteps(uint32 step);
+	// Runs one step of the engine; returns the step that follows, 0 when
+	// none is to run now (job ended, waiting for an answer).
+	virtual uint32 RunStep(uint32 step) { (void)step; return 0; }
+	// True while step must not run (paused by default); it runs when the
+	// job continues.
+	virtual bool StepMustWait(uint32 step) const { (void)step; return IsPause(); }
+
+	// The media question: pauses the job here and through the server
+	// ('MVJP'), writes the question's text as an information line and asks
+	// the clients "Change Media" with Continue, "Abort Job" and "Delete Job",
+	// whose answer ('jbrs') comes back to MessageReceived.
+	void AskForMedium(int32 textID, const MVTextArguments& arguments, int32 alertType);
 
 	// Makes code the current step and posts it unless the job is paused.
 	void NextStep(uint32 code);

@@ -3,12 +3,12 @@
 #include "BackupHeader.h"
 #include "BackupHeaderReader.h"
 #include "BackupSettingsReport.h"
+#include "MVReportLineType.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
 
 namespace {
 
-constexpr int32 kInfoLineType = 1;
 constexpr int32 kTextDeleting = 39;
 constexpr int32 kTextDeletingMedium = 40;
 
@@ -86,7 +86,7 @@ bool BackupDeleter::_DeleteThroughServer(const BMessage& list, int32 index,
 	int32 date = 0;
 	(void)list.FindTime("date", index, &date);
 	const char* title = list.GetString("title", index, "");
-	fReporter({kInfoLineType, kTextDeleting,
+	fReporter({kLineInfo, kTextDeleting,
 		{title, name, BackupSettingsReport::TimeText(time_t(date))}});
 	BMessage request(kMsgDeleteBackups);
 	request.AddString("name", name.c_str());
@@ -117,10 +117,10 @@ bool BackupDeleter::_DeleteDirectly(const std::string& name, const char* addOnNa
 			BackupHeader header = BackupHeader::Decode(buffer);
 			std::string date = BackupSettingsReport::TimeText(time_t(header.creationTime));
 			if (header.removable != 0) {
-				fReporter({kInfoLineType, kTextDeletingMedium,
+				fReporter({kLineInfo, kTextDeletingMedium,
 					{header.title, int32(header.mediumNumber), name, date}});
 			} else {
-				fReporter({kInfoLineType, kTextDeleting, {header.title, name, date}});
+				fReporter({kLineInfo, kTextDeleting, {header.title, name, date}});
 			}
 			deleted = true;
 		}

@@ -19,13 +19,13 @@
 #include <app/Messenger.h>
 
 #include "AddOnLoader.h"
-#include "BackupReportLine.h"
+#include "JobReportLine.h"
 
 class MVVolume;
 
 class BackupDeleter {
 public:
-	using Reporter = std::function<void(const BackupReportLine&)>;
+	using Reporter = std::function<void(const JobReportLine&)>;
 
 	// How long the server may take to answer one request.
 	static constexpr bigtime_t kServerTimeout = 60000000;

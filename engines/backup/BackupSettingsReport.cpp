@@ -1,5 +1,6 @@
 #include "BackupSettingsReport.h"
 
+#include "MVEngineTexts.h"
 #include "MVTextFormat.h"
 
 namespace {
@@ -7,8 +8,6 @@ namespace {
 constexpr int64 kMegabyte = 1048576;
 
 enum : int32 {
-	kTextSingle = 279,
-	kTextSettings = 98,
 	kTextDestination = 25,
 	kTextCapacity = 26,
 	kTextFreeSpace = 27,
@@ -17,7 +16,6 @@ enum : int32 {
 	kTextOverwrite = 30,
 	kTextNoOverwrite = 31,
 	kTextMode = 32,
-	kTextStart = 33,
 	kTextFull = 174,
 	kTextIncremental = 175,
 	kTextDifferential = 176,
@@ -48,9 +46,9 @@ std::string BackupSettingsReport::TimeText(time_t time)
 	return text;
 }
 
-std::vector<BackupReportLine> BackupSettingsReport::Lines() const
+std::vector<JobReportLine> BackupSettingsReport::Lines() const
 {
-	std::vector<BackupReportLine> lines;
+	std::vector<JobReportLine> lines;
 	lines.push_back({kLineType, kTextSingle, {" "}});
 	lines.push_back({kLineType, kTextSettings, {}});
 	lines.push_back({kLineType, kTextSingle, {" "}});

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "BackupReportLine.h"
+#include "JobReportLine.h"
+#include "MVReportLineType.h"
 
 struct BackupSettingsReport {
-	static constexpr int32 kLineType = 8;
+	static constexpr int32 kLineType = kLineSettings;
 
 	std::string destinationName;
 	// Bytes; the capacity lines are left out when the capacity is not
@@ -24,7 +25,7 @@ struct BackupSettingsReport {
 	int32 mode = 1;
 	time_t startTime = 0;
 
-	std::vector<BackupReportLine> Lines() const;
+	std::vector<JobReportLine> Lines() const;
 
 	// The text id of a job type's mode name.
 	static int32 ModeTextID(int32 mode);

@@ -7,10 +7,11 @@
 
 #include <vector>
 
-#include "BackupReportLine.h"
+#include "JobReportLine.h"
+#include "MVReportLineType.h"
 
 struct BackupStatistics {
-	static constexpr int32 kLineType = 9;
+	static constexpr int32 kLineType = kLineStatistics;
 
 	int32 filesSaved = 0;
 	int64 bytesSaved = 0;
@@ -21,10 +22,11 @@ struct BackupStatistics {
 	int32 pausedSeconds = 0;
 	bool aborted = false;
 
-	std::vector<BackupReportLine> Lines() const;
+	std::vector<JobReportLine> Lines() const;
 
 	// How much the compressor saved, in percent of the bytes read.
 	double PackRatio() const;
-	// Bytes saved per working second; 0 when no working time passed.
+	// Bytes saved per working second, truncated; 0 when no working time
+	// passed.
 	int64 Speed() const;
 };

@@ -14,6 +14,7 @@
 #include <storage/Directory.h>
 #include <storage/Entry.h>
 #include <storage/SymLink.h>
+#include <storage/VolumeTable.h>
 
 #include "ArchiveCrypt.h"
 #include "BackupDeleter.h"
@@ -21,23 +22,14 @@
 #include "BackupStatistics.h"
 #include "CatalogueFile.h"
 #include "MVCruncher.h"
-#include "MVTextFormat.h"
+#include "MVEngineTexts.h"
+#include "MVReportLineType.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
 
 namespace {
 
-// Line types of the report.
-enum : int32 {
-	kLineInfo = 1,
-	kLineError = 3,
-	kLineVolumeRoot = 4,
-	kLineDirectory = 5,
-	kLineSymLink = 6,
-	kLineFile = 7,
-};
-
-// Text ids of the report lines and questions.
+// Text ids of the backup's own report lines.
 enum : int32 {
 	kTextMediaFull = 2,
 	kTextDestinationFull = 3,
@@ -48,20 +40,17 @@ enum : int32 {
 	kTextLinkWrite = 19,
 	kTextDataWrite = 20,
 	kTextHeaderWrite = 21,
-	kTextAddOnLoad = 22,
 	kTextStarting = 24,
 	kTextNoMemory = 34,
 	kTextNoAccess = 36,
 	kTextNoDestination = 37,
 	kTextReadOnly = 38,
-	kTextScanning = 41,
 	kTextNothingSelected = 42,
 	kTextNoSpace = 43,
 	kTextCannotWrite = 44,
 	kTextSpaceNeeded = 45,
 	kTextBackupData = 48,
 	kTextMedium = 49,
-	kTextSingle = 279,
 	kTextAttributes = 319,
 	kTextCannotRead = 326,
 };
@@ -71,9 +60,6 @@ constexpr const char* kDestinationFolder = "add-ons/destination";
 constexpr const char* kCompressorFolder = "add-ons/compressors";
 constexpr uint32 kPasswordSize = kBackupHeaderPasswordSize;
 constexpr int32 kRandomLimit = 99999999;
-// One dispatch runs steps for at most this long, so that other work of
-// the looper never waits long even when no message is queued yet.
-constexpr bigtime_t kStepBatchTime = 100000;
 // Room for a block with the compressor's extra byte and the padding, and
 // for a link's target with its NUL.
 constexpr size_t kBlockBufferSize = kDataBlockSize + 2 * kArchiveAlignment;
@@ -97,6 +83,20 @@ std::string MakeNewBackupId(time_t now)
 	std::uniform_int_distribution<int32> random(0, kRandomLimit);
 	return MakeBackupId(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
 		random(generator));
+}
+
+// The path an entry is catalogued under: the boot volume by its name, its
+// root included, so that every path of a backup names its volume the same
+// way.
+std::string CataloguePathOf(const std::string& path)
+{
+	std::string bootRoot = std::string("/") + VolumeTable::kBootAlias;
+	if (path != bootRoot)
+		return Catalogue::CataloguePath(path);
+	std::string translated = Catalogue::CataloguePath(bootRoot + "/");
+	if (translated.size() > 1 && translated.back() == '/')
+		translated.pop_back();
+	return translated;
 }
 
 }	// namespace
@@ -175,7 +175,7 @@ void MVBackupServer::MessageReceived(BMessage* message)
 		case kStepCatalogue:
 		case kStepWriteCatalogue:
 		case kStepEnd:
-			_RunSteps(message->what);
+			RunSteps(message->what);
 			return;
 		default:
 			MVToolServer::MessageReceived(message);
@@ -237,7 +237,7 @@ void MVBackupServer::_Start(const BMessage* job)
 	uint32 next = fPendingStep;
 	fPendingStep = 0;
 	if (next != 0)
-		_RunSteps(next);
+		RunSteps(next);
 }
 
 bool MVBackupServer::_LoadAddOns(const BMessage* job)
@@ -277,7 +277,7 @@ void MVBackupServer::_ReportSettings(int64 freeSpace)
 	report.overwrite = fDestination->IsOverwrite();
 	report.mode = fJobType;
 	report.startTime = fCreationTime;
-	for (const BackupReportLine& line : report.Lines())
+	for (const JobReportLine& line : report.Lines())
 		_Log(line);
 }
 
@@ -356,35 +356,18 @@ void MVBackupServer::_Next(uint32 code)
 	fPendingStep = code;
 }
 
-bool MVBackupServer::_MustYield(bigtime_t deadline) const
+bool MVBackupServer::StepMustWait(uint32 code) const
 {
-	return CountQueuedMessages() > 0 || system_time() >= deadline;
+	if (fFinished)
+		return true;
+	// A paused or aborted job keeps its step; continuing posts it. The end
+	// step always runs.
+	return code != kStepEnd && (IsPause() || fAbort || IsAborted());
 }
 
-void MVBackupServer::_RunSteps(uint32 code)
+uint32 MVBackupServer::RunStep(uint32 code)
 {
-	bigtime_t deadline = system_time() + kStepBatchTime;
-	while (code != 0) {
-		if (fFinished)
-			return;
-		// A paused or aborted job keeps its step; continuing posts it.
-		if (code != kStepEnd && (IsPause() || fAbort || IsAborted()))
-			return;
-		fPendingStep = 0;
-		_RunStep(code);
-		code = fPendingStep;
-		fPendingStep = 0;
-		if (code == 0 || (IsPause() && code != kStepEnd))
-			return;
-		if (_MustYield(deadline)) {
-			PostMessage(code);
-			return;
-		}
-	}
-}
-
-void MVBackupServer::_RunStep(uint32 code)
-{
+	fPendingStep = 0;
 	switch (code) {
 		case kStepWriteBackupHeader:
 			_WriteBackupHeader();
@@ -426,6 +409,9 @@ void MVBackupServer::_RunStep(uint32 code)
 			_End();
 			break;
 	}
+	uint32 next = fPendingStep;
+	fPendingStep = 0;
+	return next;
 }
 
 // #pragma mark - steps
@@ -435,7 +421,7 @@ void MVBackupServer::_WriteBackupHeader()
 	if (fDestination->IsOverwrite()) {
 		BMessenger server = fServerMessenger.IsValid() ? fServerMessenger : be_app_messenger;
 		BackupDeleter deleter(server, fLoader,
-			[this](const BackupReportLine& line) { _Log(line); });
+			[this](const JobReportLine& line) { _Log(line); });
 		(void)deleter.DeleteExisting(fDestination, fBackupID, fDestinationAddOn.c_str(),
 			fDestinationSettings);
 	}
@@ -523,7 +509,7 @@ void MVBackupServer::_FinishHeader()
 	}
 
 	CatalogueEntry record;
-	record.path = entry.path;
+	record.path = entry.reportPath;
 	record.kind = entry.kind;
 	record.size = entry.CatalogueSize();
 	record.level = entry.level;
@@ -715,7 +701,7 @@ void MVBackupServer::_End()
 	statistics.elapsedSeconds = int32(CurrentTime() - GetStartTime());
 	statistics.pausedSeconds = GetPause();
 	statistics.aborted = aborted;
-	for (const BackupReportLine& line : statistics.Lines())
+	for (const JobReportLine& line : statistics.Lines())
 		_Log(line);
 
 	fCatalogue.Message().MakeEmpty();
@@ -746,7 +732,7 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	Entry& entry = *fEntry;
 	entry.file.Unset();
 	entry.path = path;
-	entry.reportPath = Catalogue::CataloguePath(path);
+	entry.reportPath = CataloguePathOf(path);
 	entry.level = fList.OutlineLevel();
 	entry.listSize = fList.GetSize();
 	entry.linkTarget.clear();
@@ -795,7 +781,7 @@ void MVBackupServer::_SkipEntry(const std::string& path)
 {
 	fEntryCount--;
 	fTotalSize -= fList.GetSize();
-	_Log(kLineError, kTextCannotRead, {Catalogue::CataloguePath(path)});
+	_Log(kLineError, kTextCannotRead, {CataloguePathOf(path)});
 	fList.FindNext();
 	_Progress(false);
 	_Next(kStepBuildHeader);
@@ -885,20 +871,8 @@ void MVBackupServer::_ChangeMedia(uint32 resumeStep)
 	int32 fullMedium = fMediumNumber;
 	fMediumNumber++;
 
-	BMessage pause(kMsgJobPause);
-	pause.AddInt32("job_id", JobID());
-	PostServer(&pause);
-	// Paused here as well, so that continuing resumes even when the
-	// server's pause crosses the answer.
-	SetPause(true);
 	SetCurrentStep(kStepWriteBackupHeader);
-	_Log(kLineInfo, kTextMediaFull, {fullMedium, _DestinationName()});
-	BMessage reply(kMsgRequestAnswer);
-	reply.AddInt32("job_id", JobID());
-	std::string text = MVTextFormat::FormatText(kTextMediaFull,
-		{fullMedium, _DestinationName()});
-	Request(reply, "Change Media", text.c_str(), "Continue", "Abort Job", "Delete Job",
-		B_WARNING_ALERT);
+	AskForMedium(kTextMediaFull, {fullMedium, _DestinationName()}, B_WARNING_ALERT);
 }
 
 bool MVBackupServer::_StopDestination()
@@ -921,7 +895,7 @@ void MVBackupServer::_Log(int32 lineType, int32 textID, const MVTextArguments& a
 	LogInsert(lineType, textID, arguments);
 }
 
-void MVBackupServer::_Log(const BackupReportLine& line)
+void MVBackupServer::_Log(const JobReportLine& line)
 {
 	LogInsert(line.lineType, line.textID, line.arguments);
 }

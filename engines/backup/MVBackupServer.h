@@ -11,8 +11,7 @@
 // 'MVJC' continue (the kept step runs again), 'MVJD' abort, 'MVAB' new
 // subscribers, and the user's answer 'jbrs' to a media-change question. To
 // keep the cost per step low, one dispatch runs several steps in a row while
-// nothing else waits in the queue; a waiting message ends the run at the next
-// step boundary.
+// nothing else waits in the queue (MVToolServer::RunSteps).
 //
 // Ownership and threads: the server (or a test) creates the worker, runs it
 // and sends it 'MVAB' and 'MVJS'; the worker deletes itself when it quits.
@@ -28,10 +27,10 @@
 #include <storage/File.h>
 
 #include "BackupHeader.h"
-#include "BackupReportLine.h"
 #include "Catalogue.h"
 #include "DestinationSpace.h"
 #include "FileHeader.h"
+#include "JobReportLine.h"
 #include "MVBackupList.h"
 #include "MVToolServer.h"
 #include "ProgressThrottle.h"
@@ -78,6 +77,8 @@ public:
 
 protected:
 	void EndJob() override;
+	uint32 RunStep(uint32 code) override;
+	bool StepMustWait(uint32 code) const override;
 
 private:
 	struct Entry;
@@ -90,11 +91,7 @@ private:
 	void _BeginArchive(const BMessage* job);
 	void _Continue();
 
-	// The step loop.
-	void _RunSteps(uint32 code);
-	void _RunStep(uint32 code);
 	void _Next(uint32 code);
-	bool _MustYield(bigtime_t deadline) const;
 
 	// Steps.
 	void _WriteBackupHeader();
@@ -124,7 +121,7 @@ private:
 	bool _StopDestination();
 	void _AbortWith(int32 textID, const MVTextArguments& arguments = {});
 	void _Log(int32 lineType, int32 textID, const MVTextArguments& arguments = {});
-	void _Log(const BackupReportLine& line);
+	void _Log(const JobReportLine& line);
 	void _Progress(bool force);
 	void _FreeAddOns();
 	const char* _DestinationName() const;

@@ -1,6 +1,7 @@
 #include "EngineWorkers.h"
 
 #include "MVBackupServer.h"
+#include "MVRestoreServer.h"
 
 BLooper* MakeEngineWorker(int32 jobType, const BMessage& job, const std::string& serverFolder)
 {
@@ -10,6 +11,8 @@ BLooper* MakeEngineWorker(int32 jobType, const BMessage& job, const std::string&
 		case 2:
 		case 3:
 			return new MVBackupServer(serverFolder);
+		case 4:
+			return new MVRestoreServer(serverFolder);
 		default:
 			return nullptr;
 	}

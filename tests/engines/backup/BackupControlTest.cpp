@@ -146,8 +146,9 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 	std::vector<ImageRecord> records = ReadImage(NativeImage("disk/backups", id));
 	uint32 expected = 1;
 	for (const ImageRecord& record : records) {
-		if (record.kind == ArchiveRecordKind::DataBlock)
+		if (record.kind == ArchiveRecordKind::DataBlock) {
 			EXPECT_EQ(record.blockNumber, expected++);
+		}
 	}
 	EXPECT_GT(expected, 2u);
 	EXPECT_TRUE(AwaitCondition([&worker] { return !worker.IsValid(); }, kPatience));

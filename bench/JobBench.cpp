@@ -1,0 +1,309 @@
+// Backs up and restores two trees through a real server and the morvane
+// program, against tar on the same trees and the same disk, in one run:
+//
+//   big    1 GiB in 64 files
+//   small  100,000 files of 1 to 8 KiB in 1,000 folders
+//
+// Backups run with "--compress none" against `tar -cf`, and with LZRW1
+// against `tar -c | lz4 -1`; restores of both backups run against
+// `tar -xf` of the matching archive (piped through `lz4 -d` for the
+// compressed one). Every timed command is followed by sync(1), on both
+// sides, so that data still in the page cache counts.
+//
+// The figures are time ratios (ours / tar's) and files per second. The work
+// folder is MORVANE_BENCH_DIR, else "bench-work" beside this program; it is
+// removed at the end. MORVANE_BENCH_SCALE (a fraction, default 1) shrinks
+// both trees for a quick look.
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kVolumeName = "Bench";
+
+struct TreeShape {
+	const char* name;
+	int folders;
+	int files;
+	int64_t minimumSize;
+	int64_t maximumSize;
+};
+
+// Bytes that compress about as well as program sources: words drawn from a
+// small vocabulary, with some random bytes between them.
+class SampleData {
+public:
+	explicit SampleData(uint64_t seed) : fState(seed | 1) {}
+
+	void Fill(std::string* buffer, size_t length)
+	{
+		static const char* const kWords[] = {"backup ", "restore ", "volume ", "catalogue ",
+			"int32 ", "return ", "status ", "message ", "{\n\t", "}\n", "if (", ") ", "0x",
+			"for ", "while ", "const ", "char* ", "entry ", "folder ", "size "};
+		buffer->clear();
+		buffer->reserve(length);
+		while (buffer->size() < length) {
+			uint64_t value = _Next();
+			if (value % 5 == 0)
+				buffer->push_back(char(value >> 8));
+			else
+				buffer->append(kWords[(value >> 16) % (sizeof(kWords) / sizeof(kWords[0]))]);
+		}
+		buffer->resize(length);
+	}
+
+	uint64_t Next() { return _Next(); }
+
+private:
+	uint64_t _Next()
+	{
+		fState ^= fState << 13;
+		fState ^= fState >> 7;
+		fState ^= fState << 17;
+		return fState;
+	}
+
+	uint64_t fState;
+};
+
+double Seconds()
+{
+	return std::chrono::duration<double>(
+		std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Runs a shell command; its output goes to the log file. False on failure.
+bool Shell(const std::string& command, const std::string& log)
+{
+	std::string line = "(" + command + ") >>'" + log + "' 2>&1";
+	int status = system(line.c_str());
+	if (status != 0) {
+		fprintf(stderr, "job-bench: failed (%d): %s\n  see %s\n", status, command.c_str(),
+			log.c_str());
+		return false;
+	}
+	return true;
+}
+
+// Runs a command and sync; the seconds it took, or a negative value.
+double Timed(const std::string& command, const std::string& log)
+{
+	double start = Seconds();
+	if (!Shell(command + " && sync", log))
+		return -1;
+	return Seconds() - start;
+}
+
+std::string Output(const std::string& command)
+{
+	std::string result;
+	FILE* pipe = popen(command.c_str(), "r");
+	if (pipe == nullptr)
+		return result;
+	char buffer[4096];
+	size_t got;
+	while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+		result.append(buffer, got);
+	pclose(pipe);
+	return result;
+}
+
+int64_t MakeTree(const fs::path& root, const TreeShape& shape, double scale, int* fileCount)
+{
+	SampleData data(0x5eed + shape.files);
+	std::string buffer;
+	int folders = std::max(1, int(shape.folders * scale + 0.5));
+	int files = std::max(folders, int(shape.files * scale + 0.5));
+	int64_t total = 0;
+	for (int i = 0; i < files; i++) {
+		fs::path folder = root / ("folder-" + std::to_string(i % folders));
+		if (i < folders)
+			fs::create_directories(folder);
+		int64_t span = shape.maximumSize - shape.minimumSize;
+		int64_t size = shape.minimumSize + (span > 0 ? int64_t(data.Next() % (span + 1)) : 0);
+		data.Fill(&buffer, size_t(size));
+		std::ofstream out(folder / ("file-" + std::to_string(i)), std::ios::binary);
+		out.write(buffer.data(), std::streamsize(buffer.size()));
+		total += size;
+	}
+	*fileCount = files;
+	return total;
+}
+
+struct Runner {
+	fs::path work;
+	std::string morvane;
+	std::string log;
+
+	std::string Morvane(const std::string& arguments) const
+	{
+		return "'" + morvane + "' " + arguments;
+	}
+
+	// The id of the newest backup in the catalogue list.
+	std::string NewestBackup() const
+	{
+		std::string listing = Output(Morvane("backups --json") + " 2>>'" + log + "'");
+		std::regex id("\"id\"\\s*:\\s*\"([^\"]+)\"");
+		std::string newest;
+		for (auto it = std::sregex_iterator(listing.begin(), listing.end(), id);
+				it != std::sregex_iterator(); ++it) {
+			newest = (*it)[1];
+		}
+		return newest;
+	}
+};
+
+struct Measure {
+	double ours = -1;
+	double reference = -1;
+};
+
+void Report(const char* what, const Measure& measure, int files, int64_t bytes, double target)
+{
+	if (measure.ours < 0 || measure.reference < 0) {
+		printf("  %-34s failed\n", what);
+		return;
+	}
+	double ratio = measure.ours / measure.reference;
+	printf("  %-34s ours %7.2f s  tar %7.2f s  ratio %5.2f (target <= %.1f%s)  %8.0f files/s"
+		"  %7.1f MB/s\n", what, measure.ours, measure.reference, ratio, target,
+		ratio <= target ? "" : ", MISSED", files / measure.ours, bytes / 1048576.0 / measure.ours);
+}
+
+bool RunTree(const Runner& runner, const TreeShape& shape, double scale, double target)
+{
+	fs::path source = runner.work / shape.name;
+	int files = 0;
+	printf("%s: making the tree...\n", shape.name);
+	fflush(stdout);
+	int64_t bytes = MakeTree(source, shape, scale, &files);
+	printf("%s: %d files, %.1f MiB\n", shape.name, files, bytes / 1048576.0);
+	Shell("sync", runner.log);
+
+	fs::path archives = runner.work / "tar";
+	fs::path images = runner.work / "images";
+	fs::create_directories(archives);
+	fs::create_directories(images);
+	std::string tarFile = (archives / (std::string(shape.name) + ".tar")).string();
+	std::string lz4File = tarFile + ".lz4";
+	std::string parent = runner.work.string();
+
+	struct Variant {
+		const char* compress;
+		std::string tarCreate;
+		std::string tarExtract;
+	};
+	const Variant variants[] = {
+		{"none", "tar -cf '" + tarFile + "' -C '" + parent + "' " + shape.name,
+			"tar -xf '" + tarFile + "' -C "},
+		{"lzrw1", "tar -cf - -C '" + parent + "' " + shape.name + " | lz4 -1 -q - '" + lz4File
+				+ "'",
+			"lz4 -d -q -c '" + lz4File + "' | tar -xf - -C "},
+	};
+	bool ok = true;
+	for (const Variant& variant : variants) {
+		Measure backup;
+		backup.reference = Timed(variant.tarCreate, runner.log);
+		backup.ours = Timed(runner.Morvane(std::string("backup --compress ") + variant.compress
+			+ " --title bench-" + shape.name + " --to '" + images.string() + "' '"
+			+ source.string() + "'"), runner.log);
+		std::string label = std::string("backup, ") + variant.compress;
+		Report(label.c_str(), backup, files, bytes, target);
+
+		std::string backupId = runner.NewestBackup();
+		fs::path tarTarget = runner.work / "restore-tar";
+		fs::path ourTarget = runner.work / "restore-ours";
+		fs::create_directories(tarTarget);
+		fs::create_directories(ourTarget);
+		Measure restore;
+		restore.reference = Timed(variant.tarExtract + "'" + tarTarget.string() + "'", runner.log);
+		if (!backupId.empty()) {
+			restore.ours = Timed(runner.Morvane("restore " + backupId + " --to '"
+				+ ourTarget.string() + "'"), runner.log);
+		}
+		label = std::string("restore, ") + variant.compress;
+		Report(label.c_str(), restore, files, bytes, target);
+		ok = ok && backup.ours >= 0 && restore.ours >= 0;
+
+		fs::remove_all(tarTarget);
+		fs::remove_all(ourTarget);
+		fs::remove_all(archives);
+		fs::create_directories(archives);
+		if (!backupId.empty())
+			Shell(runner.Morvane("delete --data " + backupId), runner.log);
+	}
+	fs::remove_all(source);
+	fflush(stdout);
+	return ok;
+}
+
+fs::path ProgramFolder()
+{
+	return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+}	// namespace
+
+int main()
+{
+	const char* scaleText = getenv("MORVANE_BENCH_SCALE");
+	double scale = scaleText != nullptr ? atof(scaleText) : 1.0;
+	if (scale <= 0 || scale > 1)
+		scale = 1.0;
+	const char* workText = getenv("MORVANE_BENCH_DIR");
+	fs::path work = workText != nullptr ? fs::path(workText) : ProgramFolder() / "bench-work";
+	fs::remove_all(work);
+	fs::create_directories(work);
+	work = fs::canonical(work);
+
+	Runner runner;
+	runner.log = (work.parent_path() / "job-bench.log").string();
+	fs::remove(runner.log);
+	fs::path installed = work / "MorvaneBackup";
+	if (!Shell("cp -a '" MORVANE_DIST_DIR "' '" + installed.string() + "'", runner.log))
+		return 1;
+	runner.work = work;
+	runner.morvane = (installed / "morvane").string();
+
+	std::string volumes = std::string(kVolumeName) + "=" + work.string();
+	setenv("MORVANE_VOLUMES", volumes.c_str(), 1);
+	fs::path runtime = work / "runtime";
+	fs::create_directories(runtime);
+	fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+	setenv("MORVANE_RUNTIME_DIR", runtime.string().c_str(), 1);
+
+	// The server starts once, before anything is timed, and stays up.
+	if (!Shell("'" + (installed / "Backup_Server" / "MorvaneServer").string()
+			+ "' --daemon </dev/null >/dev/null 2>&1 &", runner.log)
+		|| !Shell(runner.Morvane("jobs"), runner.log)) {
+		return 1;
+	}
+
+	printf("Backup and restore through morvane against tar (scale %.3f), "
+		"each followed by sync:\n", scale);
+	const TreeShape big = {"big", 1, 64, 16 << 20, 16 << 20};
+	const TreeShape small = {"small", 1000, 100000, 1024, 8192};
+	bool ok = RunTree(runner, big, scale, 1.2);
+	ok = RunTree(runner, small, scale, 2.0) && ok;
+
+	Shell("pkill -TERM -f '^" + (installed / "Backup_Server" / "MorvaneServer").string() + "'"
+		+ " || true", runner.log);
+	Output("sleep 1");
+	fs::remove_all(work);
+	return ok ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// One command of `morvane`. Main declares the command's options, parses the
+// words, lets Check() judge them - all before the server is reached, so
+// that bad arguments never start anything - and then runs it with a
+// connection. A command object is used by one thread at a time.
+
+#include <string>
+
+#include "CommandLine.h"
+
+class ClientApplication;
+class ServerConnection;
+
+class Command {
+public:
+	virtual ~Command() = default;
+
+	virtual const char* Name() const = 0;
+	// The text of 'morvane COMMAND --help'.
+	virtual const char* Help() const = 0;
+	// Declares the options beyond --help.
+	virtual void Declare(CommandLine* line) const = 0;
+	// Takes the parsed words; false with *error set when they do not fit.
+	virtual bool Check(const CommandLine& line, std::string* error) = 0;
+	// Carries the command out; the exit status.
+	virtual int Run(ServerConnection& server, ClientApplication& application) = 0;
+};

@@ -1,0 +1,133 @@
+#include "JobSession.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include <app/Messenger.h>
+
+#include "ClientApplication.h"
+#include "ExitStatus.h"
+#include "JobFollower.h"
+#include "ServerConnection.h"
+#include "ServerProtocol.h"
+
+namespace JobSession {
+
+namespace {
+
+JobFollower::JobPresence Presence(ServerConnection& server, int32 jobId)
+{
+	BMessage index;
+	if (FetchJobIndex(server, &index) != B_OK)
+		return JobFollower::JobPresence::Unknown;
+	int32 slot = FindSlot(index, jobId);
+	if (slot < 0)
+		return JobFollower::JobPresence::Gone;
+	BMessenger worker;
+	if (index.FindMessenger("server", slot, &worker) == B_OK && worker.IsValid())
+		return JobFollower::JobPresence::Running;
+	return JobFollower::JobPresence::Idle;
+}
+
+int RunFollower(ServerConnection& server, ClientApplication& application, int32 jobId,
+	const FollowSettings& settings, bool started)
+{
+	JobFollower follower(application.Events(), stdout, isatty(STDOUT_FILENO) != 0);
+	follower.SetInteractive(isatty(STDIN_FILENO) != 0);
+	follower.SetMediaCommand(settings.mediaCommand);
+	follower.SetStarted(started);
+	follower.SetSender([&server](const BMessage& message) {
+		if (server.Post(message) != B_OK)
+			fprintf(stderr, "morvane: cannot send the answer to the server\n");
+	});
+	follower.SetProbe([&server, jobId] { return Presence(server, jobId); });
+	JobFollower::InstallInterruptHandler();
+	int result = follower.Follow(jobId);
+	application.Follow(0);
+	return result;
+}
+
+}	// namespace
+
+status_t FetchJobIndex(ServerConnection& server, BMessage* index)
+{
+	return server.Request(BMessage(kMsgJobList), index);
+}
+
+int32 FindSlot(const BMessage& index, int32 jobId)
+{
+	int32 id;
+	for (int32 slot = 0; index.FindInt32("job_id", slot, &id) == B_OK; slot++) {
+		if (id == jobId)
+			return slot;
+	}
+	return -1;
+}
+
+int Submit(ServerConnection& server, ClientApplication& application, BMessage* job,
+	const FollowSettings& settings)
+{
+	job->what = kMsgJobAdd;
+	job->SetInt32("client_id", current_team());
+	if (settings.wait)
+		application.BeginSubmit();
+	BMessage reply;
+	status_t status = server.Request(*job, &reply);
+	int32 jobId = reply.GetInt32("job_id", 0);
+	if (status != B_OK || reply.what != kMsgJobAccepted || jobId == 0) {
+		application.EndSubmit();
+		fprintf(stderr, "morvane: the server did not accept the job%s%s\n",
+			status != B_OK ? ": " : "", status != B_OK ? strerror_status(status) : "");
+		return kExitFailure;
+	}
+	printf("Job %d submitted.\n", jobId);
+	fflush(stdout);
+	if (settings.startNow) {
+		BMessage begin(kMsgJobBegin);
+		begin.AddInt32("job_id", jobId);
+		(void)server.Post(begin);
+	}
+	if (!settings.wait) {
+		application.EndSubmit();
+		return kExitSuccess;
+	}
+	application.Follow(jobId);
+	return RunFollower(server, application, jobId, settings, false);
+}
+
+int Follow(ServerConnection& server, ClientApplication& application, int32 jobId,
+	const FollowSettings& settings)
+{
+	// Following first, then looking: a job that starts in between is
+	// caught by its start notice.
+	application.Follow(jobId);
+	BMessage index;
+	status_t status = FetchJobIndex(server, &index);
+	int32 slot = status == B_OK ? FindSlot(index, jobId) : -1;
+	if (slot < 0) {
+		application.Follow(0);
+		if (status != B_OK)
+			fprintf(stderr, "morvane: cannot read the job queue: %s\n", strerror_status(status));
+		else
+			fprintf(stderr, "morvane: there is no job %d\n", jobId);
+		return kExitFailure;
+	}
+	BMessenger worker;
+	bool running = index.FindMessenger("server", slot, &worker) == B_OK && worker.IsValid();
+	if (running) {
+		BMessage subscribe(kMsgSubscribe);
+		subscribe.AddInt32("job_id", jobId);
+		subscribe.AddMessenger("user", application.FollowerMessenger());
+		if (server.Post(subscribe) != B_OK) {
+			application.Follow(0);
+			fprintf(stderr, "morvane: cannot reach the server\n");
+			return kExitFailure;
+		}
+	} else {
+		printf("Job %d waits for its start.\n", jobId);
+		fflush(stdout);
+	}
+	return RunFollower(server, application, jobId, settings, running);
+}
+
+}	// namespace JobSession

@@ -1,0 +1,77 @@
+#!/bin/bash
+# The main job of Morvane Backup, run as a user runs it: in a fresh copy of
+# the installed tree, back up a sample tree with LZRW1 to a folder of image
+# files, list the backups, browse the new one, print its report, restore it
+# into a new folder and show that the copy equals the source.
+#
+#   backup-demo.sh DIST    DIST: the installed tree (build/dist/MorvaneBackup)
+
+set -euo pipefail
+
+dist=$(cd "$1" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/morvane-demo.XXXXXX")
+server="$work/MorvaneBackup/Backup_Server/MorvaneServer"
+
+cleanup() {
+	pkill -TERM -f "^$server" 2>/dev/null || true
+	for _ in $(seq 50); do
+		pgrep -f "^$server" >/dev/null || break
+		sleep 0.1
+	done
+	rm -rf "$work"
+}
+trap cleanup EXIT
+
+step() {
+	printf '\n\033[1m== %s\033[0m\n' "$*"
+}
+
+show() {
+	printf '$ %s\n' "$*"
+	"$@"
+}
+
+cp -a "$dist" "$work/MorvaneBackup"
+mkdir -m 700 "$work/runtime"
+# The demo's folder is the one volume the programs see: its system paths
+# are "/Demo/...".
+export MORVANE_VOLUMES="Demo=$work"
+export MORVANE_RUNTIME_DIR="$work/runtime"
+morvane() { "$work/MorvaneBackup/morvane" "$@"; }
+
+step "A sample tree: files of several sizes, a symbolic link, an extended attribute"
+sample="$work/Sample"
+mkdir -p "$sample/docs/notes" "$sample/photos" "$sample/empty folder"
+printf 'Hello from Morvane Backup.\n' >"$sample/docs/readme.txt"
+: >"$sample/docs/empty file"
+seq 1 150000 >"$sample/docs/notes/numbers.txt"
+head -c 65513 /dev/urandom >"$sample/photos/holiday.raw"
+head -c 3000000 /dev/urandom >"$sample/photos/video.raw"
+ln -s ../docs/readme.txt "$sample/photos/readme link"
+setfattr -n user.comment -v "kept as an extended attribute" "$sample/docs/readme.txt"
+(cd "$work" && find Sample -printf '%M %10s  %p%l\n' | sort -k3)
+getfattr --absolute-names -d "$sample/docs/readme.txt" | sed -n 2p
+
+step "Back up the sample tree with LZRW1 into a folder of image files"
+show morvane backup --compress lzrw1 --title "Demo backup" --to "$work/Images" "$sample"
+ls -l "$work/Images"
+
+step "The catalogue of backups"
+show morvane backups
+backup=$(morvane backups --json | grep -o '"id" *: *"[^"]*"' | tail -1 | sed 's/.*"\([^"]*\)"$/\1/')
+
+step "Browse backup $backup"
+show morvane ls "$backup"
+show morvane ls "$backup" /Demo/Sample
+show morvane ls "$backup" /Demo/Sample/docs
+
+step "Its report"
+report=$(morvane reports --json | grep -o '"id" *: *[0-9-]*' | tail -1 | grep -o '[0-9-]*$')
+show morvane report "$report"
+
+step "Restore it into a new folder and compare with the source"
+show morvane restore "$backup" --to "$work/Restored"
+restored=$(find "$work/Restored" -type d -name Sample | head -1)
+show diff -r "$sample" "$restored"
+echo "diff -r: the restored tree equals the source."
+getfattr --absolute-names -d "$restored/docs/readme.txt" | sed -n 2p

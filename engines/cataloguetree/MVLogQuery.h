@@ -1,0 +1,25 @@
+#pragma once
+
+// The catalogue registry's browse request ('MVLR'), asked synchronously.
+// The registry is the server application, or whatever handler the caller
+// puts in its place; it answers with parallel arrays, one element per
+// catalogue entry ("name", "type", "medianr", "level", "path", "offset",
+// "size", "date", "aktfilenr" or "index").
+//
+// Threads: the call blocks until the answer arrives, so it must never be
+// made from the registry's own thread.
+
+#include <app/Message.h>
+#include <app/Messenger.h>
+
+// The registry's browse request; its answer comes as 'MVLd'.
+constexpr uint32 kLogQueryCode = 'MVLR';
+
+// What a query asks for: the entries below a path, or the path's own entry.
+constexpr int32 kLogQuerySubtree = 1;
+constexpr int32 kLogQueryEntry = 2;
+
+// B_OK with the answer in *reply; the messenger's error when the registry
+// cannot be reached.
+[[nodiscard]] status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path,
+	int32 subdir, BMessage* reply);

@@ -1,0 +1,67 @@
+#include "MVTreeEntryLog.h"
+
+#include "MVLogQuery.h"
+
+bool MVLogEntryData::SetFromReply(const BMessage& reply, int32 element)
+{
+	const char* foundName = nullptr;
+	if (reply.FindString("name", element, &foundName) != B_OK || foundName == nullptr)
+		return false;
+	*this = MVLogEntryData();
+	name = foundName;
+	type = reply.GetInt32("type", element, 0);
+	mediaNumber = reply.GetInt32("medianr", element, 0);
+	level = reply.GetInt32("level", element, 0);
+	fullPath = reply.GetString("path", element, "");
+	(void)reply.FindInt64("offset", element, &offset);
+	(void)reply.FindInt64("size", element, &size);
+	int32 seconds = 0;
+	if (reply.FindTime("date", element, &seconds) == B_OK)
+		date = seconds;
+	// The registry names the running number "aktfilenr"; its browse
+	// answer calls the catalogue position "index".
+	if (reply.FindInt32("aktfilenr", element, &index) != B_OK)
+		index = reply.GetInt32("index", element, 0);
+	return true;
+}
+
+MVTreeEntryLog::MVTreeEntryLog(const BMessenger& registry)
+	:
+	fRegistry(registry)
+{
+}
+
+MVTreeEntryLog::MVTreeEntryLog(const BMessenger& registry, const MVLogEntryData& data,
+	const char* redirection)
+	:
+	fRegistry(registry),
+	fData(data)
+{
+	fName = data.name;
+	SetRedirection(redirection);
+}
+
+MVTreeEntryLog::~MVTreeEntryLog() = default;
+
+bool MVTreeEntryLog::SetTo(const std::string& path)
+{
+	fData = MVLogEntryData();
+	fName.clear();
+	BMessage reply;
+	if (QueryCatalogueRegistry(fRegistry, path.c_str(), kLogQueryEntry, &reply) != B_OK)
+		return false;
+	if (!fData.SetFromReply(reply, 0))
+		return false;
+	fName = fData.name;
+	return true;
+}
+
+bool MVTreeEntryLog::IsDirectory() const
+{
+	return fData.type == kLogTypeDirectory || fData.type == kLogTypeVolumeRoot;
+}
+
+const char* MVTreeEntryLog::FullPath() const
+{
+	return fData.fullPath.empty() ? nullptr : fData.fullPath.c_str();
+}

@@ -1,0 +1,711 @@
+#include "MVRestoreServer.h"
+
+#include <cstring>
+#include <ctime>
+
+#include <app/AppDefs.h>
+#include <app/Application.h>
+#include <interface/Alert.h>
+#include <kernel/OS.h>
+#include <storage/Entry.h>
+#include <storage/SymLink.h>
+
+#include "ArchiveReader.h"
+#include "CatalogueFile.h"
+#include "CatalogueFormat.h"
+#include "MVCruncher.h"
+#include "MVLogBaseList.h"
+#include "MVRedirection.h"
+#include "MVVolume.h"
+#include "RestoreEntryCreator.h"
+#include "RestoreMediumSource.h"
+#include "RestoreTexts.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+std::string LeafOf(const std::string& path)
+{
+	size_t slash = path.rfind('/');
+	return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string StartTimeText(time_t start)
+{
+	char buffer[64];
+	if (ctime_r(&start, buffer) == nullptr)
+		return std::string();
+	std::string text(buffer);
+	if (!text.empty() && text.back() == '\n')
+		text.pop_back();
+	return text;
+}
+
+int32 ItemLineType(uint16 kind)
+{
+	switch (EntryKind(kind)) {
+		case EntryKind::Directory:
+			return kLineDirectory;
+		case EntryKind::SymLink:
+			return kLineSymLink;
+		case EntryKind::VolumeRoot:
+			return kLineVolumeRoot;
+		case EntryKind::File:
+			break;
+	}
+	return kLineFile;
+}
+
+}	// namespace
+
+MVRestoreServer::MVRestoreServer(std::string serverFolder, const AddOnLoader& loader)
+	:
+	MVReadServer("MVRestoreServer", 10, 100, loader),
+	fServerFolder(std::move(serverFolder))
+{
+}
+
+MVRestoreServer::~MVRestoreServer()
+{
+	fReader.reset();
+	fSource.reset();
+	_CloseDestination();
+	_ReleaseAddOns();
+}
+
+void MVRestoreServer::SetCatalogueRegistry(const BMessenger& registry)
+{
+	fRegistry = registry;
+	fHasRegistry = true;
+}
+
+// #pragma mark - messages
+
+void MVRestoreServer::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kMsgJobStart:
+			TakeStart(message);
+			StartRestore(message);
+			break;
+		case kMsgSubscribe:
+			AddSubscribers(message);
+			break;
+		case kMsgJobPause:
+			PauseJob();
+			break;
+		case kMsgJobContinue:
+			fWaitingForMedia = false;
+			ContinueJob();
+			break;
+		case kMsgJobDelete:
+			(void)AbortJob();
+			break;
+		case kStepLoadBackup:
+		case kStepNextItem:
+		case kStepData:
+		case kStepEnd:
+			RunSteps(message->what);
+			break;
+		default:
+			MVReadServer::MessageReceived(message);
+			break;
+	}
+}
+
+bool MVRestoreServer::StepMustWait(uint32 step) const
+{
+	// The end step runs even while paused: it only reports and releases.
+	return step != kStepEnd && IsPause();
+}
+
+uint32 MVRestoreServer::RunStep(uint32 step)
+{
+	fNextStep = 0;
+	switch (step) {
+		case kStepLoadBackup:
+			BackupHeaderRead();
+			break;
+		case kStepNextItem:
+			FileHeaderRead();
+			break;
+		case kStepData:
+			ReadFile();
+			break;
+		case kStepEnd:
+			EndeRestore();
+			break;
+	}
+	if (fEnded || fWaitingForMedia || fNextStep == 0)
+		return 0;
+	SetCurrentStep(fNextStep);
+	return fNextStep;
+}
+
+// #pragma mark - start
+
+void MVRestoreServer::StartRestore(const BMessage* job)
+{
+	fStatistics = RestoreStatistics();
+	fNextStep = 0;
+	fWantedMedia = 1;
+	fItemNumber = 1;
+	fCatalogueName.clear();
+
+	BMessage options;
+	(void)job->FindMessage("restore", &options);
+	fOverwrite = OverwriteModeFrom(options.GetInt32("overwrite", 0));
+	fCreateEmptyFolders = options.GetInt32("createemptydirs", 0);
+	fCreateRoot = options.GetInt32("createroot", 0);
+	BMessage startInfo;
+	(void)job->FindMessage("start_info", &startInfo);
+	_WriteOpeningLines(startInfo.GetString("title", ""));
+
+	LogInsert(kLineInfo, kTextScanning);
+	BMessage selection;
+	(void)job->FindMessage("selection", &selection);
+	BMessenger registry = fHasRegistry ? fRegistry : be_app_messenger;
+	fTree = std::make_unique<MVLogBaseList>(registry, &selection);
+	MVRedirection redirections(&selection);
+	while (redirections.NextLine()) {
+		if (redirections.IsLineInclude())
+			fGuard.AddRedirectionRoot(redirections.Redirection());
+	}
+	_CountItems();
+
+	(void)fTree->FindFirst();
+	fResumeStep = kStepNextItem;
+	SetCurrentStep(kStepLoadBackup);
+	PostMessage(kStepLoadBackup);
+}
+
+void MVRestoreServer::_WriteOpeningLines(const char* title)
+{
+	LogInsert(kLineInfo, kTextStartingRestore, {title});
+	LogInsert(kLineSettings, kTextSingle, {" "});
+	LogInsert(kLineSettings, kTextSettings);
+	LogInsert(kLineSettings, kTextSingle, {" "});
+	int32 overwriteText = kTextOverwriteNo;
+	if (fOverwrite == OverwriteMode::OlderOnly)
+		overwriteText = kTextOverwriteOlder;
+	else if (fOverwrite == OverwriteMode::Rename)
+		overwriteText = kTextOverwriteRename;
+	else if (fOverwrite == OverwriteMode::Yes)
+		overwriteText = kTextOverwriteYes;
+	LogInsert(kLineSettings, overwriteText);
+	LogInsert(kLineSettings, fCreateEmptyFolders != 0 ? kTextEmptyFoldersYes : kTextEmptyFoldersNo);
+	LogInsert(kLineSettings, fCreateRoot != 0 ? kTextRootYes : kTextRootNo);
+	LogInsert(kLineSettings, kTextStart, {StartTimeText(GetStartTime())});
+	LogInsert(kLineSettings, kTextSingle, {" "});
+}
+
+void MVRestoreServer::_CountItems()
+{
+	fTree->ForEach([this](const MVTreeEntryLog& entry) {
+		if (entry.Type() != kLogTypeFile)
+			return;
+		fStatistics.filesToRestore++;
+		fStatistics.bytesToRestore += entry.Size();
+	});
+}
+
+// #pragma mark - loading a backup
+
+void MVRestoreServer::_Fatal(int32 textID, const MVTextArguments& arguments)
+{
+	LogInsert(kLineError, textID, arguments);
+	fFatal = true;
+	fNextStep = kStepEnd;
+}
+
+void MVRestoreServer::BackupHeaderRead()
+{
+	if (IsAborted() || fFatal || IsPause())
+		return;
+	MVTreeEntryLog* backup = fTree != nullptr ? fTree->CurrentBackup() : nullptr;
+	if (backup == nullptr) {
+		_Fatal(kTextNothingToRestore, {});
+		return;
+	}
+	if (fCatalogueName != backup->Name() && !_LoadCatalogue(backup->Name()))
+		return;
+	if (!_OpenBackup())
+		return;
+	LogInsert(kLineInfo, kTextBackupLoaded, {fTitle,
+		fDestination->Name() != nullptr ? fDestination->Name() : "",
+		int32(fBackupHeader.mediumNumber)});
+	fNextStep = fResumeStep;
+	fResumeStep = 0;
+}
+
+bool MVRestoreServer::_LoadCatalogue(const char* name)
+{
+	_CloseDestination();
+	fCatalogueName = name;
+	fHaveBackupHeader = false;
+	BMessage catalogue;
+	int16 version = 0;
+	status_t status = B_BAD_VALUE;
+	if (AddOnLoader::IsPlainFileName(name)) {
+		std::string path = CatalogueFile::PathFor(fServerFolder, name);
+		status = CatalogueFile::Read(path.c_str(), &catalogue, &version);
+	}
+	if (status != B_OK && status != kCatalogueNeedsNewerProgram) {
+		_Fatal(kTextNoDatabase, {});
+		return false;
+	}
+	fRemovable = 0;
+	(void)catalogue.FindInt16(kLogRemovableKey, &fRemovable);
+	fTitle = catalogue.GetString(kLogTitleKey, "");
+	if (!VersionTest(&catalogue)) {
+		fStatistics.errors++;
+		fFatal = true;
+		fNextStep = kStepEnd;
+		return false;
+	}
+	fCatalogueVersion = uint16(version);
+	return _LoadAddOns(catalogue);
+}
+
+bool MVRestoreServer::_LoadAddOns(const BMessage& catalogue)
+{
+	_ReleaseAddOns();
+	const char* destination = catalogue.GetString(kLogDestinationKey, "");
+	BMessage destinationSettings;
+	(void)catalogue.FindMessage(kLogDestinationSettingsKey, &destinationSettings);
+	fDestination = LoadDestinationAddOn(destination, &destinationSettings);
+	if (fDestination == nullptr) {
+		_Fatal(kTextAddOnLoad, {destination});
+		return false;
+	}
+
+	const char* compressor = catalogue.GetString(kLogCompressionKey, "");
+	const char* given = compressor;
+	if (compressor[0] == '\0')
+		compressor = kCatalogueDefaultCompressor;
+	BMessage cruncherSettings;
+	(void)catalogue.FindMessage(kLogCruncherSettingsKey, &cruncherSettings);
+	fCruncher = LoadCruncherAddOn(compressor, &cruncherSettings);
+	if (fCruncher == nullptr) {
+		_Fatal(kTextAddOnLoad, {given});
+		return false;
+	}
+	// The pass-through compressor's blocks are read as they are stored.
+	fPassThrough = strcmp(compressor, kCatalogueDefaultCompressor) == 0;
+	return true;
+}
+
+bool MVRestoreServer::_OpenBackup()
+{
+	if (fDestination->Start(fCatalogueName.c_str(), kVolumeModeRead) != 0) {
+		if (fRemovable != 0) {
+			StartMediaChange(fResumeStep);
+			return false;
+		}
+		_Fatal(kTextNoSuchBackup, {fTitle});
+		return false;
+	}
+	fDestinationOpen = true;
+	fSource = std::make_unique<RestoreMediumSource>(fDestination);
+	fReader = std::make_unique<ArchiveReader>(fSource.get(),
+		fPassThrough ? nullptr : fCruncher, fCatalogueVersion);
+	if (fReader->ReadBackupHeader(&fBackupHeader) != BackupHeaderStatus::Ok) {
+		fHaveBackupHeader = false;
+		LogInsert(kLineError, kTextNoBackupHeader, {fTitle});
+		fStatistics.errors++;
+		StartMediaChange(fResumeStep);
+		return false;
+	}
+	fHaveBackupHeader = true;
+	fReader->SetVersion(fCatalogueVersion);
+	return true;
+}
+
+// #pragma mark - items
+
+void MVRestoreServer::_ItemError(int32 textID, const MVTextArguments& arguments)
+{
+	LogInsert(kLineError, textID, arguments);
+	fStatistics.errors++;
+}
+
+void MVRestoreServer::FileHeaderRead()
+{
+	if (IsAborted() || fFatal || IsPause())
+		return;
+	MVTreeEntryLog* entry = fTakeCurrentAgain ? fTree->FindCurrent() : fTree->FindNext();
+	fTakeCurrentAgain = false;
+	if (entry == nullptr) {
+		fNextStep = kStepEnd;
+		return;
+	}
+	fItemNumber++;
+	fWantedMedia = entry->MediaNr();
+	if (fTree->OutlineLevel() == 0) {
+		fResumeStep = kStepNextItem;
+		fNextStep = kStepLoadBackup;
+		return;
+	}
+	_HandleItem(entry);
+}
+
+void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
+{
+	fNextStep = kStepNextItem;
+	fPath = entry->FullPath() != nullptr ? entry->FullPath() : "";
+	fEntrySize = entry->Size();
+	const char* redirection = entry->Redirection();
+	if (redirection[0] == '\0' || redirection[0] == ' ')
+		redirection = nullptr;
+
+	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
+		fItemNumber--;
+		fTakeCurrentAgain = true;
+		StartMediaChange(kStepNextItem);
+		return;
+	}
+	if (!RestorePathGuard::IsSafePath(fPath.c_str())) {
+		_ItemError(kTextCannotReadItem, {fPath});
+		return;
+	}
+	if (fSource->Seek(entry->Offset(), kArchiveSeekFromStart) < 0
+		|| fReader->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
+		|| !RestorePathGuard::IsSafeLeafName(fHeader.Name())
+		|| fHeader.RawKind() > uint16(EntryKind::VolumeRoot)) {
+		_ItemError(kTextCannotReadItem, {fPath});
+		return;
+	}
+	LogInsert(ItemLineType(fHeader.RawKind()), kTextSingle, {fPath});
+	_CreateTarget(_TargetFor(redirection), redirection);
+}
+
+std::string MVRestoreServer::_TargetFor(const char* redirection) const
+{
+	if (redirection == nullptr)
+		return fPath;
+	std::string target(redirection);
+	if (target.empty() || target.back() != '/')
+		target += '/';
+	return target + LeafOf(fPath);
+}
+
+void MVRestoreServer::_CreateTarget(const std::string& target, const char* redirection)
+{
+	EntryKind kind = fHeader.Kind();
+	if (kind == EntryKind::VolumeRoot && fCreateRoot == 0)
+		return;
+	bool intoFolder = kind == EntryKind::Directory || kind == EntryKind::VolumeRoot;
+	if (fGuard.CheckTarget(target, redirection, intoFolder) != B_OK) {
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+		return;
+	}
+	fTarget = target;
+	switch (kind) {
+		case EntryKind::VolumeRoot:
+		case EntryKind::Directory:
+			_CreateFolder(target);
+			break;
+		case EntryKind::SymLink:
+			_CreateLink(target);
+			break;
+		case EntryKind::File:
+			_CreateFile(target);
+			break;
+	}
+}
+
+void MVRestoreServer::_CreateFolder(const std::string& target)
+{
+	bool existed = false;
+	BDirectory folder;
+	status_t status = RestoreEntryCreator::MakeFolder(target, &existed, &folder);
+	if (status != B_OK) {
+		_ItemError(kTextCannotCreateFolder, {fPath, int32(status)});
+		return;
+	}
+	if (existed)
+		LogInsert(kLineWarning, kTextFolderExists, {fPath});
+	FileHeaderStat stat = fHeader.Stat();
+	if (RestoreEntryCreator::ApplyOwnership(&folder, stat) != B_OK)
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+	std::vector<std::string> refused;
+	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, fCatalogueVersion, &refused)
+			!= B_OK)
+		_ItemError(kTextCannotReadItem, {fPath});
+	for (const std::string& name : refused)
+		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
+	fFolders.Note(target, stat);
+}
+
+void MVRestoreServer::_CreateLink(const std::string& target)
+{
+	std::string text;
+	switch (fReader->ReadSymLink2(&text)) {
+		case SymLinkStatus::Ok:
+			break;
+		case SymLinkStatus::WrongMagic:
+			_ItemError(kTextLinkMismatch, {fPath});
+			return;
+		case SymLinkStatus::HeaderShort:
+			_ItemError(kTextCannotReadLinkHeader, {fPath});
+			return;
+		case SymLinkStatus::TargetShort:
+			_ItemError(kTextCannotReadLink, {fPath});
+			return;
+	}
+	BSymLink link;
+	status_t status = RestoreEntryCreator::MakeLink(target, text, &link);
+	if (status == B_FILE_EXISTS) {
+		if (!_ResolveExisting(target, true))
+			return;
+		status = RestoreEntryCreator::MakeLink(target, text, &link);
+		if (status != B_OK) {
+			_ItemError(fOverwrite == OverwriteMode::Rename
+				? kTextRenameFailedLink : kTextCannotOverwriteLink, {fPath});
+			return;
+		}
+	} else if (status != B_OK) {
+		_ItemError(kTextCannotCreateLink, {fPath, int32(status)});
+		return;
+	}
+	fGuard.NoteCreatedLink(target.c_str());
+	std::vector<std::string> refused;
+	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, fCatalogueVersion, &refused);
+	for (const std::string& name : refused)
+		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
+	if (RestoreEntryCreator::ApplyFinalMetadata(&link, fHeader.Stat(), true) != B_OK)
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+}
+
+void MVRestoreServer::_CreateFile(const std::string& target)
+{
+	status_t status = RestoreEntryCreator::MakeFile(target, true, &fTargetFile);
+	fStatistics.filesRestored++;
+	_Progress(false);
+	if (status == B_FILE_EXISTS) {
+		if (!_ResolveExisting(target, false))
+			return;
+		bool renamed = fOverwrite == OverwriteMode::Rename;
+		status = RestoreEntryCreator::MakeFile(target, renamed, &fTargetFile);
+		if (status != B_OK) {
+			_ItemError(renamed ? kTextRenameFailedFile : kTextCannotOverwriteFile, {fPath});
+			return;
+		}
+	} else if (status != B_OK) {
+		_ItemError(kTextCannotCreateFile, {fPath, int32(status)});
+		return;
+	}
+	_FileCreated();
+}
+
+// Applies the overwrite mode to the entry in the way; true when it is gone
+// and the item may be created.
+bool MVRestoreServer::_ResolveExisting(const std::string& target, bool isLink)
+{
+	fTargetFile.Unset();
+	BEntry existing(target.c_str());
+	struct stat status;
+	if (existing.InitCheck() != B_OK || existing.GetStat(&status) != B_OK)
+		return false;
+	OverwriteAction action = DecideOverwrite(fOverwrite, status.st_mtime,
+		time_t(uint32(fHeader.Stat().modificationTime)));
+	fGuard.Invalidate();
+	switch (action) {
+		case OverwriteAction::Skip:
+			return false;
+		case OverwriteAction::Replace:
+			if (RestoreEntryCreator::RemoveEntry(target) == B_OK)
+				return true;
+			_ItemError(isLink ? kTextCannotOverwriteLink : kTextCannotOverwriteFile, {fPath});
+			return false;
+		case OverwriteAction::RenameExisting: {
+			std::string renamed;
+			if (RenameExistingAside(target, &renamed) == B_OK)
+				return true;
+			_ItemError(isLink ? kTextCannotRenameLink : kTextCannotRenameFile, {fPath});
+			return false;
+		}
+	}
+	return false;
+}
+
+void MVRestoreServer::_FileCreated()
+{
+	std::vector<std::string> refused;
+	if (RestoreEntryCreator::WriteAttributes(&fTargetFile, fHeader, fCatalogueVersion, &refused)
+			!= B_OK)
+		_ItemError(kTextCannotReadItem, {fPath});
+	for (const std::string& name : refused)
+		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
+	fBlockNumber = 0;
+	if (fHeader.Stat().size != 0) {
+		fNextStep = kStepData;
+		return;
+	}
+	_FinishFile();
+}
+
+void MVRestoreServer::_FinishFile()
+{
+	if (RestoreEntryCreator::ApplyFinalMetadata(&fTargetFile, fHeader.Stat(), false) != B_OK)
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+	fTargetFile.Unset();
+	fStatistics.bytesRestored += fEntrySize;
+	_Progress(fStatistics.filesRestored == fStatistics.filesToRestore);
+}
+
+void MVRestoreServer::_AbandonFile()
+{
+	// What was written stays; its times say that it is not the backed-up
+	// file.
+	fTargetFile.Unset();
+	fNextStep = kStepNextItem;
+}
+
+// #pragma mark - file data
+
+void MVRestoreServer::ReadFile()
+{
+	if (IsAborted() || fFatal || IsPause())
+		return;
+	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
+		StartMediaChange(kStepData);
+		return;
+	}
+	uint32 magic = 0;
+	if (!fSource->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
+		_MediumEnded();
+		return;
+	}
+	fBlockNumber++;
+	DataBlock block;
+	DataBlockStatus status = fReader->ReadDataBlock(&block);
+	int32 number = int32(fBlockNumber);
+	switch (status) {
+		case DataBlockStatus::Ok:
+			break;
+		case DataBlockStatus::EndOfMedium:
+			fBlockNumber--;
+			_MediumEnded();
+			return;
+		case DataBlockStatus::WrongMagic:
+		case DataBlockStatus::Corrupt:
+			_ItemError(kTextBlockMismatch, {fPath, number});
+			_AbandonFile();
+			return;
+		case DataBlockStatus::HeaderShort:
+			_ItemError(kTextCannotReadBlockHeader, {fPath, number});
+			_AbandonFile();
+			return;
+		case DataBlockStatus::DataShort:
+			_ItemError(kTextCannotReadBlock, {fPath, number});
+			_AbandonFile();
+			return;
+	}
+	ssize_t written = block.length > 0 ? fTargetFile.Write(block.data, block.length) : 0;
+	if (written != ssize_t(block.length)) {
+		_ItemError(kTextCannotWriteBlock, {fPath, number});
+		_AbandonFile();
+		return;
+	}
+	if (!block.IsLast()) {
+		fNextStep = kStepData;
+		return;
+	}
+	fNextStep = kStepNextItem;
+	_FinishFile();
+}
+
+void MVRestoreServer::_MediumEnded()
+{
+	fWantedMedia++;
+	StartMediaChange(kStepData);
+}
+
+// #pragma mark - media
+
+void MVRestoreServer::StartMediaChange(uint32 resumeStep)
+{
+	fNextStep = kStepLoadBackup;
+	fResumeStep = resumeStep;
+	fWaitingForMedia = true;
+	fHaveBackupHeader = false;
+	SetCurrentStep(kStepLoadBackup);
+	const char* name = fDestination != nullptr && fDestination->Name() != nullptr
+		? fDestination->Name() : "";
+	AskForMedium(kTextInsertMedia, {name, fWantedMedia}, B_INFO_ALERT);
+	_CloseDestination();
+	if (fDestination != nullptr)
+		(void)fDestination->Eject();
+}
+
+void MVRestoreServer::_CloseDestination()
+{
+	fReader.reset();
+	fSource.reset();
+	if (fDestination != nullptr && fDestinationOpen)
+		(void)fDestination->Stop();
+	fDestinationOpen = false;
+}
+
+void MVRestoreServer::_ReleaseAddOns()
+{
+	if (fDestination != nullptr) {
+		delete fDestination;
+		fDestination = nullptr;
+		FreeDestinationAddOn();
+	}
+	if (fCruncher != nullptr) {
+		delete fCruncher;
+		fCruncher = nullptr;
+		FreeCruncherAddOn();
+	}
+}
+
+// #pragma mark - progress and end
+
+void MVRestoreServer::_Progress(bool force)
+{
+	if (!fProgressThrottle.IsDue(system_time()) && !force)
+		return;
+	if (force) {
+		PostInfo(fPath.c_str(), fStatistics.filesRestored, fStatistics.filesRestored,
+			fStatistics.bytesRestored, fStatistics.bytesRestored);
+		return;
+	}
+	PostInfo(fPath.c_str(), fStatistics.filesRestored, fStatistics.filesToRestore,
+		fStatistics.bytesRestored, fStatistics.bytesToRestore);
+}
+
+void MVRestoreServer::EndJob()
+{
+	EndeRestore();
+}
+
+void MVRestoreServer::EndeRestore()
+{
+	if (fEnded)
+		return;
+	fEnded = true;
+	SetEnding();
+	bool aborted = IsAborted() || fFatal;
+	fTargetFile.Unset();
+	fFolders.FinishAll(&fGuard);
+
+	int32 elapsed = int32(CurrentTime() - GetStartTime());
+	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
+		LogInsert(line.lineType, line.textID, line.arguments);
+
+	_CloseDestination();
+	_ReleaseAddOns();
+	fNextStep = 0;
+	SetCurrentStep(0);
+
+	BMessage end(kMsgJobFinished);
+	end.AddInt32("job_id", JobID());
+	end.AddInt32("report_id", ReportID());
+	end.AddInt32("status", fStatistics.EndStatus(aborted));
+	PostServer(&end);
+	PostAbo(&end);
+	PostMessage(B_QUIT_REQUESTED);
+}

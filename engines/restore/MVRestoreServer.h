@@ -1,0 +1,140 @@
+#pragma once
+
+// MVRestoreServer: the worker of a restore job. It builds the catalogue tree
+// of the job's selection (asking the catalogue registry), then restores the
+// items in pre-order as a chain of steps: 'rbhd' loads a backup's catalogue
+// and add-ons and opens it on the destination, 'rhea' recreates the next
+// item from its file header, 'rdat' writes one data block of the current
+// file, 'rsto' writes the statistics and ends the job with 'MVJf'. Media
+// that must be changed are asked for with 'MVJP' to the server and a
+// "Change Media" question whose answer comes back as 'jbrs'.
+//
+// Several steps run in one handler call while no other message waits, so
+// that pause, continue and abort are still seen between steps. Progress is
+// sent a few times a second at most, and once more at the end.
+//
+// Backups are untrusted input: paths and names are checked, nothing is
+// written through a link the restore made, redirected items stay inside
+// their target folder (RestorePathGuard), and damaged records become error
+// lines for their item.
+//
+// Ownership: the worker owns its catalogue tree, its add-on objects and
+// buffers; the server runs it and it deletes itself when it quits. All
+// members are used on the worker's thread only.
+
+#include <memory>
+#include <string>
+
+#include <storage/File.h>
+
+#include "BackupHeader.h"
+#include "FileHeader.h"
+#include "MVReadServer.h"
+#include "ProgressThrottle.h"
+#include "RestoreFolderFinisher.h"
+#include "RestoreOverwrite.h"
+#include "RestorePathGuard.h"
+#include "RestoreStatistics.h"
+
+class ArchiveReader;
+class MVLogBaseList;
+class MVTreeEntryLog;
+class RestoreMediumSource;
+
+class MVRestoreServer : public MVReadServer {
+public:
+	static constexpr uint32 kStepLoadBackup = 'rbhd';
+	static constexpr uint32 kStepNextItem = 'rhea';
+	static constexpr uint32 kStepData = 'rdat';
+	static constexpr uint32 kStepEnd = 'rsto';
+
+	// serverFolder is the server program's folder in system form; the
+	// catalogues are read from its "logdata".
+	MVRestoreServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
+	~MVRestoreServer() override;
+
+	void MessageReceived(BMessage* message) override;
+
+	// Where the catalogue tree asks for entries; the server application
+	// unless set.
+	void SetCatalogueRegistry(const BMessenger& registry);
+	// Waits this long in an abort before ending; tests shorten it.
+	void SetAbortWait(bigtime_t wait) { SetAbortDelay(wait); }
+
+protected:
+	void EndJob() override;
+	uint32 RunStep(uint32 step) override;
+	bool StepMustWait(uint32 step) const override;
+
+private:
+	void StartRestore(const BMessage* job);
+	void BackupHeaderRead();
+	void FileHeaderRead();
+	void ReadFile();
+	void StartMediaChange(uint32 resumeStep);
+	void EndeRestore();
+
+	void _WriteOpeningLines(const char* title);
+	void _CountItems();
+	bool _LoadCatalogue(const char* name);
+	bool _LoadAddOns(const BMessage& catalogue);
+	bool _OpenBackup();
+	void _Fatal(int32 textID, const MVTextArguments& arguments);
+	void _ItemError(int32 textID, const MVTextArguments& arguments);
+	void _HandleItem(const MVTreeEntryLog* entry);
+	std::string _TargetFor(const char* redirection) const;
+	void _CreateTarget(const std::string& target, const char* redirection);
+	void _CreateFolder(const std::string& target);
+	void _CreateLink(const std::string& target);
+	void _CreateFile(const std::string& target);
+	bool _ResolveExisting(const std::string& target, bool isLink);
+	void _FileCreated();
+	void _FinishFile();
+	void _AbandonFile();
+	void _MediumEnded();
+	void _Progress(bool force);
+	void _CloseDestination();
+	void _ReleaseAddOns();
+
+	std::string fServerFolder;
+	BMessenger fRegistry;
+	bool fHasRegistry = false;
+
+	std::unique_ptr<MVLogBaseList> fTree;
+	BFile fTargetFile;
+	std::string fCatalogueName;
+	std::string fTitle;
+	int16 fRemovable = 0;
+	uint16 fCatalogueVersion = 0;
+	MVVolume* fDestination = nullptr;
+	MVCruncher* fCruncher = nullptr;
+	bool fPassThrough = false;
+	bool fDestinationOpen = false;
+	std::unique_ptr<RestoreMediumSource> fSource;
+	std::unique_ptr<ArchiveReader> fReader;
+	BackupHeader fBackupHeader;
+	bool fHaveBackupHeader = false;
+	FileHeader fHeader;
+	std::string fPath;
+	std::string fTarget;
+	int64 fEntrySize = 0;
+
+	OverwriteMode fOverwrite = OverwriteMode::No;
+	int32 fCreateEmptyFolders = 0;
+	int32 fCreateRoot = 0;
+	RestoreStatistics fStatistics;
+	int32 fItemNumber = 1;
+	int32 fWantedMedia = 1;
+	uint32 fBlockNumber = 0;
+
+	uint32 fNextStep = 0;
+	uint32 fResumeStep = 0;
+	bool fTakeCurrentAgain = false;
+	bool fWaitingForMedia = false;
+	bool fFatal = false;
+	bool fEnded = false;
+	ProgressThrottle fProgressThrottle;
+
+	RestorePathGuard fGuard;
+	RestoreFolderFinisher fFolders;
+};

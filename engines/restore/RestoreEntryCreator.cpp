@@ -1,0 +1,115 @@
+#include "RestoreEntryCreator.h"
+
+#include <cerrno>
+
+#include <kernel/fs_index.h>
+#include <storage/Entry.h>
+
+namespace {
+
+constexpr mode_t kNewFolderMode = 0777;
+
+}	// namespace
+
+status_t RestoreEntryCreator::MakeFolder(const std::string& path, bool* existed,
+	BDirectory* folder)
+{
+	BEntry entry(path.c_str());
+	*existed = entry.InitCheck() == B_OK && entry.Exists();
+	if (!*existed) {
+		status_t status = create_directory(path.c_str(), kNewFolderMode);
+		if (status != B_OK)
+			return status;
+	}
+	return folder->SetTo(path.c_str());
+}
+
+status_t RestoreEntryCreator::MakeFile(const std::string& path, bool failIfExists, BFile* file)
+{
+	uint32 mode = B_WRITE_ONLY | B_CREATE_FILE
+		| (failIfExists ? B_FAIL_IF_EXISTS : B_ERASE_FILE);
+	return file->SetTo(path.c_str(), mode);
+}
+
+status_t RestoreEntryCreator::MakeLink(const std::string& path, const std::string& text,
+	BSymLink* link)
+{
+	// Absolute system paths are taken relative to the root of all volumes.
+	BDirectory root("/");
+	return root.CreateSymLink(path.c_str(), text.c_str(), link);
+}
+
+status_t RestoreEntryCreator::RemoveEntry(const std::string& path)
+{
+	BEntry entry(path.c_str());
+	if (entry.InitCheck() != B_OK)
+		return entry.InitCheck();
+	return entry.Remove();
+}
+
+bool RestoreEntryCreator::IsRefusedOwnership(status_t status)
+{
+	return status == B_NOT_ALLOWED || status == B_FROM_ERRNO(EPERM)
+		|| status == B_PERMISSION_DENIED;
+}
+
+status_t RestoreEntryCreator::ApplyOwnership(BNode* node, const FileHeaderStat& stat)
+{
+	status_t result = B_OK;
+	if (stat.user != 0) {
+		status_t status = node->SetOwner(uid_t(stat.user));
+		if (status != B_OK && !IsRefusedOwnership(status))
+			result = status;
+	}
+	if (stat.group != 0) {
+		status_t status = node->SetGroup(gid_t(stat.group));
+		if (status != B_OK && !IsRefusedOwnership(status) && result == B_OK)
+			result = status;
+	}
+	return result;
+}
+
+void RestoreEntryCreator::ApplyPermissions(BNode* node, const FileHeaderStat& stat)
+{
+	if (stat.permissions != 0)
+		(void)node->SetPermissions(mode_t(stat.permissions & 07777));
+}
+
+void RestoreEntryCreator::ApplyTimes(BNode* node, const FileHeaderStat& stat)
+{
+	// Linux cannot set a creation time; the other two are what the backup
+	// recorded.
+	if (stat.modificationTime != 0)
+		(void)node->SetModificationTime(time_t(uint32(stat.modificationTime)));
+	if (stat.accessTime != 0)
+		(void)node->SetAccessTime(time_t(uint32(stat.accessTime)));
+}
+
+status_t RestoreEntryCreator::ApplyFinalMetadata(BNode* node, const FileHeaderStat& stat,
+	bool isLink)
+{
+	status_t status = ApplyOwnership(node, stat);
+	if (!isLink)
+		ApplyPermissions(node, stat);
+	ApplyTimes(node, stat);
+	return status;
+}
+
+status_t RestoreEntryCreator::WriteAttributes(BNode* node, const FileHeader& header,
+	uint16 version, std::vector<std::string>* refused)
+{
+	struct stat status;
+	dev_t device = node->GetStat(&status) == B_OK ? status.st_dev : 0;
+	uint32 cursor = 0;
+	FileHeaderAttribute attribute;
+	status_t walk;
+	while ((walk = header.NextAttribute(&cursor, &attribute, version)) == B_OK) {
+		if (attribute.indexType != 0)
+			(void)fs_create_index(device, attribute.name, attribute.indexType, 0);
+		ssize_t written = node->WriteAttr(attribute.name, attribute.type, attribute.position,
+			attribute.data, attribute.length);
+		if (written != ssize_t(attribute.length))
+			refused->push_back(attribute.name);
+	}
+	return walk == B_ENTRY_NOT_FOUND ? B_OK : walk;
+}

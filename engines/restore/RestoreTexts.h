@@ -1,0 +1,49 @@
+#pragma once
+
+// The text ids only the restore engine writes (the texts are in
+// support/MVDefaultTexts.h); the shared ones are in MVEngineTexts.h.
+
+#include "MVEngineTexts.h"
+#include "MVReportLineType.h"
+
+enum : int32 {
+	kTextNoDatabase = 50,
+	kTextInsertMedia = 51,
+	kTextNoSuchBackup = 53,
+	kTextNoBackupHeader = 54,
+	kTextNothingToRestore = 55,
+	kTextStartingRestore = 57,
+	kTextOverwriteOlder = 58,
+	kTextOverwriteRename = 59,
+	kTextOverwriteYes = 60,
+	kTextOverwriteNo = 61,
+	kTextEmptyFoldersYes = 62,
+	kTextEmptyFoldersNo = 63,
+	kTextRootYes = 64,
+	kTextRootNo = 65,
+	kTextCannotCreateOnTarget = 66,
+	kTextCannotReadItem = 67,
+	kTextFilesRestored = 68,
+	// Followed by the KB and bytes texts (JobStatistics::AmountLine).
+	kTextBytesRestoredMB = 69,
+	kTextRestoreSuccessful = 72,
+	kTextRestoreAborted = 73,
+	kTextRenameFailedFile = 75,
+	kTextRenameFailedLink = 76,
+	kTextCannotRenameFile = 77,
+	kTextCannotRenameLink = 78,
+	kTextCannotOverwriteFile = 79,
+	kTextCannotOverwriteLink = 80,
+	kTextCannotCreateFile = 81,
+	kTextCannotCreateLink = 82,
+	kTextCannotCreateFolder = 83,
+	kTextFolderExists = 84,
+	kTextCannotWriteBlock = 85,
+	kTextCannotReadBlock = 86,
+	kTextCannotReadBlockHeader = 87,
+	kTextBlockMismatch = 88,
+	kTextCannotReadLink = 90,
+	kTextCannotReadLinkHeader = 91,
+	kTextLinkMismatch = 92,
+	kTextBackupLoaded = 325,
+};

@@ -1,0 +1,33 @@
+#include "JobStatistics.h"
+
+#include "MVEngineTexts.h"
+#include "MVReportLineType.h"
+
+JobReportLine JobStatistics::AmountLine(int32 megabyteText, double amount)
+{
+	if (amount > double(kMegabyte))
+		return {kLineStatistics, megabyteText, {amount / double(kMegabyte)}};
+	if (amount > double(kKilobyte))
+		return {kLineStatistics, megabyteText + 1, {amount / double(kKilobyte)}};
+	return {kLineStatistics, megabyteText + 2, {int64(amount)}};
+}
+
+JobReportLine JobStatistics::TimeLine(int32 elapsedSeconds)
+{
+	int32 seconds = elapsedSeconds > 0 ? elapsedSeconds : 0;
+	return {kLineStatistics, kTextTime,
+		{int32(seconds / 3600), int32(seconds / 60 % 60), int32(seconds % 60)}};
+}
+
+JobReportLine JobStatistics::SpeedLine(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds)
+{
+	return AmountLine(kTextSpeedMB, Speed(bytes, elapsedSeconds, pausedSeconds));
+}
+
+double JobStatistics::Speed(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds)
+{
+	int32 working = elapsedSeconds - pausedSeconds;
+	if (elapsedSeconds <= 0 || working <= 0)
+		return 0.0;
+	return double(bytes) / double(working);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// JobStatistics: the lines of the statistics block (line type 9) that every
+// job's report ends with: an amount in MB, KB or bytes, the time the job
+// took and its speed without paused time. The engines add their own count
+// and status lines around them. Stateless; any thread.
+
+#include "JobReportLine.h"
+
+class JobStatistics {
+public:
+	static constexpr int64 kMegabyte = 1048576;
+	static constexpr int64 kKilobyte = 1024;
+
+	// The amount in the largest unit it exceeds. megabyteText is the id of
+	// the MB text ("%.1f"); the KB text ("%.2f") and the whole-bytes text
+	// ("%ld") must follow it as the next two ids.
+	static JobReportLine AmountLine(int32 megabyteText, double amount);
+	// Hours, minutes and seconds of elapsedSeconds (text 13).
+	static JobReportLine TimeLine(int32 elapsedSeconds);
+	// Bytes per working second (texts 14 to 16).
+	static JobReportLine SpeedLine(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds);
+
+	// Bytes per second of elapsed minus paused time; 0 when no working
+	// time passed.
+	static double Speed(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds);
+};
