@@ -124,6 +124,14 @@ void MVToolServer::NextStep(uint32 code)
 
 void MVToolServer::RunSteps(uint32 step)
 {
+	fHoldLines = true;
+	_RunSteps(step);
+	fHoldLines = false;
+	_SendHeldLines();
+}
+
+void MVToolServer::_RunSteps(uint32 step)
+{
 	bigtime_t deadline = system_time() + kStepBatchTime;
 	for (int32 count = 1; step != 0 && !StepMustWait(step); count++) {
 		step = RunStep(step);
@@ -162,6 +170,20 @@ void MVToolServer::AskForMedium(int32 textID, const MVTextArguments& arguments,
 
 void MVToolServer::PostAbo(BMessage* message)
 {
+	_SendHeldLines();
+	_SendToSubscribers(message);
+}
+
+void MVToolServer::_SendHeldLines()
+{
+	std::vector<BMessage> lines;
+	lines.swap(fHeldLines);
+	for (BMessage& line : lines)
+		_SendToSubscribers(&line);
+}
+
+void MVToolServer::_SendToSubscribers(BMessage* message)
+{
 	BMessenger user;
 	int32 i = 0;
 	while (fSubscribers.FindMessenger("user", i, &user) == B_OK) {
@@ -178,6 +200,7 @@ void MVToolServer::PostAbo(BMessage* message)
 
 void MVToolServer::PostServer(BMessage* message)
 {
+	_SendHeldLines();
 	BMessenger server = fHasServer ? fServer : be_app_messenger;
 	(void)server.SendMessage(message, (BHandler*)nullptr, B_INFINITE_TIMEOUT);
 }
@@ -192,7 +215,13 @@ void MVToolServer::LogInsert(int32 lineType, int32 textID, const MVTextArguments
 	message.AddInt32("linetype", lineType);
 	message.AddInt32("text_id", textID);
 	message.AddData("reportline", MVReportLine::kTypeCode, flat.data(), flat.size(), false);
-	PostAbo(&message);
+	if (!fHoldLines) {
+		PostAbo(&message);
+		return;
+	}
+	fHeldLines.push_back(std::move(message));
+	if (fHeldLines.size() >= kMaxHeldLines)
+		_SendHeldLines();
 }
 
 void MVToolServer::PostInfo(const char* text, int32 count, int32 maxCount, int64 size,

@@ -19,6 +19,7 @@
 // an add-on of the same kind, and before the worker ends.
 
 #include <ctime>
+#include <vector>
 
 #include <app/Looper.h>
 #include <app/Message.h>
@@ -43,6 +44,10 @@ public:
 	// Limits of one run of steps (RunSteps).
 	static constexpr bigtime_t kStepBatchTime = 50000;
 	static constexpr int32 kMaxStepsPerBatch = 1024;
+	// Report lines written during a run of steps go out together, at most
+	// this many at a time: a burst wakes each subscriber once instead of
+	// once per line, which is most of the cost of a line per small file.
+	static constexpr size_t kMaxHeldLines = 64;
 	static constexpr const char* kChangeMediaTitle = "Change Media";
 	static constexpr const char* kContinueLabel = "Continue";
 
@@ -128,7 +133,9 @@ protected:
 	// most kStepBatchTime and kMaxStepsPerBatch steps and only while no
 	// other message waits, so that control messages are seen between any
 	// two steps. A step that must wait stays current; the rest of the run
-	// is posted as one step message.
+	// is posted as one step message. Report lines written meanwhile are
+	// held and sent, in order, before anything else goes to the
+	// subscribers or the server, and when the run ends.
 	void RunSteps(uint32 step);
 	// Runs one step of the engine; returns the step that follows, 0 when
 	// none is to run now (job ended, waiting for an answer).
@@ -156,6 +163,9 @@ protected:
 
 private:
 	void _HandleAnswer(BMessage* message);
+	void _SendToSubscribers(BMessage* message);
+	void _SendHeldLines();
+	void _RunSteps(uint32 step);
 	void _AddQuestionFields(BMessage* question, const BMessage& reply, int32 type);
 
 	MVLocale* fLocale;
@@ -177,4 +187,6 @@ private:
 	bool fAborted = false;
 	bool fEnding = false;
 	bigtime_t fAbortDelay = 1000000;
+	bool fHoldLines = false;
+	std::vector<BMessage> fHeldLines;
 };

@@ -147,7 +147,7 @@ void FileHeader::Finish(int64 entryNumber)
 }
 
 status_t FileHeader::BuildFromEntry(const char* path, uint32 level, int64 entryNumber,
-	std::vector<std::string>* skipped)
+	std::vector<std::string>* skipped, struct stat* statData)
 {
 	BEntry entry(path);
 	struct stat status;
@@ -156,18 +156,25 @@ status_t FileHeader::BuildFromEntry(const char* path, uint32 level, int64 entryN
 		result = entry.GetStat(&status);
 	if (result != B_OK)
 		return result;
-	mode_t permissions = 0;
-	result = entry.GetPermissions(&permissions);
-	if (result != B_OK)
-		return result;
+	if (statData != nullptr)
+		*statData = status;
+	BuildFromStat(path, entry.Name() != nullptr ? entry.Name() : "", status, nullptr, level,
+		entryNumber, skipped);
+	return B_OK;
+}
 
-	VolumeTable::Location location;
-	bool volumeRoot = VolumeTable::Locate(path, &location) == B_OK && location.IsVolumeRoot();
+void FileHeader::BuildFromStat(const char* path, const char* name, const struct stat& status,
+	BNode* node, uint32 level, int64 entryNumber, std::vector<std::string>* skipped)
+{
 	EntryKind kind = EntryKind::File;
-	if (S_ISLNK(status.st_mode))
+	if (S_ISLNK(status.st_mode)) {
 		kind = EntryKind::SymLink;
-	else if (S_ISDIR(status.st_mode))
+	} else if (S_ISDIR(status.st_mode)) {
+		VolumeTable::Location location;
+		bool volumeRoot = VolumeTable::Locate(path, &location) == B_OK
+			&& location.IsVolumeRoot();
 		kind = volumeRoot ? EntryKind::VolumeRoot : EntryKind::Directory;
+	}
 
 	FileHeaderStat stat;
 	stat.size = status.st_size;
@@ -176,19 +183,23 @@ status_t FileHeader::BuildFromEntry(const char* path, uint32 level, int64 entryN
 	stat.changeTime = int32(status.st_ctime);
 	stat.group = status.st_gid;
 	stat.user = status.st_uid;
-	stat.permissions = permissions;
-	Begin(kind, entry.Name() != nullptr ? entry.Name() : "", stat, level);
+	stat.permissions = status.st_mode & 07777;
+	Begin(kind, name, stat, level);
 
-	BNode node(path);
-	if (node.InitCheck() == B_OK) {
-		char name[B_ATTR_NAME_LENGTH];
-		while (node.GetNextAttrName(name) == B_OK)
-			(void)_AddEntryAttribute(&node, status.st_dev, name, skipped);
+	BNode ownNode;
+	if (node == nullptr) {
+		(void)ownNode.SetTo(path);
+		node = &ownNode;
+	}
+	if (node->InitCheck() == B_OK) {
+		char attribute[B_ATTR_NAME_LENGTH];
+		(void)node->RewindAttrs();
+		while (node->GetNextAttrName(attribute) == B_OK)
+			(void)_AddEntryAttribute(node, status.st_dev, attribute, skipped);
 	} else if (skipped != nullptr) {
 		skipped->push_back("*");
 	}
 	Finish(entryNumber);
-	return B_OK;
 }
 
 status_t FileHeader::_AddEntryAttribute(BNode* node, dev_t device, const char* name,

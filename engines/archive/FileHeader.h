@@ -12,6 +12,7 @@
 // whose lengths do not fit, so damaged headers cannot make a caller loop or
 // read out of bounds.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -62,9 +63,15 @@ public:
 	// stat data (a volume's root folder is VolumeRoot), its stat data and
 	// all its attributes of non-zero size. An attribute that cannot be read
 	// is left out and named in *skipped (which may be null). Fails only
-	// when the entry itself cannot be examined.
+	// when the entry itself cannot be examined. *statData (when given) gets
+	// the entry's stat data as read.
 	[[nodiscard]] status_t BuildFromEntry(const char* path, uint32 level, int64 entryNumber,
-		std::vector<std::string>* skipped);
+		std::vector<std::string>* skipped, struct stat* statData = nullptr);
+	// The same from stat data already read: name is the entry's leaf name;
+	// node, when given, is the entry opened already, whose attributes are
+	// read instead of opening the entry again.
+	void BuildFromStat(const char* path, const char* name, const struct stat& status,
+		BNode* node, uint32 level, int64 entryNumber, std::vector<std::string>* skipped);
 
 	// Reading. Reserve() makes room for a record of total bytes with the
 	// growth rule, keeping the first keep bytes; B_NO_MEMORY beyond the cap.

@@ -18,9 +18,14 @@ int64 DestinationSpace::Query()
 	return fEstimate;
 }
 
+bool DestinationSpace::WouldAsk(int64 length) const
+{
+	return !fQueried || (fEstimate != kUnknown && fEstimate < length);
+}
+
 bool DestinationSpace::Fits(int64 length)
 {
-	if (fQueried && (fEstimate == kUnknown || fEstimate >= length))
+	if (!WouldAsk(length))
 		return true;
 	// The estimate only ever falls short of the truth when something else
 	// freed space meanwhile; one fresh answer settles it.

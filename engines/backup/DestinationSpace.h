@@ -24,6 +24,8 @@ public:
 	// Whether length bytes fit. A destination that cannot tell its free
 	// space is taken to have room: its writes are checked all the same.
 	bool Fits(int64 length);
+	// Whether Fits(length) would ask the destination.
+	bool WouldAsk(int64 length) const;
 	void Consumed(int64 length);
 	int64 Estimate() const { return fEstimate; }
 

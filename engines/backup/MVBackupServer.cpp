@@ -251,6 +251,8 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 		return false;
 	}
 	fSpace.SetVolume(fDestination);
+	fOutput.SetVolume(fDestination);
+	fRemovable = fDestination->IsRemovable();
 	if (fJobType == 2 || fJobType == 3)
 		fDestination->SetOverwrite(false);
 
@@ -738,41 +740,33 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	entry.linkTarget.clear();
 	entry.readFailed = false;
 
-	std::vector<std::string> skipped;
-	if (fHeader.BuildFromEntry(path.c_str(), uint32(entry.level), fEntryNumber, &skipped)
-			!= B_OK) {
+	// One look at the entry, and a file is opened once: its attributes are
+	// read through the open file.
+	BEntry node(path.c_str());
+	struct stat status;
+	if (node.GetStat(&status) != B_OK)
 		return false;
+	if (S_ISLNK(status.st_mode)) {
+		if (entry.level == 0)
+			return false;
+		BSymLink link(path.c_str());
+		if (link.ReadLink(&entry.linkTarget) != B_OK)
+			return false;
+	} else if (!S_ISDIR(status.st_mode)) {
+		// Only regular files have data to read; a pipe or a device would
+		// block or never end.
+		if (!S_ISREG(status.st_mode))
+			return false;
+		if (entry.file.SetTo(path.c_str(), B_READ_ONLY) != B_OK)
+			return false;
 	}
+	std::vector<std::string> skipped;
+	fHeader.BuildFromStat(path.c_str(), node.Name() != nullptr ? node.Name() : "", status,
+		S_ISREG(status.st_mode) ? &entry.file : nullptr, uint32(entry.level), fEntryNumber,
+		&skipped);
 	entry.kind = fHeader.Kind();
-	FileHeaderStat stat = fHeader.Stat();
-	entry.size = stat.size;
-	entry.modificationTime = stat.modificationTime;
-
-	// The file or link is opened before its header is written: once the
-	// header is out, the stream needs the data that header announces.
-	switch (entry.kind) {
-		case EntryKind::File: {
-			// Only regular files have data to read; a pipe or a device
-			// would block or never end.
-			BEntry node(path.c_str());
-			struct stat status;
-			if (node.GetStat(&status) != B_OK || !S_ISREG(status.st_mode))
-				return false;
-			if (entry.file.SetTo(path.c_str(), B_READ_ONLY) != B_OK)
-				return false;
-			break;
-		}
-		case EntryKind::SymLink: {
-			if (entry.level == 0)
-				return false;
-			BSymLink link(path.c_str());
-			if (link.ReadLink(&entry.linkTarget) != B_OK)
-				return false;
-			break;
-		}
-		default:
-			break;
-	}
+	entry.size = status.st_size;
+	entry.modificationTime = int32(status.st_mtime);
 	_ReportSkippedAttributes(entry.reportPath, skipped);
 	return true;
 }
@@ -830,22 +824,28 @@ bool MVBackupServer::_Fits(int64 length)
 {
 	// A removable medium keeps room for the end-of-medium record, so that
 	// a full medium can always be closed properly.
-	if (fDestination->IsRemovable())
+	if (fRemovable)
 		length += kEndOfMediumSize;
+	// The destination counts only what it was given: what is pending must
+	// be on it before it is asked. A failed write shows at the next _Write.
+	if (fSpace.WouldAsk(length) && !fOutput.Flush())
+		fOutputFailed = true;
 	return fSpace.Fits(length);
 }
 
 bool MVBackupServer::_Write(const void* buffer, int64 length)
 {
-	int64 written = fDestination->Write(buffer, length);
-	if (written > 0)
-		fSpace.Consumed(written);
-	return written == length;
+	if (fOutputFailed || !fOutput.Write(buffer, size_t(length))) {
+		fOutputFailed = true;
+		return false;
+	}
+	fSpace.Consumed(length);
+	return true;
 }
 
 void MVBackupServer::_ChangeMedia(uint32 resumeStep)
 {
-	if (!fDestination->IsRemovable()) {
+	if (!fRemovable) {
 		_AbortWith(kTextDestinationFull, {_DestinationName()});
 		return;
 	}
@@ -880,7 +880,9 @@ bool MVBackupServer::_StopDestination()
 	if (!fDestinationOpen)
 		return true;
 	fDestinationOpen = false;
-	return fDestination->Stop() == 0;
+	bool flushed = !fOutputFailed && fOutput.Flush();
+	fOutputFailed = false;
+	return fDestination->Stop() == 0 && flushed;
 }
 
 void MVBackupServer::_AbortWith(int32 textID, const MVTextArguments& arguments)
@@ -915,6 +917,7 @@ void MVBackupServer::_FreeAddOns()
 		delete fDestination;
 		fDestination = nullptr;
 		fSpace.SetVolume(nullptr);
+		fOutput.SetVolume(nullptr);
 		FreeDestinationAddOn();
 	}
 	if (fCruncher != nullptr) {

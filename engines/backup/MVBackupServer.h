@@ -28,6 +28,7 @@
 
 #include "BackupHeader.h"
 #include "Catalogue.h"
+#include "BackupOutput.h"
 #include "DestinationSpace.h"
 #include "FileHeader.h"
 #include "JobReportLine.h"
@@ -167,5 +168,11 @@ private:
 	BMessage fDestinationSettings;
 	bool fDestinationOpen = false;
 	DestinationSpace fSpace;
+	BackupOutput fOutput;
+	// Set once a write to the destination failed: the stream is broken.
+	bool fOutputFailed = false;
+	// The destination's removable flag, asked once: it does not change
+	// during a job, and asking may look at the volume.
+	bool fRemovable = false;
 	ProgressThrottle fProgressThrottle;
 };
