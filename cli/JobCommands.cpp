@@ -24,7 +24,7 @@ struct JobVerb {
 
 constexpr JobVerb kJobVerbs[] = {
 	{"start", kMsgJobBegin, -1,
-		"Usage: morvane start JOB\n\nStarts the queued job JOB now.\n"},
+		"Usage: morvane start JOB\n\nStarts the queued job JOB now, releasing it first when it is held.\n"},
 	{"pause", kMsgJobPause, -1,
 		"Usage: morvane pause JOB\n\nPauses the running job JOB, or holds it while it waits.\n"},
 	{"continue", kMsgJobContinue, -1,
@@ -161,6 +161,13 @@ int ControlJobCommand::Run(ServerConnection& server, ClientApplication&)
 	if (JobSession::FindSlot(index, fJobId) < 0) {
 		fprintf(stderr, "morvane: there is no job %d\n", fJobId);
 		return kExitFailure;
+	}
+	if (fVerb.code == kMsgJobBegin) {
+		// A held job is released first: the server starts only jobs that
+		// wait, and a continue leaves every other job as it is.
+		BMessage release(kMsgJobContinue);
+		release.AddInt32("job_id", fJobId);
+		(void)server.Post(release);
 	}
 	BMessage request(fVerb.code);
 	request.AddInt32("job_id", fJobId);

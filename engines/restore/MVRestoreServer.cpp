@@ -631,12 +631,14 @@ void MVRestoreServer::StartMediaChange(uint32 resumeStep)
 	fWaitingForMedia = true;
 	fHaveBackupHeader = false;
 	SetCurrentStep(kStepLoadBackup);
-	const char* name = fDestination != nullptr && fDestination->Name() != nullptr
+	std::string name = fDestination != nullptr && fDestination->Name() != nullptr
 		? fDestination->Name() : "";
-	AskForMedium(kTextInsertMedia, {name, fWantedMedia}, B_INFO_ALERT);
+	// The medium is out before the user is asked, so that an answer never
+	// meets the old medium still in the drive.
 	_CloseDestination();
 	if (fDestination != nullptr)
 		(void)fDestination->Eject();
+	AskForMedium(kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
 }
 
 void MVRestoreServer::_CloseDestination()

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include <app/Messenger.h>
+#include <storage/VolumeTable.h>
 
-#include "ChildProcess.h"
 #include "ServerProtocol.h"
 
 void MorvaneFixture::SetUp()
@@ -22,23 +22,44 @@ void MorvaneFixture::TearDown()
 		snooze(10000);
 }
 
-CommandResult MorvaneFixture::Run(const std::vector<std::string>& arguments)
+std::vector<std::string> MorvaneFixture::_Environment() const
+{
+	std::string root = std::filesystem::canonical(fTree.ServerFolder() + "/../..").string();
+	std::string volumes = std::string("MORVANE_VOLUMES=") + ServerTree::kVolumeName + "="
+		+ root + ";Source=" + fSource.Path() + ";ReadOnly=" + fReadOnly.Path() + ",ro";
+	if (fMediaCapacity > 0) {
+		volumes += ";Media=" + MediaFolder() + ",removable,size="
+			+ std::to_string(fMediaCapacity);
+	}
+	return {volumes};
+}
+
+std::unique_ptr<ChildProcess> MorvaneFixture::Start(const std::vector<std::string>& arguments)
+{
+	auto process = std::make_unique<ChildProcess>();
+	if (process->Start(fTree.ServerFolder() + "/../morvane", arguments, _Environment(),
+			ChildProcess::Output::Pipe) != B_OK) {
+		return nullptr;
+	}
+	return process;
+}
+
+CommandResult MorvaneFixture::Finish(ChildProcess& process)
 {
 	CommandResult result;
-	std::string root = std::filesystem::canonical(fTree.ServerFolder() + "/../..").string();
-	std::vector<std::string> environment = {std::string("MORVANE_VOLUMES=")
-		+ ServerTree::kVolumeName + "=" + root + ";Source=" + fSource.Path() + ";ReadOnly="
-		+ fReadOnly.Path() + ",ro"};
-	ChildProcess process;
-	if (process.Start(fTree.ServerFolder() + "/../morvane", arguments, environment,
-			ChildProcess::Output::Pipe) != B_OK) {
-		return result;
-	}
 	std::string line;
 	while (process.ReadLine(&line, kPatience))
 		result.output += line + "\n";
 	process.AwaitExit(kPatience, &result.exitCode);
 	return result;
+}
+
+CommandResult MorvaneFixture::Run(const std::vector<std::string>& arguments)
+{
+	std::unique_ptr<ChildProcess> process = Start(arguments);
+	if (process == nullptr)
+		return CommandResult();
+	return Finish(*process);
 }
 
 std::vector<std::string> MorvaneFixture::BackupIds()
@@ -51,4 +72,40 @@ std::vector<std::string> MorvaneFixture::BackupIds()
 		ids.push_back(json.substr(at, json.find('"', at) - at));
 	}
 	return ids;
+}
+
+std::string MorvaneFixture::JobState(const std::string& jobId)
+{
+	std::string json = Run({"jobs", "--json"}).output;
+	size_t at = json.find("{\"id\":" + jobId + ",");
+	if (at == std::string::npos)
+		return "";
+	const std::string key = "\"state\":\"";
+	size_t state = json.find(key, at);
+	if (state == std::string::npos)
+		return "";
+	state += key.size();
+	return json.substr(state, json.find('"', state) - state);
+}
+
+std::string MorvaneFixture::SubmittedJobId(const std::string& output)
+{
+	size_t at = output.find("Job ");
+	if (at == std::string::npos)
+		return "";
+	at += 4;
+	return output.substr(at, output.find(' ', at) - at);
+}
+
+void MorvaneFixture::AddMediaVolume(int64 capacity)
+{
+	fMediaCapacity = capacity;
+	fMedia.MakeFolder("media");
+}
+
+std::string MorvaneFixture::SystemPath(const std::string& native)
+{
+	std::string path;
+	EXPECT_EQ(VolumeTable::ToSystem(native.c_str(), &path), B_OK) << native;
+	return path;
 }

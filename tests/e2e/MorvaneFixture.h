@@ -4,13 +4,18 @@
 // servers see two more volumes, "Source" (a test folder holding the trees to
 // back up) and "ReadOnly" (a read-only folder), and a helper that runs the
 // tree's `morvane` with arguments and captures its output and exit status.
-// A server the commands started is asked to quit before the tree goes.
+// A test may add a removable volume "Media" before its first command; every
+// command of a test must see the same volumes, since the first one starts
+// the server with them. A server the commands started is asked to quit
+// before the tree goes.
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "ServerTree.h"
 #include "TestFolder.h"
 
@@ -27,15 +32,37 @@ protected:
 	void TearDown() override;
 
 	CommandResult Run(const std::vector<std::string>& arguments);
+	// Starts `morvane` without waiting for it; Finish() collects what it
+	// printed and its exit status. The process ends with the test at the latest.
+	std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments);
+	CommandResult Finish(ChildProcess& process);
+
 	// Native path inside the source volume.
 	std::string Source(const std::string& name) const { return fSource / name; }
 	std::string ReadOnlyFolder() const { return fReadOnly.Path(); }
 	std::string LogDataFolder() const { return fTree.ServerFolder() + "/logdata"; }
+	// The path of a native file as this process's kit names it ("/<volume>/...").
+	static std::string SystemPath(const std::string& native);
 	// The ids of "morvane backups --json", in catalogue order.
 	std::vector<std::string> BackupIds();
+	// The state "morvane jobs --json" gives a job ("" when it is not queued).
+	std::string JobState(const std::string& jobId);
+	// The job id of "Job N submitted." in a command's output.
+	static std::string SubmittedJobId(const std::string& output);
+
+	// Adds the removable volume "Media" of the given capacity; its medium is
+	// the folder MediaFolder(), and ejected media go beside it.
+	void AddMediaVolume(int64 capacity);
+	std::string MediaFolder() const { return fMedia / "media"; }
 
 	// Declared before the processes it starts, so that they end first.
 	ServerTree fTree;
 	TestFolder fSource;
 	TestFolder fReadOnly;
+	TestFolder fMedia;
+
+private:
+	std::vector<std::string> _Environment() const;
+
+	int64 fMediaCapacity = 0;
 };

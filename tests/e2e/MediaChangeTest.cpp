@@ -1,0 +1,81 @@
+// A backup that fills a removable medium goes on on a second one, and its
+// restore asks for both; every question answered by --on-media-change.
+
+#include "MorvaneFixture.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MediaChangeTest : public MorvaneFixture {
+protected:
+	// A shell command that puts the medium labelled with the next number
+	// (1, 2, ...) into the drive; it fails when no such medium is there.
+	std::string InsertNextLabelledMedium() const
+	{
+		std::string folder = fMedia.Path();
+		return "n=$(( $(cat '" + folder + "/asked' 2>/dev/null || echo 0) + 1 )); "
+			"echo $n > '" + folder + "/asked'; "
+			"for d in '" + folder + "'/media.medium-*; do "
+			"if [ -e \"$d/label-$n\" ]; then exec mv -T \"$d\" '" + MediaFolder() + "'; fi; "
+			"done; exit 1";
+	}
+
+	static size_t Count(const std::string& text, const std::string& what)
+	{
+		size_t count = 0;
+		for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+			count++;
+		return count;
+	}
+};
+
+}	// namespace
+
+// The backup fills medium 1 of a 400000-byte drive and goes on on a blank
+// medium 2; the restore asks for medium 1, then 2, and the data comes back.
+TEST_F(MediaChangeTest, TwoMediaBackupAndRestore)
+{
+	AddMediaVolume(400000);
+	std::string spans;
+	for (uint32 i = 0; spans.size() < 600000; i++)
+		spans += std::to_string(i * 2654435761u) + ";";
+	fSource.WriteFile("m/spans", spans);
+	fSource.WriteFile("m/tail", "after the change");
+
+	// The full medium is ejected before the question; a blank one answers it.
+	CommandResult backup = Run({"backup", "--to", MediaFolder() + "/backups",
+		"--on-media-change", "mkdir '" + MediaFolder() + "'", Source("m")});
+	ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	EXPECT_EQ(Count(backup.output, "Change Media"), 1u) << backup.output;
+	EXPECT_NE(backup.output.find("Backup successful"), std::string::npos);
+	std::vector<std::string> ids = BackupIds();
+	ASSERT_EQ(ids.size(), 1u);
+	std::string firstImage = fMedia / ("media.medium-1/backups/" + ids[0]);
+	std::string secondImage = MediaFolder() + "/backups/" + ids[0];
+	ASSERT_TRUE(fs::exists(firstImage));
+	ASSERT_TRUE(fs::exists(secondImage));
+	EXPECT_LE(fs::file_size(firstImage), 400000u);
+	EXPECT_GT(fs::file_size(firstImage) + fs::file_size(secondImage), spans.size());
+	CommandResult listed = Run({"ls", "--json", ids[0], "/Source/m/tail"});
+	EXPECT_NE(listed.output.find("\"media\":2"), std::string::npos) << listed.output;
+
+	// Label the media so that the restore's command can find the one asked
+	// for; medium 2 is in the drive, so medium 1 is asked for first.
+	fMedia.WriteFile("media.medium-1/label-1", "");
+	fMedia.WriteFile("media/label-2", "");
+	CommandResult restore = Run({"restore", ids[0], "/Source/m", "--to", Source("back"),
+		"--on-media-change", InsertNextLabelledMedium()});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	const std::string question = "Change Media: Please insert media '/Media/backups' no. #";
+	size_t first = restore.output.find(question + "1!");
+	size_t second = restore.output.find(question + "2!");
+	EXPECT_NE(first, std::string::npos) << restore.output;
+	EXPECT_NE(second, std::string::npos) << restore.output;
+	EXPECT_LT(first, second) << restore.output;
+	EXPECT_EQ(Count(restore.output, "Change Media"), 2u);
+	EXPECT_TRUE(ReadWholeFile(Source("back/m/spans")) == spans);
+	EXPECT_EQ(ReadWholeFile(Source("back/m/tail")).value_or(""), "after the change");
+}
