@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include <storage/File.h>
 #include <storage/Node.h>
 #include <storage/StorageDefs.h>
 
@@ -230,28 +229,4 @@ void CatalogueList::CopyForClients(const BMessage& list, BMessage* copy)
 	*copy = list;
 	copy->what = what;
 	(void)copy->RemoveName(kNodeField);
-}
-
-status_t CatalogueList::ReadContent(const char* path, BMessage* catalogue)
-{
-	catalogue->MakeEmpty();
-	BFile file(path, B_READ_ONLY);
-	status_t status = file.InitCheck();
-	off_t size = 0;
-	if (status == B_OK)
-		status = file.GetSize(&size);
-	if (status != B_OK)
-		return status;
-	if (size <= 0 || uint64(size) > B_MESSAGE_MAX_FLATTENED_SIZE)
-		return B_BAD_DATA;
-
-	std::vector<char> bytes(static_cast<size_t>(size));
-	ssize_t read = file.ReadAt(0, bytes.data(), bytes.size());
-	if (read != ssize_t(size))
-		return read < 0 ? status_t(read) : B_BAD_DATA;
-	if (catalogue->Unflatten(bytes.data(), bytes.size()) != B_OK) {
-		catalogue->MakeEmpty();
-		return B_BAD_DATA;
-	}
-	return B_OK;
 }

@@ -66,9 +66,4 @@ public:
 		BMessage* notice);
 	// The list as clients see it: every field but "node".
 	static void CopyForClients(const BMessage& list, BMessage* copy);
-
-	// Reads and unflattens a whole catalogue file (a system path).
-	// B_ENTRY_NOT_FOUND when there is no such file, B_BAD_DATA when it is
-	// too large or does not unflatten; *catalogue is then empty.
-	[[nodiscard]] static status_t ReadContent(const char* path, BMessage* catalogue);
 };

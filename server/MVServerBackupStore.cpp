@@ -14,6 +14,7 @@
 #include "BackupHeader.h"
 #include "BackupHeaderReader.h"
 #include "CatalogueFormat.h"
+#include "CatalogueFile.h"
 #include "CatalogueList.h"
 #include "MVVolumeOrg.h"
 
@@ -44,7 +45,7 @@ void MVServer::LogPWCheck(BMessage* request, BMessage* reply)
 		BMessage catalogue;
 		const char* stored;
 		bool right = CatalogueList::IsFileName(name)
-			&& CatalogueList::ReadContent(_CataloguePath(name).c_str(), &catalogue) == B_OK
+			&& CatalogueFile::ReadContent(_CataloguePath(name).c_str(), &catalogue) == B_OK
 			&& catalogue.FindString(kLogCryptKey, &stored) == B_OK
 			&& strcmp(stored, password) == 0;
 		reply->AddInt32("result", right ? 1 : 0);
@@ -117,7 +118,7 @@ void MVServer::DeleteBackups(BMessage* request)
 void MVServer::_DeleteOnDestination(const char* name)
 {
 	BMessage catalogue;
-	if (CatalogueList::ReadContent(_CataloguePath(name).c_str(), &catalogue) != B_OK) {
+	if (CatalogueFile::ReadContent(_CataloguePath(name).c_str(), &catalogue) != B_OK) {
 		_Log("The catalogue %s cannot be read; its backup stays on the destination.", name);
 		return;
 	}

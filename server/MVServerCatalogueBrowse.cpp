@@ -9,6 +9,7 @@
 #include <interface/Alert.h>
 
 #include "CatalogueBrowser.h"
+#include "CatalogueFile.h"
 #include "CatalogueList.h"
 
 void MVServer::LogReadDir(const char* path, BMessage* reply, int32 startIndex, int32 mode)
@@ -47,7 +48,7 @@ bool MVServer::_OpenCatalogue(const char* name)
 		return true;
 
 	fOpenCatalogueName[0] = '\0';
-	status_t status = CatalogueList::ReadContent(_CataloguePath(name).c_str(), &fOpenCatalogue);
+	status_t status = CatalogueFile::ReadContent(_CataloguePath(name).c_str(), &fOpenCatalogue);
 	if (status == B_ENTRY_NOT_FOUND)
 		return false;
 	if (status != B_OK) {

@@ -175,3 +175,20 @@ inline void WriteLE64(uint8* at, uint64 value)
 	WriteLE32(at, uint32(value));
 	WriteLE32(at + 4, uint32(value >> 32));
 }
+
+// Writes the fixed part of a data block whose payload of packed bytes
+// already follows it in record, and the zero padding after the payload;
+// returns the block's total size.
+inline uint32 EncodeDataBlock(uint8* record, uint32 packed, uint32 number, bool last)
+{
+	uint32 total = RoundUpToAlignment(kDataBlockFixedSize + packed);
+	memset(record, 0, kDataBlockFixedSize);
+	WriteLE32(record, kDataBlockMagic);
+	WriteLE16(record + 4, kDataBlockFixedSize);
+	WriteLE32(record + kDataBlockTotalOffset, total);
+	WriteLE32(record + kDataBlockPackedOffset, packed);
+	WriteLE32(record + kDataBlockNextOffset, last ? 0 : total);
+	WriteLE32(record + kDataBlockNumberOffset, number);
+	memset(record + kDataBlockFixedSize + packed, 0, total - kDataBlockFixedSize - packed);
+	return total;
+}

@@ -45,19 +45,10 @@ status_t ArchiveWriter::WriteFileHeader(const FileHeader& header)
 status_t ArchiveWriter::_WriteBlock(const uint8* payload, uint32 packed, uint32 blockNumber,
 	bool last)
 {
-	uint32 total = RoundUpToAlignment(kDataBlockFixedSize + packed);
 	uint8* record = fRecord.data();
-	memset(record, 0, kDataBlockFixedSize);
-	WriteLE32(record, kDataBlockMagic);
-	WriteLE16(record + 4, kDataBlockFixedSize);
-	WriteLE32(record + kDataBlockTotalOffset, total);
-	WriteLE32(record + kDataBlockPackedOffset, packed);
-	WriteLE32(record + kDataBlockNextOffset, last ? 0 : total);
-	WriteLE32(record + kDataBlockNumberOffset, blockNumber);
 	if (payload != record + kDataBlockFixedSize)
 		memcpy(record + kDataBlockFixedSize, payload, packed);
-	memset(record + kDataBlockFixedSize + packed, 0, total - kDataBlockFixedSize - packed);
-	return _Write(record, total);
+	return _Write(record, EncodeDataBlock(record, packed, blockNumber, last));
 }
 
 status_t ArchiveWriter::WriteDataBlock(const uint8* raw, uint32 length, uint32 blockNumber,

@@ -117,8 +117,9 @@ status_t CatalogueFile::Write(const char* path, const BMessage& catalogue)
 	return writer.Commit();
 }
 
-status_t CatalogueFile::Read(const char* path, BMessage* catalogue, int16* version)
+status_t CatalogueFile::ReadContent(const char* path, BMessage* catalogue)
 {
+	catalogue->MakeEmpty();
 	BFile file(path, B_READ_ONLY);
 	status_t status = file.InitCheck();
 	off_t size = 0;
@@ -133,8 +134,18 @@ status_t CatalogueFile::Read(const char* path, BMessage* catalogue, int16* versi
 	ssize_t read = file.ReadAt(0, bytes.data(), bytes.size());
 	if (read != ssize_t(size))
 		return read < 0 ? status_t(read) : B_BAD_DATA;
-	if (catalogue->Unflatten(bytes.data(), bytes.size()) != B_OK)
+	if (catalogue->Unflatten(bytes.data(), bytes.size()) != B_OK) {
+		catalogue->MakeEmpty();
 		return B_BAD_DATA;
+	}
+	return B_OK;
+}
+
+status_t CatalogueFile::Read(const char* path, BMessage* catalogue, int16* version)
+{
+	status_t status = ReadContent(path, catalogue);
+	if (status != B_OK)
+		return status;
 
 	int16 recorded = 0;
 	if (catalogue->FindInt16(kLogVersionKey, &recorded) != B_OK)

@@ -44,6 +44,10 @@ public:
 	[[nodiscard]] static status_t Read(const char* path, BMessage* catalogue,
 		int16* version = nullptr);
 
+	// Reads and unflattens a catalogue file whatever version it records;
+	// on failure the message is empty.
+	[[nodiscard]] static status_t ReadContent(const char* path, BMessage* catalogue);
+
 	// Reads the eight attributes; a missing one reads as 0 or "".
 	[[nodiscard]] static status_t ReadAttributes(const char* path,
 		CatalogueAttributes* attributes);

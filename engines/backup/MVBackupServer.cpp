@@ -807,17 +807,7 @@ ssize_t MVBackupServer::_ReadFileBlock(uint8* buffer, size_t length)
 
 void MVBackupServer::_FillBlockHeader(uint32 packed, uint32 number, bool last)
 {
-	uint32 total = RoundUpToAlignment(kDataBlockFixedSize + packed);
-	uint8* block = fBlock.data();
-	memset(block, 0, kDataBlockFixedSize);
-	WriteLE32(block, kDataBlockMagic);
-	WriteLE16(block + 4, kDataBlockFixedSize);
-	WriteLE32(block + kDataBlockTotalOffset, total);
-	WriteLE32(block + kDataBlockPackedOffset, packed);
-	WriteLE32(block + kDataBlockNextOffset, last ? 0 : total);
-	WriteLE32(block + kDataBlockNumberOffset, number);
-	memset(block + kDataBlockFixedSize + packed, 0, total - kDataBlockFixedSize - packed);
-	fBlockTotal = total;
+	fBlockTotal = EncodeDataBlock(fBlock.data(), packed, number, last);
 }
 
 bool MVBackupServer::_Fits(int64 length)
