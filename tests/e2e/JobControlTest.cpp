@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Large enough that a pause sent from another process lands inside it.
-constexpr size_t kBigSize = 24 * 1024 * 1024;
+constexpr size_t kBigSize = 48 * 1024 * 1024;
 constexpr bigtime_t kStartPatience = 10000000;
 
 class JobControlTest : public MorvaneFixture {
