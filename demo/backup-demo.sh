@@ -27,7 +27,9 @@ step() {
 }
 
 show() {
-	printf '$ %s\n' "$*"
+	printf '$'
+	printf ' %q' "$@"
+	printf '\n'
 	"$@"
 }
 
@@ -49,7 +51,8 @@ head -c 65513 /dev/urandom >"$sample/photos/holiday.raw"
 head -c 3000000 /dev/urandom >"$sample/photos/video.raw"
 ln -s ../docs/readme.txt "$sample/photos/readme link"
 setfattr -n user.comment -v "kept as an extended attribute" "$sample/docs/readme.txt"
-(cd "$work" && find Sample -printf '%M %10s  %p%l\n' | sort -k3)
+(cd "$work" && find Sample \( -type l -printf '%M %10s  %p -> %l\n' \) -o -printf '%M %10s  %p\n' |
+	sort -k3)
 getfattr --absolute-names -d "$sample/docs/readme.txt" | sed -n 2p
 
 step "Back up the sample tree with LZRW1 into a folder of image files"
