@@ -28,15 +28,7 @@ int CannotRead(status_t status)
 	return kExitFailure;
 }
 
-bool NoOperands(const CommandLine& line, const char* name, std::string* error)
-{
-	if (line.Operands().empty())
-		return true;
-	*error = std::string(name) + " takes no arguments";
-	return false;
-}
-
-class ListBackupsCommand : public Command {
+class ListBackupsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "backups"; }
 	const char* Help() const override
@@ -47,16 +39,7 @@ public:
 			"  --json   print a JSON array of objects (id, title, date, size, mode,\n"
 			"           protected, job_id, base_id)\n";
 	}
-	void Declare(CommandLine* line) const override { line->Flag("json"); }
-	bool Check(const CommandLine& line, std::string* error) override
-	{
-		fJson = line.Has("json");
-		return NoOperands(line, "backups", error);
-	}
 	int Run(ServerConnection& server, ClientApplication&) override;
-
-private:
-	bool fJson = false;
 };
 
 int ListBackupsCommand::Run(ServerConnection& server, ClientApplication&)

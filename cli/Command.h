@@ -26,3 +26,20 @@ public:
 	// Carries the command out; the exit status.
 	virtual int Run(ServerConnection& server, ClientApplication& application) = 0;
 };
+
+// A listing: "--json" and no operands.
+class ListingCommand : public Command {
+public:
+	void Declare(CommandLine* line) const override { line->Flag("json"); }
+	bool Check(const CommandLine& line, std::string* error) override
+	{
+		fJson = line.Has("json");
+		if (line.Operands().empty())
+			return true;
+		*error = std::string(Name()) + " takes no arguments";
+		return false;
+	}
+
+protected:
+	bool fJson = false;
+};

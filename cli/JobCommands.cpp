@@ -65,7 +65,7 @@ bool CheckOneJobId(const CommandLine& line, const char* name, int32* jobId, std:
 	return true;
 }
 
-class ListJobsCommand : public Command {
+class ListJobsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "jobs"; }
 	const char* Help() const override
@@ -74,20 +74,7 @@ public:
 			"Lists the job queue: id, type, state, start time and title.\n"
 			"  --json   print a JSON array of objects (id, title, date, type, state)\n";
 	}
-	void Declare(CommandLine* line) const override { line->Flag("json"); }
-	bool Check(const CommandLine& line, std::string* error) override
-	{
-		fJson = line.Has("json");
-		if (!line.Operands().empty()) {
-			*error = "jobs takes no arguments";
-			return false;
-		}
-		return true;
-	}
 	int Run(ServerConnection& server, ClientApplication&) override;
-
-private:
-	bool fJson = false;
 };
 
 int ListJobsCommand::Run(ServerConnection& server, ClientApplication&)

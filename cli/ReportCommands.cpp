@@ -25,7 +25,7 @@ int32 CountOf(const BMessage& message, const char* field)
 	return message.GetInfo(field, &type, &count) == B_OK ? count : 0;
 }
 
-class ListReportsCommand : public Command {
+class ListReportsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "reports"; }
 	const char* Help() const override
@@ -34,19 +34,7 @@ public:
 			"Lists the stored job reports: report id, job id, job type, date and title.\n"
 			"  --json   print a JSON array of objects (id, job_id, title, type, date)\n";
 	}
-	void Declare(CommandLine* line) const override { line->Flag("json"); }
-	bool Check(const CommandLine& line, std::string* error) override
-	{
-		fJson = line.Has("json");
-		if (line.Operands().empty())
-			return true;
-		*error = "reports takes no arguments";
-		return false;
-	}
 	int Run(ServerConnection& server, ClientApplication&) override;
-
-private:
-	bool fJson = false;
 };
 
 int ListReportsCommand::Run(ServerConnection& server, ClientApplication&)

@@ -6,6 +6,7 @@
 #include "MVPathSplitter.h"
 #include "MVRedirection.h"
 #include "MVSelection.h"
+#include "MVTreeListLinks.h"
 
 MVLogBaseList::MVLogBaseList(const BMessenger& registry, const BMessage* selection)
 	:
@@ -301,49 +302,21 @@ mvtreelistnode* MVLogBaseList::_NewNode(MVTreeEntryLog* entry)
 
 void MVLogBaseList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	node->parent = reference->parent;
-	node->previous = reference;
-	node->next = reference->next;
-	if (reference->next != nullptr)
-		reference->next->previous = node;
-	reference->next = node;
+	MVTreeListLinks::LinkAfter(reference, node);
 }
 
 void MVLogBaseList::_LinkFirstChild(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	node->parent = parent;
-	node->previous = nullptr;
-	node->next = parent->firstChild;
-	if (parent->firstChild != nullptr)
-		parent->firstChild->previous = node;
-	parent->firstChild = node;
+	MVTreeListLinks::LinkFirstChild(parent, node);
 }
 
 void MVLogBaseList::_LinkLastSibling(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	mvtreelistnode* last = parent != nullptr ? parent->firstChild : fFirst;
-	if (last == nullptr) {
-		if (parent != nullptr)
-			_LinkFirstChild(parent, node);
-		else
-			fFirst = node;
-		return;
-	}
-	while (last->next != nullptr)
-		last = last->next;
-	_LinkAfter(last, node);
+	MVTreeListLinks::LinkLast(&fFirst, parent, node);
 }
 
 void MVLogBaseList::_Unlink(mvtreelistnode* node)
 {
-	if (node->previous != nullptr)
-		node->previous->next = node->next;
-	else if (node->parent != nullptr)
-		node->parent->firstChild = node->next;
-	else
-		fFirst = node->next;
-	if (node->next != nullptr)
-		node->next->previous = node->previous;
 	// The cursor must not stay inside a subtree that is released.
 	for (const mvtreelistnode* at = fCurrent; at != nullptr; at = at->parent) {
 		if (at == node) {
@@ -351,7 +324,7 @@ void MVLogBaseList::_Unlink(mvtreelistnode* node)
 			break;
 		}
 	}
-	node->parent = node->previous = node->next = nullptr;
+	MVTreeListLinks::Unlink(&fFirst, node);
 }
 
 void MVLogBaseList::_FreeChildren(mvtreelistnode* node)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "MVPathSplitter.h"
+#include "MVTreeListLinks.h"
 
 namespace {
 
@@ -326,63 +327,26 @@ mvtreelistnode* MVTreeList::_FindChild(mvtreelistnode* parent, const char* name)
 
 void MVTreeList::_LinkLast(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	mvtreelistnode*& first = parent != nullptr ? parent->firstChild : fFirst;
-	node->parent = parent;
-	node->next = nullptr;
-	node->previous = nullptr;
-	if (first == nullptr) {
-		first = node;
-		return;
-	}
-	mvtreelistnode* last = first;
-	while (last->next != nullptr)
-		last = last->next;
-	last->next = node;
-	node->previous = last;
+	MVTreeListLinks::LinkLast(&fFirst, parent, node);
 }
 
 
 void MVTreeList::_LinkBefore(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	node->parent = reference->parent;
-	node->next = reference;
-	node->previous = reference->previous;
-	if (reference->previous != nullptr)
-		reference->previous->next = node;
-	else if (reference->parent != nullptr)
-		reference->parent->firstChild = node;
-	else
-		fFirst = node;
-	reference->previous = node;
+	MVTreeListLinks::LinkBefore(&fFirst, reference, node);
 }
 
 
 void MVTreeList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	node->parent = reference->parent;
-	node->previous = reference;
-	node->next = reference->next;
-	if (reference->next != nullptr)
-		reference->next->previous = node;
-	reference->next = node;
+	MVTreeListLinks::LinkAfter(reference, node);
 }
 
 
 void MVTreeList::_Unlink(mvtreelistnode* node)
 {
-	if (!_IsLinked(node))
-		return;
-	if (node->previous != nullptr)
-		node->previous->next = node->next;
-	else if (node->parent != nullptr)
-		node->parent->firstChild = node->next;
-	else
-		fFirst = node->next;
-	if (node->next != nullptr)
-		node->next->previous = node->previous;
-	node->previous = nullptr;
-	node->next = nullptr;
-	node->parent = nullptr;
+	if (_IsLinked(node))
+		MVTreeListLinks::Unlink(&fFirst, node);
 }
 
 
