@@ -335,24 +335,11 @@ status_t MVImage::_CheckRoomFor(int64 length)
 	if (length <= size - position)
 		return B_OK;
 	off_t growth = length - (size - position);
-	// Asking the volume costs a statvfs(2), or a walk of a simulated medium,
-	// so an answer is used up by the writes that follow and asked again
-	// when it runs out or after kRoomRecheckBytes of growth.
-	if (fKnownRoom < growth || fGrowthSinceQuery >= kRoomRecheckBytes) {
-		BVolume volume;
-		if (!_GetVolume(&volume))
-			return B_OK;
-		off_t freeBytes = volume.FreeBytes();
-		if (freeBytes < 0)
-			return B_OK;
-		fKnownRoom = freeBytes;
-		fGrowthSinceQuery = 0;
-		if (growth > fKnownRoom)
-			return B_DEVICE_FULL;
-	}
-	fKnownRoom -= growth;
-	fGrowthSinceQuery += growth;
-	return B_OK;
+	BVolume volume;
+	if (!_GetVolume(&volume))
+		return B_OK;
+	off_t freeBytes = volume.FreeBytes();
+	return freeBytes >= 0 && growth > freeBytes ? B_DEVICE_FULL : B_OK;
 }
 
 
@@ -369,7 +356,6 @@ void MVImage::_CloseImage()
 	(void)fImage->Unlock();
 	fImage.reset();
 	fWriting = false;
-	fKnownRoom = -1;
 }
 
 

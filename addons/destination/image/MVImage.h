@@ -116,16 +116,8 @@ private:
 	void _CloseImage();
 	void _LeaveLooper();
 
-	// Writes may grow the image without asking the volume again by at most
-	// this much.
-	static constexpr off_t kRoomRecheckBytes = 16 * 1024 * 1024;
-
 	std::unique_ptr<BFile> fImage;
 	bool fWriting = false;
-	// Free bytes of the volume as last asked, less the growth since; -1
-	// before the first question.
-	off_t fKnownRoom = -1;
-	off_t fGrowthSinceQuery = 0;
 	// The settings window's parent looper and the handler that receives a
 	// confirmed result; set while a settings window is open.
 	BLooper* fSettingsParent = nullptr;

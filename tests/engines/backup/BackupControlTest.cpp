@@ -1,7 +1,11 @@
 // How a backup ends when it cannot run, and how it answers pause, abort, a
-// full removable medium, a vanished entry and overwrite mode.
+// full removable medium, entries that vanish, shrink or change kind, and
+// overwrite mode.
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -245,4 +249,94 @@ TEST_F(BackupEngineTest, OverwriteModeDeletesEarlierBackups)
 	EXPECT_FALSE(ReadWholeFile(NativeImage("disk/backups", unlistedID)));
 	EXPECT_TRUE(ReadWholeFile(fFolder / "disk/backups/notes.txt"));
 	EXPECT_TRUE(ReadWholeFile(NativeImage("disk/backups", finished->GetString("backup_id", ""))));
+}
+
+// A file that shrinks while it is saved is reported with text 326; the rest
+// of the size its header announced is stored as zeros, so that the stream
+// stays readable, and the backup goes on with the next entry.
+TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
+{
+	// Large enough that the pause lands before the file is read through.
+	constexpr size_t kSize = 96 * 1024 * 1024;
+	constexpr off_t kKept = 1024 * 1024;
+	fFolder.WriteFile("hd/src/shrinks", std::string(kSize, 'S'));
+	fFolder.WriteFile("hd/src/zafter", "after");
+	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/*"}));
+	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
+		[](const BMessage& line) { return IsLine(line, 49); }));
+	worker.SendMessage(kMsgJobPause);
+	std::string source = fFolder / "hd/src/shrinks";
+	ASSERT_EQ(truncate(source.c_str(), kKept), 0);
+	worker.SendMessage(kMsgJobContinue);
+	std::optional<BMessage> finished = Finish();
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
+	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+
+	std::string stored;
+	bool after = false;
+	bool inShrunk = false;
+	for (const ImageRecord& record : ReadImage(NativeImage("disk/backups",
+			finished->GetString("backup_id", "")))) {
+		if (record.kind == ArchiveRecordKind::FileHeader) {
+			inShrunk = record.name == "shrinks";
+			after = after || record.name == "zafter";
+			if (inShrunk)
+				EXPECT_EQ(record.size, int64(kSize));
+		} else if (record.kind == ArchiveRecordKind::DataBlock && inShrunk) {
+			stored += record.data;
+		}
+	}
+	ASSERT_EQ(stored.size(), kSize);
+	// What was read before the file shrank is kept, the rest is zeros.
+	EXPECT_EQ(stored.find_first_not_of('S'), stored.find('\0'));
+	EXPECT_EQ(stored.find_first_not_of('\0', stored.find('\0')), std::string::npos);
+	EXPECT_TRUE(after) << "the entry after the shrunk file was not saved";
+}
+
+// An entry that became a fifo after the scan is neither read (it would
+// block) nor written: it is reported with text 326 and skipped, and the
+// backup goes on.
+TEST_F(BackupEngineTest, EntryThatBecameAFifoIsSkipped)
+{
+	fFolder.WriteFile("hd/src/keep", "keep");
+	std::string link = fFolder / "hd/src/link";
+	ASSERT_EQ(symlink("keep", link.c_str()), 0);
+	// Paused from the start, the job scans and then waits before its first
+	// record; the link is replaced by a fifo then.
+	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/*"}), true);
+	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
+		[](const BMessage& line) { return IsLine(line, 48); }));
+	ASSERT_EQ(unlink(link.c_str()), 0);
+	ASSERT_EQ(mkfifo(link.c_str(), 0644), 0);
+	worker.SendMessage(kMsgJobContinue);
+	std::optional<BMessage> finished = Finish();
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
+	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+}
+
+// A destination that breaks in the middle of the backup aborts the job with
+// the text of the record that could not be written; the job ends aborted
+// and no catalogue is made for the broken backup.
+TEST_F(BackupEngineTest, WriteErrorInTheMiddleAbortsTheBackup)
+{
+	std::string addOns = fFolder / "loader/add-ons";
+	std::filesystem::create_directories(addOns + "/destination");
+	ASSERT_EQ(symlink(MORVANE_BACKUP_TEST_ADDONS "/add-ons/destination/FailingImage",
+		(addOns + "/destination/FailingImage").c_str()), 0);
+	ASSERT_EQ(symlink((std::string(MORVANE_DIST_DIR) + "/Backup_Server/add-ons/compressors").c_str(),
+		(addOns + "/compressors").c_str()), 0);
+	fLoader = std::make_unique<AddOnLoader>(fFolder / "loader");
+	fFolder.WriteFile("hd/src/big", std::string(2 * 1024 * 1024, 'B'));
+	BMessage job = MakeJob({"INCLUDE /HD/src/big"});
+	job.ReplaceString("addon", "FailingImage");
+
+	std::optional<BMessage> finished = RunJob(job);
+	ASSERT_TRUE(finished);
+	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusAborted);
+	EXPECT_EQ(ErrorTexts(), std::vector<int32>{20});
+	EXPECT_EQ(CountLines(9, 18), 1);
+	EXPECT_EQ(CountLines(9, 17), 0);
+	EXPECT_FALSE(ReadWholeFile(CatalogueNative(finished->GetString("backup_id", ""))));
 }
