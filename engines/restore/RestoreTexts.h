@@ -1,7 +1,7 @@
 #pragma once
 
 // The text ids only the restore engine writes (the texts are in
-// support/MVDefaultTexts.h); the shared ones are in MVEngineTexts.h.
+// appsupport/MVDefaultTexts.h); the shared ones are in MVEngineTexts.h.
 
 #include "MVEngineTexts.h"
 #include "MVReportLineType.h"

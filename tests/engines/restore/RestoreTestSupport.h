@@ -13,7 +13,7 @@
 #include <app/Message.h>
 #include <app/Messenger.h>
 
-#include "../cataloguetree/FakeCatalogueRegistry.h"
+#include "FakeCatalogueRegistry.h"
 #include "AddOnLoader.h"
 #include "MessageInbox.h"
 #include "TestFolder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-// Text ids (support/MVDefaultTexts.h) that more than one job engine writes.
+// Text ids (appsupport/MVDefaultTexts.h) that more than one job engine writes.
 // Texts only one engine uses stay with that engine.
 
 #include <support/SupportDefs.h>

@@ -20,7 +20,7 @@ protected:
 	void SetUp() override
 	{
 		std::string built = std::string(MORVANE_DIST_DIR) + "/Backup_Server/add-ons/";
-		std::string broken = MORVANE_SERVER_TEST_ADDONS;
+		std::string broken = MORVANE_LOADER_TEST_ADDONS;
 		std::string destination = fFolder.MakeFolder("server/add-ons/destination");
 		std::string compressors = fFolder.MakeFolder("server/add-ons/compressors");
 		ASSERT_EQ(symlink((built + "destination/MVImage").c_str(),
