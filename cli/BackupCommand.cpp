@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int32 kFullBackup = 1;
-constexpr int32 kIncrementalBackup = 2;
-constexpr int32 kDifferentialBackup = 3;
 
 bool Fail(std::string* error, const std::string& text)
 {
@@ -78,16 +75,16 @@ bool BackupCommand::_CheckMode(const CommandLine& line, std::string* error)
 {
 	std::string mode = line.Get("mode", "full");
 	if (mode == "full")
-		fJobType = kFullBackup;
+		fJobType = kJobFullBackup;
 	else if (mode == "incremental")
-		fJobType = kIncrementalBackup;
+		fJobType = kJobIncrementalBackup;
 	else if (mode == "differential")
-		fJobType = kDifferentialBackup;
+		fJobType = kJobDifferentialBackup;
 	else
 		return Fail(error, "unknown mode '" + mode + "' (full, incremental or differential)");
-	if (fJobType == kFullBackup && line.Has("base"))
+	if (fJobType == kJobFullBackup && line.Has("base"))
 		return Fail(error, "--base belongs to incremental and differential backups");
-	if (fJobType != kFullBackup) {
+	if (fJobType != kJobFullBackup) {
 		if (!line.Has("base"))
 			return Fail(error, "an " + mode + " backup needs --base JOB");
 		if (!JobCommands::ParseJobId(line.Get("base"), &fBaseId))
@@ -116,7 +113,7 @@ bool BackupCommand::_CheckSchedule(const CommandLine& line, std::string* error)
 
 bool BackupCommand::_CheckPaths(const CommandLine& line, std::string* error)
 {
-	if (line.Operands().empty() && fJobType == kFullBackup)
+	if (line.Operands().empty() && fJobType == kJobFullBackup)
 		return Fail(error, "backup needs at least one PATH");
 	for (const std::string& path : line.Operands()) {
 		if (!fSelection.Include(path, error))
@@ -196,7 +193,7 @@ void BackupCommand::BuildJob(BMessage* job) const
 	job->MakeEmpty();
 	job->what = kMsgJobAdd;
 	job->AddInt32("job_type", fJobType);
-	if (fJobType != kFullBackup)
+	if (fJobType != kJobFullBackup)
 		job->AddInt32("base_id", fBaseId);
 	BMessage selection;
 	fSelection.Fill(&selection);
@@ -217,7 +214,7 @@ void BackupCommand::BuildJob(BMessage* job) const
 
 int BackupCommand::Run(ServerConnection& server, ClientApplication& application)
 {
-	if (fJobType != kFullBackup) {
+	if (fJobType != kJobFullBackup) {
 		BMessage index;
 		status_t status = JobSession::FetchJobIndex(server, &index);
 		if (status != B_OK || JobSession::FindSlot(index, fBaseId) < 0) {

@@ -11,6 +11,7 @@
 #include <app/Message.h>
 
 #include "Command.h"
+#include "JobType.h"
 #include "JobSession.h"
 #include "Schedule.h"
 #include "SelectionBuilder.h"
@@ -35,7 +36,7 @@ private:
 	void _BuildDestination(BMessage* job) const;
 	void _BuildCompressor(BMessage* job) const;
 
-	int32 fJobType = 1;
+	int32 fJobType = kJobFullBackup;
 	int32 fBaseId = 0;
 	std::string fDestination;       // system path of the image folder
 	std::string fCompressor = "MVNone";

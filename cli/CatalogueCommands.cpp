@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "CatalogueBrowse.h"
 #include "ExitStatus.h"
 #include "JsonWriter.h"
 #include "ReportText.h"
@@ -183,7 +184,7 @@ int BrowseCommand::Run(ServerConnection& server, ClientApplication&)
 	std::string path = CataloguePath(fBackup, fPath);
 	BMessage entries;
 	if (!fPath.empty()) {
-		status = Browse(server, path, 2, &entries);
+		status = Browse(server, path, kLogReadEntry, &entries);
 		if (status != B_OK)
 			return CannotRead(status);
 		if (CountOf(entries, "path") == 0) {
@@ -197,7 +198,7 @@ int BrowseCommand::Run(ServerConnection& server, ClientApplication&)
 			return kExitSuccess;
 		}
 	}
-	status = Browse(server, path, 0, &entries);
+	status = Browse(server, path, kLogReadChildren, &entries);
 	if (status != B_OK)
 		return CannotRead(status);
 	_Print(entries);
@@ -282,7 +283,7 @@ std::unique_ptr<Command> Make(const std::string& name)
 
 status_t FetchBackups(ServerConnection& server, BMessage* list)
 {
-	return Browse(server, "/", 0, list);
+	return Browse(server, "/", kLogReadChildren, list);
 }
 
 int32 FindBackup(const BMessage& list, const std::string& name)
@@ -295,14 +296,10 @@ int32 FindBackup(const BMessage& list, const std::string& name)
 	return -1;
 }
 
-status_t Browse(ServerConnection& server, const std::string& path, int32 subdir,
+status_t Browse(ServerConnection& server, const std::string& path, LogReadMode mode,
 	BMessage* entries)
 {
-	BMessage request(kMsgLogRead);
-	request.AddString("path", path);
-	request.AddInt32("index", 0);
-	request.AddInt32("subdir", subdir);
-	return server.Request(request, entries);
+	return server.Request(MakeLogReadRequest(path.c_str(), mode), entries);
 }
 
 std::string CataloguePath(const std::string& backup, const std::string& path)

@@ -9,6 +9,7 @@
 
 #include <app/Message.h>
 
+#include "CatalogueBrowse.h"
 #include "Command.h"
 
 class ServerConnection;
@@ -22,9 +23,9 @@ std::unique_ptr<Command> Make(const std::string& name);
 [[nodiscard]] status_t FetchBackups(ServerConnection& server, BMessage* list);
 // The slot of a backup (its catalogue name) in the list, or -1.
 int32 FindBackup(const BMessage& list, const std::string& name);
-// Entries of a catalogue path "/<backup>[/path]": subdir 0 the children,
-// 2 the entry itself.
-[[nodiscard]] status_t Browse(ServerConnection& server, const std::string& path, int32 subdir,
+// Entries of a catalogue path "/<backup>[/path]": its children or the
+// entry itself.
+[[nodiscard]] status_t Browse(ServerConnection& server, const std::string& path, LogReadMode mode,
 	BMessage* entries);
 // "/<backup>" + path, with a "/" put before a path that lacks it.
 std::string CataloguePath(const std::string& backup, const std::string& path);

@@ -223,13 +223,13 @@ const char* JobTypeName(int32 jobType)
 {
 	static const char* const kNames[] = {"?", "full backup", "incremental", "differential",
 		"restore", "compare", "insert"};
-	return jobType >= 1 && jobType <= 6 ? kNames[jobType] : kNames[0];
+	return IsKnownJobType(jobType) ? kNames[jobType] : kNames[0];
 }
 
 const char* JobStateName(int32 state)
 {
 	static const char* const kNames[] = {"?", "waiting", "running", "paused", "edit"};
-	return state >= 1 && state <= 4 ? kNames[state] : kNames[0];
+	return state >= kJobWaiting && state <= kJobEdit ? kNames[state] : kNames[0];
 }
 
 bool IsJobVerb(const std::string& verb)

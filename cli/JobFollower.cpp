@@ -9,6 +9,7 @@
 
 #include "ExitStatus.h"
 #include "MVLocale.h"
+#include "ReportLineType.h"
 #include "ReportText.h"
 #include "ServerProtocol.h"
 
@@ -21,8 +22,6 @@ void InterruptReceived(int)
 	sInterrupted = true;
 }
 
-constexpr int32 kProgressLineType = 100;
-constexpr int32 kErrorLineType = 3;
 constexpr int32 kStatusAborted = 1;
 constexpr int32 kStatusErrors = 2;
 constexpr uint32 kMsgQuestionReply = 'jbrs';
@@ -120,7 +119,7 @@ bool JobFollower::Handle(const BMessage& message)
 			fStarted = true;
 			break;
 		case kMsgJobProgress:
-			if (message.GetInt32("linetype", 0) == kProgressLineType)
+			if (message.GetInt32("linetype", 0) == kLineProgress)
 				_Progress(message);
 			else
 				_ReportLine(message);
@@ -178,7 +177,7 @@ void JobFollower::_Progress(const BMessage& message)
 
 void JobFollower::_ReportLine(const BMessage& message)
 {
-	if (message.GetInt32("linetype", 0) == kErrorLineType)
+	if (message.GetInt32("linetype", 0) == kLineError)
 		fHadErrors = true;
 	_Print(ReportText::Line(message));
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int32 kRestoreJob = 4;
 
 bool Fail(std::string* error, const std::string& text)
 {
@@ -122,7 +121,7 @@ void RestoreCommand::BuildJob(const std::vector<Item>& items, const std::string&
 {
 	job->MakeEmpty();
 	job->what = kMsgJobAdd;
-	job->AddInt32("job_type", kRestoreJob);
+	job->AddInt32("job_type", kJobRestore);
 	BMessage selection;
 	BuildSelection(fBackup, items, fTarget, &selection);
 	job->AddMessage("selection", &selection);
@@ -180,7 +179,7 @@ int RestoreCommand::_FindItems(ServerConnection& server, std::vector<Item>* item
 		}
 		BMessage entry;
 		status_t status = CatalogueCommands::Browse(server,
-			CatalogueCommands::CataloguePath(fBackup, path), 2, &entry);
+			CatalogueCommands::CataloguePath(fBackup, path), kLogReadEntry, &entry);
 		if (status != B_OK || !entry.HasData("path", B_STRING_TYPE)) {
 			fprintf(stderr, "morvane: backup '%s' holds no '%s' (see 'morvane ls')\n",
 				fBackup.c_str(), path.c_str());

@@ -10,6 +10,9 @@
 
 #include <support/SupportDefs.h>
 
+#include "JobState.h"
+#include "JobType.h"
+
 constexpr const char* kServerSignature = "application/x-vnd.morvanesoft-backupserver";
 constexpr const char* kBackupSignature = "application/x-vnd.morvanesoft-backup";
 
@@ -87,11 +90,3 @@ constexpr bool IsReportRequest(uint32 code)
 			return false;
 	}
 }
-
-// Job states ("jobstatus").
-enum : int32 {
-	kJobWaiting = 1,
-	kJobRunning = 2,
-	kJobPaused = 3,
-	kJobEdit = 4,
-};

@@ -106,7 +106,7 @@ void CatalogueBrowser::ReadDir(const char* catalogueName, const std::string& ent
 	// INT32_MAX.
 	int64 targetLevel = 0;
 	if (entryPath.empty()) {
-		if (mode == kEntryOnly) {
+		if (mode == kLogReadEntry) {
 			AddRootEntry(catalogueName, reply);
 			return;
 		}
@@ -114,7 +114,7 @@ void CatalogueBrowser::ReadDir(const char* catalogueName, const std::string& ent
 		int32 found = _Find(entryPath, start);
 		if (found < 0)
 			return;
-		if (mode == kEntryOnly) {
+		if (mode == kLogReadEntry) {
 			AddEntry(found, reply);
 			return;
 		}
@@ -126,7 +126,7 @@ void CatalogueBrowser::ReadDir(const char* catalogueName, const std::string& ent
 		int64 level = _Level(position);
 		if (level < targetLevel)
 			break;
-		if (mode == kSubtree || level == targetLevel)
+		if (mode == kLogReadSubtree || level == targetLevel)
 			AddEntry(position, reply);
 	}
 }

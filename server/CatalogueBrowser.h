@@ -19,15 +19,10 @@
 
 #include <app/Message.h>
 
+#include "CatalogueBrowse.h"
+
 class CatalogueBrowser {
 public:
-	// What a walk returns.
-	enum Mode : int32 {
-		kChildren = 0,      // the direct children
-		kSubtree = 1,       // everything below, in tree order
-		kEntryOnly = 2,     // the named entry itself
-	};
-
 	explicit CatalogueBrowser(const BMessage& catalogue);
 
 	int32 CountEntries() const { return fCount; }
@@ -41,8 +36,8 @@ public:
 
 	// Browses below entryPath (the full path of an entry; empty for the
 	// backup's top level), looking for it from startIndex on. An unknown
-	// path adds nothing; any mode but kSubtree and kEntryOnly lists the
-	// direct children.
+	// path adds nothing; any mode but kLogReadSubtree and kLogReadEntry
+	// lists the direct children.
 	void ReadDir(const char* catalogueName, const std::string& entryPath, int32 startIndex,
 		int32 mode, BMessage* reply) const;
 

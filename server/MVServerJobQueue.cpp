@@ -29,13 +29,6 @@ constexpr int32 kMaxJobIdDraws = 100;
 // than a client, but not for ever.
 constexpr bigtime_t kReportReplyTimeout = 30000000;
 
-enum : int32 {
-	kFullBackup = 1,
-	kIncrementalBackup = 2,
-	kDifferentialBackup = 3,
-	kInsert = 6,
-};
-
 // Adds or replaces a 4-byte time, whatever type the field had before.
 void SetTime(BMessage* message, const char* name, int32 seconds)
 {
@@ -217,9 +210,9 @@ void MVServer::JobStart(int32 jobId)
 		return;
 	BMessage* record = fJobs[size_t(slot)].get();
 	int32 jobType = record->GetInt32("job_type", 0);
-	if (jobType < kFullBackup || jobType > kInsert)
+	if (!IsKnownJobType(jobType))
 		return;
-	if (jobType <= kDifferentialBackup)
+	if (IsBackupJob(jobType))
 		PrepareBackupJob(record);
 
 	BMessenger worker = _StartWorker(jobType, *record);
@@ -314,16 +307,16 @@ void MVServer::PrepareBackupJob(BMessage* record)
 	int32 jobType = record->GetInt32("job_type", 0);
 	int32 baseTime = 0;
 	BMessage* base = FindJob(record->GetInt32("base_id", 0));
-	if (jobType != kFullBackup && base != nullptr && base != record) {
+	if (jobType != kJobFullBackup && base != nullptr && base != record) {
 		BMessage selection;
 		if (base->FindMessage("selection", &selection) == B_OK)
 			record->SetMessage("selection", &selection);
 		baseTime = TimeOf(*base, "last_start");
 	}
 	int32 archiveTime = 0;
-	if (jobType == kIncrementalBackup)
+	if (jobType == kJobIncrementalBackup)
 		archiveTime = std::max(TimeOf(*record, "last_start"), baseTime);
-	else if (jobType == kDifferentialBackup)
+	else if (jobType == kJobDifferentialBackup)
 		archiveTime = baseTime;
 	SetTime(record, "archive_time", archiveTime);
 }

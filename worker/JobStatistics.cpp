@@ -1,7 +1,7 @@
 #include "JobStatistics.h"
 
-#include "MVEngineTexts.h"
-#include "MVReportLineType.h"
+#include "JobTexts.h"
+#include "ReportLineType.h"
 
 JobReportLine JobStatistics::AmountLine(int32 megabyteText, double amount)
 {

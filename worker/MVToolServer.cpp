@@ -5,17 +5,16 @@
 
 #include "ArchiveCrypt.h"
 #include "BackupHeaderReader.h"
-#include "MVEngineTexts.h"
+#include "JobTexts.h"
 #include "MVLocale.h"
 #include "MVReportLine.h"
-#include "MVReportLineType.h"
+#include "ReportLineType.h"
 #include "MVTextFormat.h"
 #include "MVVolumeOrg.h"
 #include "ServerProtocol.h"
 
 namespace {
 
-constexpr int32 kVersionTextID = 56;
 constexpr uint16 kNewestReadableVersion = 0x100;
 
 } // namespace
@@ -238,7 +237,7 @@ void MVToolServer::PostInfo(const char* text, int32 count, int32 maxCount, int64
 	BMessage message(kMsgJobProgress);
 	message.AddInt32("job_id", fJobID);
 	message.AddInt32("report_id", fReportID);
-	message.AddInt32("linetype", kProgressLineType);
+	message.AddInt32("linetype", kLineProgress);
 	message.AddString("report", text != nullptr ? text : "-");
 	message.AddInt32("count", count);
 	message.AddInt32("maxcount", maxCount);
@@ -395,7 +394,7 @@ bool MVToolServer::VersionTest(const BMessage* message)
 	if (number <= kNewestReadableVersion)
 		return true;
 	const char* title = message->GetString("MV_LOGTITLE", "");
-	LogInsert(kLineError, kVersionTextID,
+	LogInsert(kLineError, kTextNewerVersion,
 		{ title, int32(number >> 8), int32(number & 0xff) });
 	return false;
 }

@@ -35,7 +35,6 @@ class MVToolServer : public BLooper {
 public:
 	// The user's answer to a question (Request), forwarded by the server.
 	static constexpr uint32 kMsgRequestAnswer = 'jbrs';
-	static constexpr int32 kProgressLineType = 100;
 	// A subscriber that does not take a message within this time misses
 	// it, so that one hanging status view cannot stop the job.
 	static constexpr bigtime_t kSubscriberTimeout = 5000000;

@@ -3,16 +3,11 @@
 #include "BackupHeader.h"
 #include "BackupHeaderReader.h"
 #include "BackupSettingsReport.h"
-#include "MVReportLineType.h"
+#include "BackupTexts.h"
+#include "CatalogueBrowse.h"
+#include "ReportLineType.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
-
-namespace {
-
-constexpr int32 kTextDeleting = 39;
-constexpr int32 kTextDeletingMedium = 40;
-
-}	// namespace
 
 BackupDeleter::BackupDeleter(const BMessenger& server, const AddOnLoader& loader,
 	Reporter reporter)
@@ -47,10 +42,7 @@ int32 BackupDeleter::DeleteExisting(MVVolume* destination, const std::string& ke
 
 BMessage BackupDeleter::_CatalogueList()
 {
-	BMessage request(kMsgLogRead);
-	request.AddString("path", "/");
-	request.AddInt32("index", 0);
-	request.AddInt32("subdir", 0);
+	BMessage request = MakeLogReadRequest("/", kLogReadChildren);
 	BMessage reply;
 	if (fServer.SendMessage(&request, &reply, kServerTimeout, kServerTimeout) != B_OK)
 		return BMessage();

@@ -1,37 +1,24 @@
 #include "BackupSettingsReport.h"
 
-#include "MVEngineTexts.h"
+#include "BackupTexts.h"
+#include "JobType.h"
 #include "MVTextFormat.h"
 
 namespace {
 
 constexpr int64 kMegabyte = 1048576;
 
-enum : int32 {
-	kTextDestination = 25,
-	kTextCapacity = 26,
-	kTextFreeSpace = 27,
-	kTextRemovable = 28,
-	kTextNotRemovable = 29,
-	kTextOverwrite = 30,
-	kTextNoOverwrite = 31,
-	kTextMode = 32,
-	kTextFull = 174,
-	kTextIncremental = 175,
-	kTextDifferential = 176,
-};
-
 }	// namespace
 
 int32 BackupSettingsReport::ModeTextID(int32 mode)
 {
 	switch (mode) {
-		case 2:
-			return kTextIncremental;
-		case 3:
-			return kTextDifferential;
+		case kJobIncrementalBackup:
+			return kTextIncrementalMode;
+		case kJobDifferentialBackup:
+			return kTextDifferentialMode;
 		default:
-			return kTextFull;
+			return kTextFullMode;
 	}
 }
 

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "JobReportLine.h"
-#include "MVReportLineType.h"
+#include "JobType.h"
+#include "ReportLineType.h"
 
 struct BackupSettingsReport {
 	static constexpr int32 kLineType = kLineSettings;
@@ -22,7 +23,7 @@ struct BackupSettingsReport {
 	bool removable = false;
 	bool overwrite = false;
 	// Job type: 1 full, 2 incremental, 3 differential.
-	int32 mode = 1;
+	int32 mode = kJobFullBackup;
 	time_t startTime = 0;
 
 	std::vector<JobReportLine> Lines() const;

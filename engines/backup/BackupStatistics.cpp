@@ -1,20 +1,7 @@
 #include "BackupStatistics.h"
 
 #include "JobStatistics.h"
-#include "MVEngineTexts.h"
-
-namespace {
-
-enum : int32 {
-	kTextFilesSaved = 9,
-	// Followed by the KB and bytes texts (JobStatistics::AmountLine).
-	kTextBytesMB = 10,
-	kTextSuccessful = 17,
-	kTextAborted = 18,
-	kTextPackRatio = 323,
-};
-
-}	// namespace
+#include "BackupTexts.h"
 
 double BackupStatistics::PackRatio() const
 {
@@ -33,11 +20,11 @@ std::vector<JobReportLine> BackupStatistics::Lines() const
 	std::vector<JobReportLine> lines;
 	lines.push_back({kLineType, kTextSingle, {" "}});
 	lines.push_back({kLineType, kTextFilesSaved, {filesSaved}});
-	lines.push_back(JobStatistics::AmountLine(kTextBytesMB, double(bytesSaved)));
+	lines.push_back(JobStatistics::AmountLine(kTextBytesSavedMB, double(bytesSaved)));
 	if (packedBytes != rawBytes && packedBytes != 0)
 		lines.push_back({kLineType, kTextPackRatio, {PackRatio()}});
 	lines.push_back(JobStatistics::TimeLine(elapsedSeconds));
 	lines.push_back(JobStatistics::AmountLine(kTextSpeedMB, double(Speed())));
-	lines.push_back({kLineType, aborted ? kTextAborted : kTextSuccessful, {}});
+	lines.push_back({kLineType, aborted ? kTextBackupAborted : kTextBackupSuccessful, {}});
 	return lines;
 }

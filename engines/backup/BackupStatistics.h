@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "JobReportLine.h"
-#include "MVReportLineType.h"
+#include "ReportLineType.h"
 
 struct BackupStatistics {
 	static constexpr int32 kLineType = kLineStatistics;

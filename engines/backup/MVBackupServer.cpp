@@ -20,40 +20,14 @@
 #include "BackupDeleter.h"
 #include "BackupSettingsReport.h"
 #include "BackupStatistics.h"
+#include "BackupTexts.h"
 #include "CatalogueFile.h"
 #include "MVCruncher.h"
-#include "MVEngineTexts.h"
-#include "MVReportLineType.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
 
 namespace {
 
-// Text ids of the backup's own report lines.
-enum : int32 {
-	kTextMediaFull = 2,
-	kTextDestinationFull = 3,
-	kTextCatalogueWrite = 5,
-	kTextCatalogueMemory = 6,
-	kTextCataloguePath = 7,
-	kTextCatalogueCreate = 8,
-	kTextLinkWrite = 19,
-	kTextDataWrite = 20,
-	kTextHeaderWrite = 21,
-	kTextStarting = 24,
-	kTextNoMemory = 34,
-	kTextNoAccess = 36,
-	kTextNoDestination = 37,
-	kTextReadOnly = 38,
-	kTextNothingSelected = 42,
-	kTextNoSpace = 43,
-	kTextCannotWrite = 44,
-	kTextSpaceNeeded = 45,
-	kTextBackupData = 48,
-	kTextMedium = 49,
-	kTextAttributes = 319,
-	kTextCannotRead = 326,
-};
 
 constexpr const char* kDefaultCompressor = "MVNone";
 constexpr const char* kDestinationFolder = "add-ons/destination";
@@ -195,9 +169,9 @@ void MVBackupServer::_Start(const BMessage* job)
 	if (!fBackupID.empty() || fFinished)
 		return;
 	TakeStart(job);
-	fJobType = job->GetInt32("job_type", 1);
+	fJobType = job->GetInt32("job_type", kJobFullBackup);
 	fArchiveTime = 0;
-	if (fJobType == 2 || fJobType == 3)
+	if (BacksUpChangesOnly(fJobType))
 		(void)job->FindTime("archive_time", &fArchiveTime);
 	fCreationTime = time(nullptr);
 	fBackupID = MakeNewBackupId(fCreationTime);
@@ -208,7 +182,7 @@ void MVBackupServer::_Start(const BMessage* job)
 	fPassword = startInfo.GetString("password", "");
 	if (fPassword.size() > kPasswordSize)
 		fPassword.resize(kPasswordSize);
-	_Log(kLineInfo, kTextStarting, {fTitle});
+	_Log(kLineInfo, kTextStartingBackup, {fTitle});
 
 	if (_LoadAddOns(job)) {
 		int64 freeSpace = fSpace.Query();
@@ -253,7 +227,7 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 	fSpace.SetVolume(fDestination);
 	fOutput.SetVolume(fDestination);
 	fRemovable = fDestination->IsRemovable();
-	if (fJobType == 2 || fJobType == 3)
+	if (BacksUpChangesOnly(fJobType))
 		fDestination->SetOverwrite(false);
 
 	const char* compressor = job->GetString("bak_addonpacker", "");
@@ -289,7 +263,7 @@ bool MVBackupServer::_Scan(const BMessage* job)
 	BMessage selection;
 	(void)job->FindMessage("selection", &selection);
 	fList.SetTo(&selection);
-	if (fJobType == 2 || fJobType == 3)
+	if (BacksUpChangesOnly(fJobType))
 		fList.SetFilter(fArchiveTime);
 	if (fList.IsEmpty()) {
 		_AbortWith(kTextNothingSelected);

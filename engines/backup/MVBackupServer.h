@@ -33,6 +33,7 @@
 #include "FileHeader.h"
 #include "JobReportLine.h"
 #include "MVBackupList.h"
+#include "JobType.h"
 #include "MVToolServer.h"
 #include "ProgressThrottle.h"
 
@@ -150,7 +151,7 @@ private:
 	FileHeader fHeader;
 	std::unique_ptr<Entry> fEntry;
 
-	int32 fJobType = 1;
+	int32 fJobType = kJobFullBackup;
 	int32 fArchiveTime = 0;
 	int32 fEntryNumber = 0;
 	int64 fBytesSaved = 0;

@@ -1,10 +1,10 @@
 #pragma once
 
 // The text ids only the restore engine writes (the texts are in
-// appsupport/MVDefaultTexts.h); the shared ones are in MVEngineTexts.h.
+// appsupport/MVDefaultTexts.h); the shared ones are in JobTexts.h.
 
-#include "MVEngineTexts.h"
-#include "MVReportLineType.h"
+#include "JobTexts.h"
+#include "ReportLineType.h"
 
 enum : int32 {
 	kTextNoDatabase = 50,

@@ -1,17 +1,18 @@
 #include "EngineWorkers.h"
 
 #include "MVBackupServer.h"
+#include "JobType.h"
 #include "MVRestoreServer.h"
 
 BLooper* MakeEngineWorker(int32 jobType, const BMessage& job, const std::string& serverFolder)
 {
 	(void)job;
 	switch (jobType) {
-		case 1:
-		case 2:
-		case 3:
+		case kJobFullBackup:
+		case kJobIncrementalBackup:
+		case kJobDifferentialBackup:
 			return new MVBackupServer(serverFolder);
-		case 4:
+		case kJobRestore:
 			return new MVRestoreServer(serverFolder);
 		default:
 			return nullptr;

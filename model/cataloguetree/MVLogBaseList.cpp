@@ -244,7 +244,7 @@ void MVLogBaseList::InsertData(mvtreelistnode* node, const char* path, int32 res
 	(void)reserved;
 	BMessage reply;
 	if (node == nullptr
-		|| QueryCatalogueRegistry(fRegistry, path, kLogQuerySubtree, &reply) != B_OK)
+		|| QueryCatalogueRegistry(fRegistry, path, kLogReadSubtree, &reply) != B_OK)
 		return;
 	_FreeChildren(node);
 

@@ -1,11 +1,8 @@
 #include "MVLogQuery.h"
 
-status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path, int32 subdir,
+status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path, LogReadMode mode,
 	BMessage* reply)
 {
-	BMessage request(kLogQueryCode);
-	request.AddString("path", path != nullptr ? path : "");
-	request.AddInt32("index", 0);
-	request.AddInt32("subdir", subdir);
+	BMessage request = MakeLogReadRequest(path, mode);
 	return registry.SendMessage(&request, reply);
 }

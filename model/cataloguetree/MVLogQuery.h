@@ -12,14 +12,9 @@
 #include <app/Message.h>
 #include <app/Messenger.h>
 
-// The registry's browse request; its answer comes as 'MVLd'.
-constexpr uint32 kLogQueryCode = 'MVLR';
-
-// What a query asks for: the entries below a path, or the path's own entry.
-constexpr int32 kLogQuerySubtree = 1;
-constexpr int32 kLogQueryEntry = 2;
+#include "CatalogueBrowse.h"
 
 // B_OK with the answer in *reply; the messenger's error when the registry
 // cannot be reached.
 [[nodiscard]] status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path,
-	int32 subdir, BMessage* reply);
+	LogReadMode mode, BMessage* reply);

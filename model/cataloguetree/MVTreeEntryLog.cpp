@@ -48,7 +48,7 @@ bool MVTreeEntryLog::SetTo(const std::string& path)
 	fData = MVLogEntryData();
 	fName.clear();
 	BMessage reply;
-	if (QueryCatalogueRegistry(fRegistry, path.c_str(), kLogQueryEntry, &reply) != B_OK)
+	if (QueryCatalogueRegistry(fRegistry, path.c_str(), kLogReadEntry, &reply) != B_OK)
 		return false;
 	if (!fData.SetFromReply(reply, 0))
 		return false;

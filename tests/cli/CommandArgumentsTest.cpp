@@ -152,7 +152,7 @@ TEST_F(CommandArgumentsTest, BackupJobCarriesEveryField)
 	BMessage job;
 	command.BuildJob(&job);
 	EXPECT_EQ(job.what, uint32(kMsgJobAdd));
-	EXPECT_EQ(job.GetInt32("job_type", 0), 1);
+	EXPECT_EQ(job.GetInt32("job_type", 0), kJobFullBackup);
 	EXPECT_FALSE(job.HasData("base_id", B_INT32_TYPE));
 
 	BMessage selection;
@@ -204,7 +204,7 @@ TEST_F(CommandArgumentsTest, IncrementalJobNamesItsBase)
 		"-42"}), "");
 	BMessage job;
 	incremental.BuildJob(&job);
-	EXPECT_EQ(job.GetInt32("job_type", 0), 2);
+	EXPECT_EQ(job.GetInt32("job_type", 0), kJobIncrementalBackup);
 	EXPECT_EQ(job.GetInt32("base_id", 0), -42);
 	BMessage volume;
 	ASSERT_EQ(job.FindMessage("volume", &volume), B_OK);
@@ -218,7 +218,7 @@ TEST_F(CommandArgumentsTest, IncrementalJobNamesItsBase)
 	ASSERT_EQ(Judge(differential, {"--to", Src("images"), "--mode", "differential", "--base",
 		"7", Src("data")}), "");
 	differential.BuildJob(&job);
-	EXPECT_EQ(job.GetInt32("job_type", 0), 3);
+	EXPECT_EQ(job.GetInt32("job_type", 0), kJobDifferentialBackup);
 	EXPECT_STREQ(job.GetString("bak_addonpacker", ""), "MVNone");
 }
 
@@ -244,7 +244,7 @@ TEST_F(CommandArgumentsTest, RestoreBuildsSelectionAndRedirection)
 	EXPECT_EQ(command.Target(), "/Src/back");
 	BMessage job;
 	command.BuildJob({{"/Src/data", true}, {"/Src/data/a.txt", false}}, "Daily", &job);
-	EXPECT_EQ(job.GetInt32("job_type", 0), 4);
+	EXPECT_EQ(job.GetInt32("job_type", 0), kJobRestore);
 	BMessage restore;
 	ASSERT_EQ(job.FindMessage("restore", &restore), B_OK);
 	EXPECT_EQ(restore.GetInt32("overwrite", -1), 0);

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "BackupTexts.h"
 #include "ExitStatus.h"
 #include "MVReportLine.h"
 #include "ReportText.h"
+#include "RestoreTexts.h"
 #include "ServerProtocol.h"
 #include "TestFolder.h"
 
@@ -91,11 +93,11 @@ TEST_F(JobFollowerTest, ReportLinesAndExitStatus)
 	JobFollower follower(fEvents, fOutput.File(), false);
 	BMessage progress(kMsgJobProgress);
 	progress.AddInt32("job_id", kJob);
-	progress.AddInt32("linetype", 100);
+	progress.AddInt32("linetype", kLineProgress);
 	fEvents.Push(BMessage(kMsgJobStart));
-	fEvents.Push(ReportLine(1, 24, {"Daily"}));
+	fEvents.Push(ReportLine(kLineInfo, kTextStartingBackup, {"Daily"}));
 	fEvents.Push(progress);
-	fEvents.Push(ReportLine(9, 9, {int32(12)}));
+	fEvents.Push(ReportLine(kLineStatistics, kTextFilesSaved, {int32(12)}));
 	fEvents.Push(Finished(0));
 	EXPECT_EQ(follower.Follow(kJob), kExitSuccess);
 	std::string text = fOutput.Text();
@@ -111,9 +113,9 @@ TEST_F(JobFollowerTest, ReportLinesAndExitStatus)
 	};
 	for (const Case& ending : {Case{{Finished(1)}, kExitAborted},
 			Case{{Finished(2)}, kExitEndedWithErrors},
-			Case{{ReportLine(3, 326, {"/Src/gone"}), Finished(0)}, kExitEndedWithErrors},
-			Case{{ReportLine(2, 84, {"/Src/x"}), Finished(0)}, kExitSuccess},
-			Case{{ReportLine(3, 42, {}), Finished(1)}, kExitAborted}}) {
+			Case{{ReportLine(kLineError, kTextCannotRead, {"/Src/gone"}), Finished(0)}, kExitEndedWithErrors},
+			Case{{ReportLine(kLineWarning, kTextFolderExists, {"/Src/x"}), Finished(0)}, kExitSuccess},
+			Case{{ReportLine(kLineError, kTextNothingSelected, {}), Finished(1)}, kExitAborted}}) {
 		JobEventQueue events;
 		Capture output;
 		JobFollower other(events, output.File(), false);
@@ -127,15 +129,15 @@ TEST_F(JobFollowerTest, ReportLinesAndExitStatus)
 TEST_F(JobFollowerTest, DamagedLinesAndProgress)
 {
 	BMessage damaged(kMsgJobProgress);
-	damaged.AddInt32("linetype", 1);
-	damaged.AddInt32("text_id", 24);
+	damaged.AddInt32("linetype", kLineInfo);
+	damaged.AddInt32("text_id", kTextStartingBackup);
 	damaged.AddData("reportline", MVReportLine::kTypeCode, "\xff\xff\xff\xff", 4, false);
 	EXPECT_EQ(ReportText::Line(damaged), "[unreadable report line, text 24]");
-	EXPECT_EQ(ReportText::Line(ReportLine(1, 99999, {})), "[unknown text 99999]");
-	EXPECT_EQ(ReportText::Line(ReportLine(1, 24, {})), "Starting backup '':");
+	EXPECT_EQ(ReportText::Line(ReportLine(kLineInfo, 99999, {})), "[unknown text 99999]");
+	EXPECT_EQ(ReportText::Line(ReportLine(kLineInfo, kTextStartingBackup, {})), "Starting backup '':");
 
 	BMessage progress(kMsgJobProgress);
-	progress.AddInt32("linetype", 100);
+	progress.AddInt32("linetype", kLineProgress);
 	progress.AddInt32("count", 3);
 	progress.AddInt32("maxcount", 10);
 	progress.AddInt64("size", 1572864);
@@ -148,7 +150,7 @@ TEST_F(JobFollowerTest, DamagedLinesAndProgress)
 
 	JobFollower follower(fEvents, fOutput.File(), true);
 	EXPECT_FALSE(follower.Handle(progress));
-	EXPECT_FALSE(follower.Handle(ReportLine(1, 41, {})));
+	EXPECT_FALSE(follower.Handle(ReportLine(kLineInfo, kTextScanning, {})));
 	EXPECT_TRUE(follower.Handle(Finished(0)));
 	EXPECT_EQ(fOutput.Text(), "\r\033[K3/10 files  1.5 MB of 3.0 MB  0 bytes/s\r\033[K"
 		"Scanning source device(s)...\nJob 0 ended successfully.\n");

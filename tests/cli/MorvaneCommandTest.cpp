@@ -108,7 +108,7 @@ TEST_F(MorvaneCommandTest, ListsAndRemovesQueuedJobs)
 	start.AddString("title", "Photos");
 	start.AddInt32("submitonhold", 1);
 	BMessage job(kMsgJobAdd);
-	job.AddInt32("job_type", 1);
+	job.AddInt32("job_type", kJobFullBackup);
 	job.AddMessage("scheduler", &schedule);
 	job.AddMessage("start_info", &start);
 	BMessage accepted;

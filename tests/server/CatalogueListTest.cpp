@@ -207,30 +207,28 @@ TEST(CatalogueBrowserTest, PathsSplitIntoCatalogueAndEntry)
 TEST(CatalogueBrowserTest, WalksFollowTheLevels)
 {
 	BMessage catalogue = TreeCatalogue();
-	using Mode = CatalogueBrowser::Mode;
+	EXPECT_EQ(Browse(catalogue, "", 0, kLogReadChildren), (Strings{"/HD", "/Other"}));
+	EXPECT_EQ(Browse(catalogue, "", 0, kLogReadSubtree).size(), 8u);
+	EXPECT_EQ(Browse(catalogue, "", 6, kLogReadChildren), (Strings{"/Other"}));
+	EXPECT_EQ(Browse(catalogue, "", 99, kLogReadSubtree), Strings{});
+	EXPECT_EQ(Browse(catalogue, "", -5, kLogReadChildren), (Strings{"/HD", "/Other"}));
 
-	EXPECT_EQ(Browse(catalogue, "", 0, Mode::kChildren), (Strings{"/HD", "/Other"}));
-	EXPECT_EQ(Browse(catalogue, "", 0, Mode::kSubtree).size(), 8u);
-	EXPECT_EQ(Browse(catalogue, "", 6, Mode::kChildren), (Strings{"/Other"}));
-	EXPECT_EQ(Browse(catalogue, "", 99, Mode::kSubtree), Strings{});
-	EXPECT_EQ(Browse(catalogue, "", -5, Mode::kChildren), (Strings{"/HD", "/Other"}));
-
-	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, Mode::kChildren),
+	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, kLogReadChildren),
 		(Strings{"/HD/home/a", "/HD/home/sub"}));
-	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, Mode::kSubtree),
+	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, kLogReadSubtree),
 		(Strings{"/HD/home/a", "/HD/home/sub", "/HD/home/sub/b"}));
-	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, Mode::kEntryOnly), (Strings{"/HD/home"}));
-	EXPECT_EQ(Browse(catalogue, "/HD", 0, Mode::kChildren),
+	EXPECT_EQ(Browse(catalogue, "/HD/home", 0, kLogReadEntry), (Strings{"/HD/home"}));
+	EXPECT_EQ(Browse(catalogue, "/HD", 0, kLogReadChildren),
 		(Strings{"/HD/home", "/HD/top.txt"}));
 	// An unknown mode lists the children.
 	EXPECT_EQ(Browse(catalogue, "/Other", 0, 7), (Strings{"/Other/c"}));
-	EXPECT_EQ(Browse(catalogue, "/HD/top.txt", 0, Mode::kChildren), Strings{});
+	EXPECT_EQ(Browse(catalogue, "/HD/top.txt", 0, kLogReadChildren), Strings{});
 
 	// The search starts at the index: an entry before it is not found.
-	EXPECT_EQ(Browse(catalogue, "/HD/home", 1, Mode::kEntryOnly), (Strings{"/HD/home"}));
-	EXPECT_EQ(Browse(catalogue, "/HD/home", 2, Mode::kEntryOnly), Strings{});
-	EXPECT_EQ(Browse(catalogue, "/HD/nothing", 0, Mode::kSubtree), Strings{});
-	EXPECT_EQ(Browse(catalogue, "HD/home", 0, Mode::kEntryOnly), Strings{});
+	EXPECT_EQ(Browse(catalogue, "/HD/home", 1, kLogReadEntry), (Strings{"/HD/home"}));
+	EXPECT_EQ(Browse(catalogue, "/HD/home", 2, kLogReadEntry), Strings{});
+	EXPECT_EQ(Browse(catalogue, "/HD/nothing", 0, kLogReadSubtree), Strings{});
+	EXPECT_EQ(Browse(catalogue, "HD/home", 0, kLogReadEntry), Strings{});
 }
 
 // A browse entry carries the catalogue entry's values; the root entry those
@@ -283,8 +281,8 @@ TEST(CatalogueBrowserTest, DamagedArraysBoundTheEntries)
 	ASSERT_EQ(catalogue.RemoveName(kLogEntryNumberKey), B_OK);
 	CatalogueBrowser browser(catalogue);
 	EXPECT_EQ(browser.CountEntries(), 6);
-	EXPECT_EQ(Browse(catalogue, "", 0, CatalogueBrowser::kSubtree).size(), 6u);
-	EXPECT_EQ(Browse(catalogue, "/Other", 0, CatalogueBrowser::kEntryOnly), Strings{});
+	EXPECT_EQ(Browse(catalogue, "", 0, kLogReadSubtree).size(), 6u);
+	EXPECT_EQ(Browse(catalogue, "/Other", 0, kLogReadEntry), Strings{});
 	BMessage reply;
 	ASSERT_TRUE(browser.AddEntry(5, &reply));
 	// The optional entry number is left out where it is missing.
@@ -295,11 +293,11 @@ TEST(CatalogueBrowserTest, DamagedArraysBoundTheEntries)
 	for (int32 i = 0; i < 8; i++)
 		ASSERT_EQ(retyped.AddInt64(kLogLevelKey, 0), B_OK);
 	EXPECT_EQ(CatalogueBrowser(retyped).CountEntries(), 0);
-	EXPECT_EQ(Browse(retyped, "", 0, CatalogueBrowser::kSubtree), Strings{});
+	EXPECT_EQ(Browse(retyped, "", 0, kLogReadSubtree), Strings{});
 
 	// A level as high as it goes has no children and ends no walk early.
 	BMessage deep = TreeCatalogue();
 	ASSERT_EQ(deep.ReplaceInt32(kLogLevelKey, 2, INT32_MAX), B_OK);
-	EXPECT_EQ(Browse(deep, "/HD/home/a", 0, CatalogueBrowser::kChildren), Strings{});
-	EXPECT_EQ(Browse(BMessage(), "", 0, CatalogueBrowser::kSubtree), Strings{});
+	EXPECT_EQ(Browse(deep, "/HD/home/a", 0, kLogReadChildren), Strings{});
+	EXPECT_EQ(Browse(BMessage(), "", 0, kLogReadSubtree), Strings{});
 }

@@ -37,7 +37,7 @@ protected:
 		report.AddInt32("report_id", reportID);
 		report.AddInt32("job_id", jobID);
 		report.AddString("title", "report");
-		report.AddInt32("job_type", 1);
+		report.AddInt32("job_type", kJobFullBackup);
 		report.AddTime("date", int32(time(nullptr)));
 		ReportListEntry entry;
 		ASSERT_EQ(ReportFile::Write(std::string(kProgramFolder) + "/report", report, &entry),

@@ -4,6 +4,7 @@
 
 #include <app/Looper.h>
 
+#include "CatalogueBrowse.h"
 #include "InProcessServer.h"
 #include "MVReportServer.h"
 #include "MessageRecorder.h"
@@ -24,7 +25,7 @@ protected:
 	static BMessage JobRecord(const char* title)
 	{
 		BMessage record('MVJA');
-		record.AddInt32("job_type", 1);
+		record.AddInt32("job_type", kJobFullBackup);
 		BMessage startInfo;
 		startInfo.AddString("title", title);
 		record.AddMessage("start_info", &startInfo);
@@ -66,7 +67,7 @@ TEST_F(DispatchTest, SubscriptionReachesRecordViewAndWorker)
 
 	std::optional<BMessage> record = secondView.Inbox().Await(kMsgJobRecord, kPatience);
 	ASSERT_TRUE(record.has_value());
-	EXPECT_EQ(record->GetInt32("job_type", 0), 1);
+	EXPECT_EQ(record->GetInt32("job_type", 0), kJobFullBackup);
 	BMessage startInfo;
 	ASSERT_EQ(record->FindMessage("start_info", &startInfo), B_OK);
 	EXPECT_STREQ(startInfo.GetString("title", ""), "Home");
@@ -226,7 +227,7 @@ TEST_F(DispatchTest, CatalogueRequestsAreAnswered)
 	BMessage browse(kMsgLogRead);
 	browse.AddString("path", "/");
 	browse.AddInt32("index", 0);
-	browse.AddInt32("subdir", 0);
+	browse.AddInt32("subdir", kLogReadChildren);
 	EXPECT_EQ(Request(browse).what, uint32(kMsgLogData));
 	EXPECT_EQ(Request(BMessage(kMsgLogRead)).what, uint32(kMsgLogData));
 	EXPECT_EQ(Request(BMessage(kMsgPasswordCheck)).what, uint32(kMsgPasswordResult));

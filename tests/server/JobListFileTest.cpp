@@ -65,7 +65,7 @@ protected:
 	{
 		auto record = std::make_unique<BMessage>('MVJA');
 		record->AddInt32("job_id", jobId);
-		record->AddInt32("job_type", 1);
+		record->AddInt32("job_type", kJobFullBackup);
 		record->AddInt32("client_id", 77);
 		record->AddMessenger("user", BMessenger());
 		BMessage startInfo;
@@ -80,7 +80,7 @@ protected:
 		fIndex.AddInt32("job_id", jobId);
 		fIndex.AddString("title", title);
 		fIndex.AddTime("date", date);
-		fIndex.AddInt32("job_type", 1);
+		fIndex.AddInt32("job_type", kJobFullBackup);
 		fIndex.AddInt32("jobstatus", state);
 		fIndex.AddInt32("oldjobstatus", oldState);
 		fIndex.AddMessenger("server", BMessenger());

@@ -52,7 +52,7 @@ protected:
 	static BMessage JobRequest(const char* title, int32 selectionLines = 0)
 	{
 		BMessage request(kMsgJobAdd);
-		request.AddInt32("job_type", 1);
+		request.AddInt32("job_type", kJobFullBackup);
 		request.AddInt32("client_id", current_team());
 		BMessage startInfo;
 		startInfo.AddString("title", title);
@@ -133,7 +133,7 @@ TEST_F(JobQueueProcessTest, JobsKeepOneClientAndSurviveARestart)
 	EXPECT_EQ(list.GetInt32("job_id", 0, 0), jobId);
 	EXPECT_STREQ(list.GetString("title", 0, ""), "Across");
 	EXPECT_EQ(list.GetInt32("jobstatus", 0, 0), kJobPaused);
-	EXPECT_EQ(list.GetInt32("job_type", 0, 0), 1);
+	EXPECT_EQ(list.GetInt32("job_type", 0, 0), kJobFullBackup);
 
 	BMessage get(kMsgJobGet);
 	get.AddInt32("job_id", jobId);

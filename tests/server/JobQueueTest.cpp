@@ -262,11 +262,11 @@ TEST_F(JobQueueTest, AddingJobs)
 	int32 date = 0;
 	EXPECT_EQ(inserted->FindTime("date", &date), B_OK);
 	EXPECT_EQ(date, kNow + kHour);
-	EXPECT_EQ(inserted->GetInt32("job_type", 0), 1);
+	EXPECT_EQ(inserted->GetInt32("job_type", 0), kJobFullBackup);
 	EXPECT_EQ(inserted->GetInt32("jobstatus", 0), kJobWaiting);
 
 	BMessage refused(kMsgJobAdd);
-	refused.AddInt32("job_type", 1);
+	refused.AddInt32("job_type", kJobFullBackup);
 	EXPECT_EQ(Request(refused).what, uint32(B_NO_REPLY));
 	BMessage withoutTime = JobRequest("No time", 0);
 	BMessage schedule;
@@ -585,7 +585,7 @@ TEST_F(JobQueueTest, EditAndReplace)
 
 	BMessage data = *Tester().Job(other);
 	data.AddString("title", "Renamed");
-	data.ReplaceInt32("job_type", 5);
+	data.ReplaceInt32("job_type", kJobCompare);
 	data.ReplaceInt32("job_id", 1);
 	BMessage schedule;
 	schedule.AddTime("TIME", kNow + 2 * kHour);

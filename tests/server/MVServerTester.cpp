@@ -16,7 +16,7 @@ void MVServerTester::AddJob(int32 jobId, const BMessage& record, BMessenger work
 		title = startInfo.GetString("title", title);
 	index.AddString("title", title);
 	index.AddTime("date", date);
-	index.AddInt32("job_type", record.GetInt32("job_type", 1));
+	index.AddInt32("job_type", record.GetInt32("job_type", kJobFullBackup));
 	index.AddInt32("jobstatus", status);
 	index.AddInt32("oldjobstatus", 0);
 	index.AddMessenger("server", worker);

@@ -19,6 +19,8 @@
 #include "ReportDelivery.h"
 #include "ReportFile.h"
 #include "ReportPrunePolicy.h"
+#include "JobTexts.h"
+#include "ReportLineType.h"
 #include "ServerProtocol.h"
 #include "TestFolder.h"
 
@@ -108,7 +110,7 @@ protected:
 	{
 		BMessage request(kMsgReportNew);
 		request.AddInt32("job_id", jobID);
-		request.AddInt32("job_type", 1);
+		request.AddInt32("job_type", kJobFullBackup);
 		request.AddString("title", title);
 		request.AddTime("date", date);
 		return Request(request).GetInt32("report_id", 0);
@@ -120,7 +122,7 @@ protected:
 		BMessage line(kMsgJobProgress);
 		line.AddInt32("report_id", reportID);
 		line.AddInt32("linetype", lineType);
-		line.AddInt32("text_id", 279);
+		line.AddInt32("text_id", kTextSingle);
 		line.AddData("reportline", MVReportLine::kTypeCode, flat.data(), flat.size(), false);
 		return line;
 	}
@@ -160,7 +162,7 @@ protected:
 		report.AddInt32("report_id", reportID);
 		report.AddInt32("job_id", jobID);
 		report.AddString("title", "stored");
-		report.AddInt32("job_type", 1);
+		report.AddInt32("job_type", kJobFullBackup);
 		report.AddTime("date", date);
 		ReportListEntry entry;
 		EXPECT_EQ(ReportFile::Write(std::string(kServerFolder) + "/report", report, &entry), B_OK);
@@ -230,8 +232,8 @@ TEST_F(ReportServerTest, KeepsLinesAndStoresTheReport)
 	BMessage stored;
 	ASSERT_EQ(ReportFile::ReadReport(std::string(kServerFolder) + "/report/"
 		+ ReportFile::Name(reportID), &stored), B_OK);
-	EXPECT_EQ(stored.GetInt32("linetype", 0, 0), 1);
-	EXPECT_EQ(stored.GetInt32("linetype", 1, 0), 3);
+	EXPECT_EQ(stored.GetInt32("linetype", 0, 0), kLineInfo);
+	EXPECT_EQ(stored.GetInt32("linetype", 1, 0), kLineError);
 	int32 lines = 0;
 	ASSERT_EQ(stored.GetInfo("reportline", nullptr, &lines), B_OK);
 	EXPECT_EQ(lines, 2);
@@ -256,7 +258,7 @@ TEST_F(ReportServerTest, KeepsLinesAndStoresTheReport)
 	Subscribe(kMsgReportOpen, reportID, fViewerMessenger);
 	std::optional<BMessage> whole = fViewer->fInbox.Await(ReportDelivery::kMsgReport, kPatience);
 	ASSERT_TRUE(whole.has_value());
-	EXPECT_EQ(whole->GetInt32("linetype", 1, 0), 3);
+	EXPECT_EQ(whole->GetInt32("linetype", 1, 0), kLineError);
 }
 
 // Unsubscribing a viewer that never subscribed changes nothing; a viewer

@@ -13,12 +13,14 @@
 
 #include "BackupHeaderReader.h"
 #include "AwaitCondition.h"
+#include "JobTexts.h"
 #include "MVDefaultTexts.h"
 #include "MVLocale.h"
 #include "MVReadServer.h"
 #include "MVReportLine.h"
 #include "MVVolumeOrg.h"
 #include "MessageRecorder.h"
+#include "ReportLineType.h"
 #include "ServerProtocol.h"
 #include "TestFolder.h"
 
@@ -327,7 +329,7 @@ TEST_F(ToolServerTest, PostInfoAndPauseAccounting)
 	worker->PostInfo(nullptr, 1, 10, 5000, 10000);
 	std::optional<BMessage> first = fViewer.Inbox().Await(kMsgJobProgress, kPatience);
 	ASSERT_TRUE(first.has_value());
-	EXPECT_EQ(first->GetInt32("linetype", 0), 100);
+	EXPECT_EQ(first->GetInt32("linetype", 0), kLineProgress);
 	EXPECT_STREQ(first->GetString("report", ""), "-");
 	EXPECT_EQ(first->GetInt32("elapsed", -1), 0);
 	float speed = -1;
@@ -383,8 +385,8 @@ TEST_F(ToolServerTest, VersionTestRefusesNewerBackups)
 	EXPECT_EQ(worker->Version(), 0x101);
 	std::optional<BMessage> line = fViewer.Inbox().Await(kMsgJobProgress, kPatience);
 	ASSERT_TRUE(line.has_value());
-	EXPECT_EQ(line->GetInt32("linetype", 0), 3);
-	EXPECT_EQ(line->GetInt32("text_id", 0), 56);
+	EXPECT_EQ(line->GetInt32("linetype", 0), kLineError);
+	EXPECT_EQ(line->GetInt32("text_id", 0), kTextNewerVersion);
 	EXPECT_EQ(line->GetInt32("report_id", 0), 4);
 	EXPECT_EQ(LineOf(*line).Render(56),
 		"ERROR: to read the data of backup 'Daily' version 1.01 of Morvane Backup is required!");

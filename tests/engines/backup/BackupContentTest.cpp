@@ -141,9 +141,9 @@ TEST_F(BackupEngineTest, FullBackupOfEveryKindOfEntry)
 	}
 	EXPECT_TRUE(attributeFound);
 	// One line per file, folder, link and root.
-	EXPECT_EQ(CountLines(7, 279), 6);
-	EXPECT_EQ(CountLines(6, 279), 1);
-	EXPECT_EQ(CountLines(4, 279), 1);
+	EXPECT_EQ(CountLines(kLineFile, kTextSingle), 6);
+	EXPECT_EQ(CountLines(kLineSymLink, kTextSingle), 1);
+	EXPECT_EQ(CountLines(kLineVolumeRoot, kTextSingle), 1);
 	EXPECT_EQ(fServerInbox.Count(kMsgJobFinished), 1);
 }
 
@@ -190,13 +190,13 @@ TEST_F(BackupEngineTest, PackRatioOnlyWithARealCompressor)
 	fFolder.WriteFile("hd/src/text", std::string(200000, 'a'));
 	std::optional<BMessage> finished = RunJob(MakeJob({"INCLUDE /HD/src/text"}));
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(CountLines(9, 323), 0);
-	EXPECT_EQ(CountLines(9, 17), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextPackRatio), 0);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 1);
 
 	fSubscriber->Inbox().Clear();
 	finished = RunJob(MakeJob({"INCLUDE /HD/src/text"}, "/Disk/backups", "MVLZRW1"));
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(CountLines(9, 323), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextPackRatio), 1);
 	image_id image = 0;
 	BMessage settings;
 	MVCruncher* cruncher = fLoader->LoadCruncher("MVLZRW1", &settings, &image);

@@ -23,7 +23,7 @@ namespace {
 
 bool IsLine(const BMessage& message, int32 textID)
 {
-	return message.GetInt32("linetype", 0) != 100 && message.GetInt32("text_id", -1) == textID;
+	return message.GetInt32("linetype", 0) != kLineProgress && message.GetInt32("text_id", -1) == textID;
 }
 
 }	// namespace
@@ -54,7 +54,7 @@ TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
 		ASSERT_TRUE(finished) << test.what;
 		EXPECT_EQ(finished->GetInt32("status", -1), 1) << test.what;
 		EXPECT_EQ(ErrorTexts(), test.errors) << test.what;
-		EXPECT_EQ(CountLines(9, 18), 1) << test.what;
+		EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1) << test.what;
 		EXPECT_FALSE(ReadWholeFile(CatalogueNative(finished->GetString("backup_id", ""))));
 	}
 }
@@ -72,7 +72,7 @@ TEST_F(BackupEngineTest, NotEnoughFreeSpace)
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 1);
 	EXPECT_EQ(ErrorTexts(), (std::vector<int32>{43, 45}));
-	EXPECT_EQ(CountLines(9, 18), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1);
 }
 
 // An entry removed after the scan is reported with text 326 and skipped;
@@ -102,7 +102,7 @@ TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 	// The last progress counts the entries that were saved.
 	std::optional<BMessage> progress;
 	for (const BMessage& message : fSubscriber->Inbox().Messages()) {
-		if (message.what == kMsgJobProgress && message.GetInt32("linetype", 0) == 100)
+		if (message.what == kMsgJobProgress && message.GetInt32("linetype", 0) == kLineProgress)
 			progress = message;
 	}
 	ASSERT_TRUE(progress);
@@ -141,8 +141,8 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 1);
-	EXPECT_EQ(CountLines(9, 18), 1);
-	EXPECT_EQ(CountLines(9, 17), 0);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 0);
 	std::string id = finished->GetString("backup_id", "");
 	EXPECT_FALSE(ReadWholeFile(CatalogueNative(id)));
 
@@ -206,7 +206,7 @@ TEST_F(BackupEngineTest, MediaChangeOnARemovableDrive)
 		}
 	}
 	EXPECT_EQ(joined, data);
-	EXPECT_EQ(CountLines(1, 49), 2);
+	EXPECT_EQ(CountLines(kLineInfo, kTextMedium), 2);
 }
 
 // In overwrite mode the backups already on the destination go first: the
@@ -244,7 +244,7 @@ TEST_F(BackupEngineTest, OverwriteModeDeletesEarlierBackups)
 	ASSERT_TRUE(deletion);
 	EXPECT_EQ(deletion->GetString("name", ""), listedID);
 	EXPECT_EQ(deletion->GetInt32("full", 0), 1);
-	EXPECT_EQ(CountLines(1, 39), 2);
+	EXPECT_EQ(CountLines(kLineInfo, kTextDeleting), 2);
 	EXPECT_FALSE(ReadWholeFile(NativeImage("disk/backups", listedID)));
 	EXPECT_FALSE(ReadWholeFile(NativeImage("disk/backups", unlistedID)));
 	EXPECT_TRUE(ReadWholeFile(fFolder / "disk/backups/notes.txt"));
@@ -336,7 +336,7 @@ TEST_F(BackupEngineTest, WriteErrorInTheMiddleAbortsTheBackup)
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusAborted);
 	EXPECT_EQ(ErrorTexts(), std::vector<int32>{20});
-	EXPECT_EQ(CountLines(9, 18), 1);
-	EXPECT_EQ(CountLines(9, 17), 0);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 0);
 	EXPECT_FALSE(ReadWholeFile(CatalogueNative(finished->GetString("backup_id", ""))));
 }

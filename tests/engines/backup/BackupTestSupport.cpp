@@ -131,7 +131,7 @@ int32 BackupEngineTest::CountLines(int32 lineType, int32 textID) const
 bool BackupEngineTest::HasText(int32 textID) const
 {
 	return fSubscriber->Inbox().Count(kMsgJobProgress, [=](const BMessage& line) {
-		return line.GetInt32("linetype", 0) != 100 && line.GetInt32("text_id", -1) == textID;
+		return line.GetInt32("linetype", 0) != kLineProgress && line.GetInt32("text_id", -1) == textID;
 	}) > 0;
 }
 
@@ -139,7 +139,7 @@ std::vector<int32> BackupEngineTest::ErrorTexts() const
 {
 	std::vector<int32> texts;
 	for (const BMessage& line : fSubscriber->Inbox().Messages()) {
-		if (line.what == kMsgJobProgress && line.GetInt32("linetype", 0) == 3)
+		if (line.what == kMsgJobProgress && line.GetInt32("linetype", 0) == kLineError)
 			texts.push_back(line.GetInt32("text_id", -1));
 	}
 	return texts;

@@ -16,6 +16,7 @@
 #include <app/Looper.h>
 #include <app/Message.h>
 
+#include "BackupTexts.h"
 #include "ArchiveReader.h"
 #include "MemoryArchive.h"
 #include "MessageInbox.h"

@@ -28,6 +28,7 @@
 #include "MVRestoreServer.h"
 #include "MVVolume.h"
 #include "MemoryArchive.h"
+#include "ReportLineType.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -262,7 +263,7 @@ BMessage RestoreTestBed::FinishJob(const BMessenger& worker, const MediaAnswer& 
 	std::optional<BMessage> end = fInbox.Await(kMsgJobFinished, 0);
 	fLines.clear();
 	for (const BMessage& message : fInbox.Messages()) {
-		if (message.what == kMsgJobProgress && message.GetInt32("linetype", 0) != 100)
+		if (message.what == kMsgJobProgress && message.GetInt32("linetype", 0) != kLineProgress)
 			fLines.push_back(message);
 	}
 	EXPECT_TRUE(end.has_value());
@@ -287,7 +288,7 @@ std::string RestoreTestBed::RunBackup(const std::vector<std::string>& lines,
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 8);
 	job.AddInt32("report_id", 4);
-	job.AddInt32("job_type", 1);
+	job.AddInt32("job_type", kJobFullBackup);
 	BMessage startInfo;
 	startInfo.AddString("title", "round trip");
 	job.AddMessage("start_info", &startInfo);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Text ids (appsupport/MVDefaultTexts.h) that more than one job engine writes.
-// Texts only one engine uses stay with that engine.
+// Text ids (appsupport/MVDefaultTexts.h) that more than one job engine
+// writes or that clients look for. Texts only one engine uses stay with that
+// engine (BackupTexts.h, RestoreTexts.h).
 
 #include <support/SupportDefs.h>
 
@@ -11,9 +12,12 @@ enum : int32 {
 	kTextSpeedMB = 14,
 	kTextSpeedKB = 15,
 	kTextSpeedBytes = 16,
+	// "Can't load add-on %s": the file is missing or not an add-on.
 	kTextAddOnLoad = 22,
 	kTextStart = 33,
 	kTextScanning = 41,
+	// A backup written by a newer program: title, major and minor version.
+	kTextNewerVersion = 56,
 	kTextContinue = 74,
 	kTextSettings = 98,
 	// "%s": a line of its own text.
