@@ -1,5 +1,7 @@
 #include "ArchiveWriter.h"
 
+#include <new>
+
 #include <app/Message.h>
 
 #include "ArchiveCrypt.h"
@@ -10,17 +12,23 @@ ArchiveWriter::ArchiveWriter(ArchiveSink* sink, MVCruncher* cruncher, const char
 	:
 	fSink(sink),
 	fCruncher(cruncher),
-	fPassword(password != nullptr ? password : ""),
-	fScrambled(kDataBlockMaxRaw),
-	fCurrent(kDataBlockMaxRaw),
-	fFollowing(kDataBlockMaxRaw),
-	// Room for the header, a compressor's one extra byte and the padding.
+	// Room for the header, a compressor's one extra byte and the padding,
+	// and for a link's target with its NUL.
 	fRecord(kDataBlockFixedSize + kDataBlockMaxPacked + kArchiveAlignment)
 {
+	static_assert(kDataBlockMaxPacked >= kSymLinkMaxTarget + 1);
+	SetPassword(password);
+}
+
+void ArchiveWriter::SetPassword(const char* password)
+{
+	fPassword = password != nullptr ? password : "";
 }
 
 status_t ArchiveWriter::_Write(const void* buffer, uint32 length)
 {
+	if (fSink == nullptr)
+		return B_NO_INIT;
 	int64 written = fSink->Write(buffer, length);
 	if (written > 0)
 		fPosition += written;
@@ -28,6 +36,8 @@ status_t ArchiveWriter::_Write(const void* buffer, uint32 length)
 		return B_OK;
 	return written < 0 ? status_t(written) : B_IO_ERROR;
 }
+
+// #pragma mark - edges of a medium
 
 status_t ArchiveWriter::WriteBackupHeader(const BackupHeader& header)
 {
@@ -37,46 +47,139 @@ status_t ArchiveWriter::WriteBackupHeader(const BackupHeader& header)
 	return _Write(buffer, kBackupHeaderSize);
 }
 
-status_t ArchiveWriter::WriteFileHeader(const FileHeader& header)
+status_t ArchiveWriter::WriteEndOfMedium()
 {
-	return _Write(header.Data(), header.Length());
+	uint8 record[kEndOfMediumSize] = {};
+	WriteLE32(record, kEndOfMediumMagic);
+	WriteLE16(record + 4, kEndOfMediumSize);
+	return _Write(record, kEndOfMediumSize);
 }
 
-status_t ArchiveWriter::_WriteBlock(const uint8* payload, uint32 packed, uint32 blockNumber,
-	bool last)
+// #pragma mark - pending records
+
+void ArchiveWriter::_SetPending(const uint8* data, uint32 length)
+{
+	fPending = data;
+	fPendingLength = length;
+}
+
+status_t ArchiveWriter::WritePending()
+{
+	const uint8* data = fPending;
+	uint32 length = fPendingLength;
+	_SetPending(nullptr, 0);
+	if (data == nullptr)
+		return B_OK;
+	return _Write(data, length);
+}
+
+status_t ArchiveWriter::PrepareFileHeader(const FileHeader& header)
+{
+	_SetPending(header.Data(), header.Length());
+	return B_OK;
+}
+
+status_t ArchiveWriter::_PrepareBlock(uint32 packed, uint32 blockNumber, bool last)
 {
 	uint8* record = fRecord.data();
-	if (payload != record + kDataBlockFixedSize)
-		memcpy(record + kDataBlockFixedSize, payload, packed);
-	return _Write(record, EncodeDataBlock(record, packed, blockNumber, last));
+	fLastPayload = packed;
+	_SetPending(record, EncodeDataBlock(record, packed, blockNumber, last));
+	return B_OK;
 }
 
-status_t ArchiveWriter::WriteDataBlock(const uint8* raw, uint32 length, uint32 blockNumber,
+status_t ArchiveWriter::PrepareDataBlock(uint8* raw, uint32 length, uint32 blockNumber,
 	bool last)
 {
+	_SetPending(nullptr, 0);
 	if (length > kDataBlockMaxRaw)
 		return B_BAD_VALUE;
-	memcpy(fScrambled.data(), raw, length);
-	Crypt(fScrambled.data(), length, fPassword.c_str());
+	if (!fPassword.empty())
+		Crypt(raw, length, fPassword.c_str());
 	uint8* payload = fRecord.data() + kDataBlockFixedSize;
 	uint32 packed = length;
 	if (fCruncher != nullptr)
-		packed = fCruncher->Compress(fScrambled.data(), payload, length);
+		packed = fCruncher->Compress(raw, payload, length);
 	else
-		memcpy(payload, fScrambled.data(), length);
+		memcpy(payload, raw, length);
 	if (packed > kDataBlockMaxPacked)
 		return B_BAD_DATA;
-	return _WriteBlock(payload, packed, blockNumber, last);
+	return _PrepareBlock(packed, blockNumber, last);
+}
+
+status_t ArchiveWriter::PrepareSymLink(const char* target)
+{
+	uint32 length = uint32(strnlen(target, kSymLinkMaxTarget));
+	uint8* payload = fRecord.data() + kDataBlockFixedSize;
+	memcpy(payload, target, length);
+	payload[length] = 0;
+	return _PrepareBlock(length + 1, 1, true);
+}
+
+status_t ArchiveWriter::PrepareCatalogue(const BMessage& catalogue)
+{
+	_SetPending(nullptr, 0);
+	ssize_t size = catalogue.FlattenedSize();
+	if (size <= 0)
+		return B_NO_MEMORY;
+	try {
+		fCatalogueRecord.assign(kCatalogueRecordSize + size_t(size), 0);
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
+	}
+	uint8* record = fCatalogueRecord.data();
+	WriteLE32(record, kCatalogueMagic);
+	WriteLE16(record + 4, kCatalogueRecordSize);
+	status_t status = catalogue.Flatten(reinterpret_cast<char*>(record + kCatalogueRecordSize),
+		size);
+	if (status != B_OK)
+		return status;
+	_SetPending(record, uint32(fCatalogueRecord.size()));
+	return B_OK;
+}
+
+void ArchiveWriter::ReleaseBuffers()
+{
+	if (fPending == fCatalogueRecord.data())
+		_SetPending(nullptr, 0);
+	std::vector<uint8>().swap(fCatalogueRecord);
+	std::vector<uint8>().swap(fCurrent);
+	std::vector<uint8>().swap(fFollowing);
+}
+
+// #pragma mark - in one call
+
+status_t ArchiveWriter::WriteFileHeader(const FileHeader& header)
+{
+	status_t status = PrepareFileHeader(header);
+	return status == B_OK ? WritePending() : status;
+}
+
+status_t ArchiveWriter::WriteDataBlock(uint8* raw, uint32 length, uint32 blockNumber, bool last)
+{
+	status_t status = PrepareDataBlock(raw, length, blockNumber, last);
+	return status == B_OK ? WritePending() : status;
+}
+
+status_t ArchiveWriter::WriteSymLink(const char* target)
+{
+	status_t status = PrepareSymLink(target);
+	return status == B_OK ? WritePending() : status;
+}
+
+status_t ArchiveWriter::WriteCatalogue(const BMessage& catalogue)
+{
+	status_t status = PrepareCatalogue(catalogue);
+	return status == B_OK ? WritePending() : status;
 }
 
 status_t ArchiveWriter::WriteFileData(BDataIO* file, int64 size, int64* written)
 {
 	*written = 0;
+	fCurrent.resize(kDataBlockMaxRaw);
+	fFollowing.resize(kDataBlockMaxRaw);
 	// Two buffers: the block in hand is the last one when nothing follows it,
 	// which also holds when the size is a whole multiple of a block.
-	std::vector<uint8>& current = fCurrent;
-	std::vector<uint8>& following = fFollowing;
-	auto readBlock = [&](std::vector<uint8>& into, int64 remaining) -> ssize_t {
+	auto readBlock = [file](std::vector<uint8>& into, int64 remaining) -> ssize_t {
 		size_t want = remaining < kDataBlockMaxRaw ? size_t(remaining) : kDataBlockMaxRaw;
 		size_t done = 0;
 		while (done < want) {
@@ -90,53 +193,21 @@ status_t ArchiveWriter::WriteFileData(BDataIO* file, int64 size, int64* written)
 		return ssize_t(done);
 	};
 
-	ssize_t length = readBlock(current, size);
+	ssize_t length = readBlock(fCurrent, size);
 	if (length < 0)
 		return status_t(length);
 	uint32 blockNumber = 1;
 	while (length > 0) {
-		ssize_t nextLength = readBlock(following, size - *written - length);
+		ssize_t nextLength = readBlock(fFollowing, size - *written - length);
 		if (nextLength < 0)
 			nextLength = 0;
-		status_t status = WriteDataBlock(current.data(), uint32(length), blockNumber++,
+		status_t status = WriteDataBlock(fCurrent.data(), uint32(length), blockNumber++,
 			nextLength == 0);
 		if (status != B_OK)
 			return status;
 		*written += length;
-		current.swap(following);
+		fCurrent.swap(fFollowing);
 		length = nextLength;
 	}
 	return B_OK;
-}
-
-status_t ArchiveWriter::WriteSymLink(const char* target)
-{
-	uint32 length = uint32(strnlen(target, kSymLinkMaxTarget));
-	uint8* payload = fRecord.data() + kDataBlockFixedSize;
-	memcpy(payload, target, length);
-	payload[length] = 0;
-	return _WriteBlock(payload, length + 1, 1, true);
-}
-
-status_t ArchiveWriter::WriteEndOfMedium()
-{
-	uint8 record[kEndOfMediumSize] = {};
-	WriteLE32(record, kEndOfMediumMagic);
-	WriteLE16(record + 4, kEndOfMediumSize);
-	return _Write(record, kEndOfMediumSize);
-}
-
-status_t ArchiveWriter::WriteCatalogue(const BMessage& catalogue)
-{
-	std::vector<char> flattened;
-	status_t status = catalogue.Flatten(&flattened);
-	if (status != B_OK)
-		return status;
-	uint8 record[kCatalogueRecordSize] = {};
-	WriteLE32(record, kCatalogueMagic);
-	WriteLE16(record + 4, kCatalogueRecordSize);
-	status = _Write(record, kCatalogueRecordSize);
-	if (status != B_OK)
-		return status;
-	return _Write(flattened.data(), uint32(flattened.size()));
 }

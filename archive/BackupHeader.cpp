@@ -104,6 +104,16 @@ BackupHeaderStatus ReadBackupHeaderData(ArchiveSource* source,
 	return BackupHeaderStatus::Ok;
 }
 
+BackupHeaderStatus ReadBackupHeader(ArchiveSource* source, BackupHeader* header)
+{
+	uint8 buffer[kBackupHeaderSize];
+	uint32 bytesRead = 0;
+	BackupHeaderStatus status = ReadBackupHeaderData(source, buffer, &bytesRead);
+	if (status == BackupHeaderStatus::Ok)
+		*header = BackupHeader::Decode(buffer);
+	return status;
+}
+
 std::string MakeBackupId(int year, int month, int day, int32 random)
 {
 	char id[64];

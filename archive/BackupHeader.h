@@ -45,6 +45,8 @@ class ArchiveSource;
 // *bytesRead gets the bytes taken from the source (0 on failure).
 [[nodiscard]] BackupHeaderStatus ReadBackupHeaderData(ArchiveSource* source,
 	uint8 buffer[kBackupHeaderSize], uint32* bytesRead);
+// The same, decoded into *header.
+[[nodiscard]] BackupHeaderStatus ReadBackupHeader(ArchiveSource* source, BackupHeader* header);
 
 // The backup ID of a job started at the given local time: year, month, day
 // and a non-negative random number, "%4d%02d%02d%08d".

@@ -124,8 +124,6 @@ public:
 	bool GetLogEntry(int32 position, BMessage* reply) const;
 	void LogPWCheck(BMessage* request, BMessage* reply);
 	BMessage VolumeScan(const char* addOnName, const BMessage* settings);
-	// 0 read; 1 read error; 2 wrong magic (BackupHeaderReader).
-	[[nodiscard]] int32 ReadBackupHeaderData(MVVolumeOrg& volume, uint8* header);
 	void DeleteBackups(BMessage* request);
 	// Deletes the reports of a job whose backup went away, when the
 	// report server's rule says so. Waits for the report server.

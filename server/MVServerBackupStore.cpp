@@ -12,11 +12,11 @@
 
 #include "AddOnLoader.h"
 #include "BackupHeader.h"
-#include "BackupHeaderReader.h"
 #include "CatalogueFormat.h"
 #include "CatalogueFile.h"
 #include "CatalogueList.h"
 #include "MVVolumeOrg.h"
+#include "VolumeArchive.h"
 
 namespace {
 
@@ -69,9 +69,9 @@ BMessage MVServer::VolumeScan(const char* addOnName, const BMessage* settings)
 		// The add-on fills the record; it is terminated here in any case.
 		info.name[sizeof(info.name) - 1] = '\0';
 		if (volume.Start(info.name, kVolumeModeRead) == 0) {
-			uint8 header[kBackupHeaderSize];
-			if (ReadBackupHeaderData(volume, header) == BackupHeaderReader::kHeaderOK) {
-				BackupHeader decoded = BackupHeader::Decode(header);
+			VolumeArchive<MVVolumeOrg> source(&volume);
+			BackupHeader decoded;
+			if (ReadBackupHeader(&source, &decoded) == BackupHeaderStatus::Ok) {
 				result.AddString("title", decoded.title);
 				result.AddString("ID", decoded.backupId);
 				result.AddTime("date", decoded.creationTime);
@@ -82,14 +82,6 @@ BMessage MVServer::VolumeScan(const char* addOnName, const BMessage* settings)
 	}
 	volume.Unset();
 	return result;
-}
-
-int32 MVServer::ReadBackupHeaderData(MVVolumeOrg& volume, uint8* header)
-{
-	int32 bytesRead = 0;
-	return BackupHeaderReader::Read(
-		[&volume](void* buffer, int64 length) { return volume.Read(buffer, length); },
-		header, &bytesRead);
 }
 
 void MVServer::DeleteBackups(BMessage* request)

@@ -4,7 +4,7 @@
 #include <kernel/OS.h>
 
 #include "ArchiveCrypt.h"
-#include "BackupHeaderReader.h"
+#include "BackupHeader.h"
 #include "JobTexts.h"
 #include "MVLocale.h"
 #include "MVReportLine.h"
@@ -12,6 +12,7 @@
 #include "MVTextFormat.h"
 #include "MVVolumeOrg.h"
 #include "ServerProtocol.h"
+#include "VolumeArchive.h"
 
 namespace {
 
@@ -361,13 +362,11 @@ int32 ReadHeaderFrom(Destination* destination, uint8* header)
 {
 	if (destination == nullptr)
 		return 0;
-	int32 bytesRead = 0;
-	auto source = [destination](void* buffer, int64 length) {
-		return destination->Read(buffer, length);
-	};
-	if (BackupHeaderReader::Read(source, header, &bytesRead) != BackupHeaderReader::kHeaderOK)
+	VolumeArchive<Destination> source(destination);
+	uint32 bytesRead = 0;
+	if (ReadBackupHeaderData(&source, header, &bytesRead) != BackupHeaderStatus::Ok)
 		return 0;
-	return bytesRead;
+	return int32(bytesRead);
 }
 
 }	// namespace

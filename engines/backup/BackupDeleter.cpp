@@ -1,13 +1,13 @@
 #include "BackupDeleter.h"
 
 #include "BackupHeader.h"
-#include "BackupHeaderReader.h"
 #include "BackupSettingsReport.h"
 #include "BackupTexts.h"
 #include "CatalogueBrowse.h"
 #include "ReportLineType.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
+#include "VolumeArchive.h"
 
 BackupDeleter::BackupDeleter(const BMessenger& server, const AddOnLoader& loader,
 	Reporter reporter)
@@ -98,15 +98,12 @@ bool BackupDeleter::_DeleteDirectly(const std::string& name, const char* addOnNa
 		return false;
 	bool deleted = false;
 	if (second->Start(name.c_str(), kVolumeModeRead) == 0) {
-		uint8 buffer[kBackupHeaderSize];
-		int32 bytesRead = 0;
-		auto source = [second](void* into, int64 length) { return second->Read(into, length); };
-		bool isBackup = BackupHeaderReader::Read(source, buffer, &bytesRead)
-			== BackupHeaderReader::kHeaderOK;
+		VolumeArchive<MVVolume> source(second);
+		BackupHeader header;
+		bool isBackup = ReadBackupHeader(&source, &header) == BackupHeaderStatus::Ok;
 		// The image must be closed before it can be deleted.
 		(void)second->Stop();
 		if (isBackup && second->Delete(name.c_str()) == 0) {
-			BackupHeader header = BackupHeader::Decode(buffer);
 			std::string date = BackupSettingsReport::TimeText(time_t(header.creationTime));
 			if (header.removable != 0) {
 				fReporter({kLineInfo, kTextDeletingMedium,

@@ -10,17 +10,20 @@ void BackupOutput::SetVolume(MVVolume* volume)
 	fUsed = 0;
 }
 
-bool BackupOutput::Write(const void* data, size_t length)
+int64 BackupOutput::Write(const void* data, int64 length)
 {
-	if (fUsed + length > kBufferSize && !Flush())
-		return false;
-	if (length >= kBufferSize)
-		return _WriteThrough(data, length);
+	if (length < 0)
+		return B_BAD_VALUE;
+	size_t size = size_t(length);
+	if (fUsed + size > kBufferSize && !Flush())
+		return B_IO_ERROR;
+	if (size >= kBufferSize)
+		return _WriteThrough(data, size) ? length : B_IO_ERROR;
 	if (fBuffer.size() < kBufferSize)
 		fBuffer.resize(kBufferSize);
-	memcpy(fBuffer.data() + fUsed, data, length);
-	fUsed += length;
-	return true;
+	memcpy(fBuffer.data() + fUsed, data, size);
+	fUsed += size;
+	return length;
 }
 
 bool BackupOutput::Flush()

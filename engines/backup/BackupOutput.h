@@ -1,6 +1,6 @@
 #pragma once
 
-// BackupOutput: the records of a backup on their way to the destination,
+// BackupOutput: the sink the backup's records go to the destination through,
 // gathered into large writes. A backup of small files writes two short
 // records per file; each write to the destination costs system calls of its
 // own, so records are collected and written kBufferSize bytes at a time.
@@ -17,16 +17,18 @@
 
 #include <support/SupportDefs.h>
 
+#include "ArchiveSink.h"
+
 class MVVolume;
 
-class BackupOutput {
+class BackupOutput : public ArchiveSink {
 public:
 	static constexpr size_t kBufferSize = 1024 * 1024;
 
 	// Drops what is pending; the caller flushes first.
 	void SetVolume(MVVolume* volume);
-	// False when the destination did not take bytes.
-	[[nodiscard]] bool Write(const void* data, size_t length);
+	// length, or B_IO_ERROR when the destination did not take bytes.
+	int64 Write(const void* data, int64 length) override;
 	[[nodiscard]] bool Flush();
 	size_t Pending() const { return fUsed; }
 

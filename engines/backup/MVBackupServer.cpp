@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <ctime>
 #include <mutex>
-#include <new>
 #include <random>
 
 #include <app/Application.h>
@@ -16,7 +15,6 @@
 #include <storage/SymLink.h>
 #include <storage/VolumeTable.h>
 
-#include "ArchiveCrypt.h"
 #include "BackupDeleter.h"
 #include "BackupSettingsReport.h"
 #include "BackupStatistics.h"
@@ -34,10 +32,6 @@ constexpr const char* kDestinationFolder = "add-ons/destination";
 constexpr const char* kCompressorFolder = "add-ons/compressors";
 constexpr uint32 kPasswordSize = kBackupHeaderPasswordSize;
 constexpr int32 kRandomLimit = 99999999;
-// Room for a block with the compressor's extra byte and the padding, and
-// for a link's target with its NUL.
-constexpr size_t kBlockBufferSize = kDataBlockSize + 2 * kArchiveAlignment;
-static_assert(kBlockBufferSize >= kDataBlockFixedSize + kSymLinkMaxTarget + 1);
 
 std::string MakeNewBackupId(time_t now)
 {
@@ -182,12 +176,12 @@ void MVBackupServer::_Start(const BMessage* job)
 	fPassword = startInfo.GetString("password", "");
 	if (fPassword.size() > kPasswordSize)
 		fPassword.resize(kPasswordSize);
+	fWriter.SetPassword(fPassword.c_str());
 	_Log(kLineInfo, kTextStartingBackup, {fTitle});
 
 	if (_LoadAddOns(job)) {
 		int64 freeSpace = fSpace.Query();
 		_ReportSettings(freeSpace);
-		fBlock.assign(kBlockBufferSize, 0);
 		fReadBuffer.assign(kDataBlockSize, 0);
 		if (fDestination->Name() == nullptr || fDestination->Name()[0] == '\0')
 			_AbortWith(kTextNoDestination);
@@ -236,6 +230,7 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 	BMessage settings;
 	(void)job->FindMessage("bak_packer", &settings);
 	fCruncher = LoadCruncherAddOn(compressor, &settings);
+	fWriter.SetCruncher(fCruncher);
 	if (fCruncher == nullptr) {
 		_AbortWith(kTextAddOnLoad, {_AddOnPath(kCompressorFolder, compressor)});
 		return false;
@@ -407,21 +402,18 @@ void MVBackupServer::_WriteBackupHeader()
 		return;
 	}
 	fDestinationOpen = true;
-	fMediumOffset = 0;
+	fWriter.StartMedium();
 	(void)fSpace.Query();
 	if (!_Fits(kBackupHeaderSize + kDataBlockSize)) {
 		_ChangeMedia(kStepWriteBackupHeader);
 		return;
 	}
-	uint8 header[kBackupHeaderSize];
 	fBackupHeader.mediumNumber = uint16(fMediumNumber);
-	fBackupHeader.Encode(header);
-	if (!_Write(header, kBackupHeaderSize)) {
+	if (!_Written(fWriter.WriteBackupHeader(fBackupHeader), kBackupHeaderSize)) {
 		_AbortWith(kTextCannotWrite);
 		return;
 	}
 	_Log(kLineInfo, kTextMedium, {fMediumNumber});
-	fMediumOffset = kBackupHeaderSize;
 	uint32 resume = fResumeStep;
 	fResumeStep = 0;
 	_Next(resume);
@@ -439,22 +431,21 @@ void MVBackupServer::_BuildHeader()
 		_SkipEntry(path);
 		return;
 	}
+	(void)fWriter.PrepareFileHeader(fHeader);
 	_Next(kStepWriteHeader);
 }
 
 void MVBackupServer::_WriteHeader()
 {
-	uint32 length = fHeader.Length();
-	if (!_Fits(length)) {
+	if (!_Fits(fWriter.PendingLength())) {
 		_ChangeMedia(kStepWriteHeader);
 		return;
 	}
-	fEntry->headerOffset = fMediumOffset;
-	if (!_Write(fHeader.Data(), length)) {
+	fEntry->headerOffset = fWriter.Position();
+	if (!_WritePending()) {
 		_AbortWith(kTextHeaderWrite, {_DestinationName(), fEntry->reportPath});
 		return;
 	}
-	fMediumOffset += length;
 	_Next(kStepFinishHeader);
 }
 
@@ -519,32 +510,28 @@ void MVBackupServer::_ReadData()
 		size_t kept = got > 0 ? size_t(got) : 0;
 		memset(raw + kept, 0, want - kept);
 	}
-	if (!fPassword.empty())
-		Crypt(raw, want, fPassword.c_str());
-	uint32 packed = fCruncher->Compress(raw, fBlock.data() + kDataBlockFixedSize, want);
-	if (packed > kDataBlockMaxPacked) {
+	entry.done += want;
+	if (fWriter.PrepareDataBlock(raw, want, ++entry.blockNumber, entry.done >= entry.size)
+			!= B_OK) {
 		_AbortWith(kTextDataWrite, {_DestinationName(), entry.reportPath});
 		return;
 	}
-	entry.done += want;
-	_FillBlockHeader(packed, ++entry.blockNumber, entry.done >= entry.size);
 	fRawBytes += want;
-	fPackedBytes += packed;
+	fPackedBytes += fWriter.LastPayloadLength();
 	_Progress(false);
 	_Next(kStepWriteData);
 }
 
 void MVBackupServer::_WriteData()
 {
-	if (!_Fits(fBlockTotal)) {
+	if (!_Fits(fWriter.PendingLength())) {
 		_ChangeMedia(kStepWriteData);
 		return;
 	}
-	if (!_Write(fBlock.data(), fBlockTotal)) {
+	if (!_WritePending()) {
 		_AbortWith(kTextDataWrite, {_DestinationName(), fEntry->reportPath});
 		return;
 	}
-	fMediumOffset += fBlockTotal;
 	_Next(kStepDataDone);
 }
 
@@ -563,26 +550,20 @@ void MVBackupServer::_DataDone()
 
 void MVBackupServer::_BuildLink()
 {
-	const std::string& target = fEntry->linkTarget;
-	size_t length = std::min<size_t>(target.size(), kSymLinkMaxTarget);
-	uint8* payload = fBlock.data() + kDataBlockFixedSize;
-	memcpy(payload, target.data(), length);
-	payload[length] = 0;
-	_FillBlockHeader(uint32(length + 1), 1, true);
+	(void)fWriter.PrepareSymLink(fEntry->linkTarget.c_str());
 	_Next(kStepWriteLink);
 }
 
 void MVBackupServer::_WriteLink()
 {
-	if (!_Fits(fBlockTotal)) {
+	if (!_Fits(fWriter.PendingLength())) {
 		_ChangeMedia(kStepWriteLink);
 		return;
 	}
-	if (!_Write(fBlock.data(), fBlockTotal)) {
+	if (!_WritePending()) {
 		_AbortWith(kTextLinkWrite, {_DestinationName(), fEntry->reportPath});
 		return;
 	}
-	fMediumOffset += fBlockTotal;
 	_Log(kLineSymLink, kTextSingle, {fEntry->reportPath});
 	_Next(kStepLinkDone);
 }
@@ -602,22 +583,7 @@ void MVBackupServer::_PrepareCatalogue()
 		_AbortWith(kTextCatalogueMemory);
 		return;
 	}
-	ssize_t size = fCatalogue.Message().FlattenedSize();
-	if (size <= 0) {
-		_AbortWith(kTextCatalogueMemory);
-		return;
-	}
-	try {
-		fCatalogueRecord.assign(kCatalogueRecordSize + size_t(size), 0);
-	} catch (const std::bad_alloc&) {
-		_AbortWith(kTextCatalogueMemory);
-		return;
-	}
-	uint8* head = reinterpret_cast<uint8*>(fCatalogueRecord.data());
-	WriteLE32(head, kCatalogueMagic);
-	WriteLE16(head + 4, kCatalogueRecordSize);
-	if (fCatalogue.Message().Flatten(fCatalogueRecord.data() + kCatalogueRecordSize, size)
-			!= B_OK) {
+	if (fWriter.PrepareCatalogue(fCatalogue.Message()) != B_OK) {
 		_AbortWith(kTextCatalogueMemory);
 		return;
 	}
@@ -626,16 +592,14 @@ void MVBackupServer::_PrepareCatalogue()
 
 void MVBackupServer::_WriteCatalogue()
 {
-	int64 length = int64(fCatalogueRecord.size());
-	if (!_Fits(length)) {
+	if (!_Fits(fWriter.PendingLength())) {
 		_ChangeMedia(kStepWriteCatalogue);
 		return;
 	}
-	if (!_Write(fCatalogueRecord.data(), length)) {
+	if (!_WritePending()) {
 		_AbortWith(kTextCatalogueWrite, {_DestinationName()});
 		return;
 	}
-	fMediumOffset += length;
 	// The backup is complete only once the destination has it; then the
 	// catalogue file makes it known. A failure before leaves no catalogue
 	// of a backup that cannot be read.
@@ -681,10 +645,9 @@ void MVBackupServer::_End()
 		_Log(line);
 
 	fCatalogue.Message().MakeEmpty();
-	std::vector<char>().swap(fCatalogueRecord);
+	fWriter.ReleaseBuffers();
 	fEntry->file.Unset();
 	_FreeAddOns();
-	std::vector<uint8>().swap(fBlock);
 	std::vector<uint8>().swap(fReadBuffer);
 	SetCurrentStep(0);
 
@@ -779,11 +742,6 @@ ssize_t MVBackupServer::_ReadFileBlock(uint8* buffer, size_t length)
 	return ssize_t(done);
 }
 
-void MVBackupServer::_FillBlockHeader(uint32 packed, uint32 number, bool last)
-{
-	fBlockTotal = EncodeDataBlock(fBlock.data(), packed, number, last);
-}
-
 bool MVBackupServer::_Fits(int64 length)
 {
 	// A removable medium keeps room for the end-of-medium record, so that
@@ -797,9 +755,18 @@ bool MVBackupServer::_Fits(int64 length)
 	return fSpace.Fits(length);
 }
 
-bool MVBackupServer::_Write(const void* buffer, int64 length)
+bool MVBackupServer::_WritePending()
 {
-	if (fOutputFailed || !fOutput.Write(buffer, size_t(length))) {
+	// A broken stream takes no more records.
+	if (fOutputFailed)
+		return false;
+	uint32 length = fWriter.PendingLength();
+	return _Written(fWriter.WritePending(), length);
+}
+
+bool MVBackupServer::_Written(status_t status, int64 length)
+{
+	if (fOutputFailed || status != B_OK) {
 		fOutputFailed = true;
 		return false;
 	}
@@ -815,16 +782,11 @@ void MVBackupServer::_ChangeMedia(uint32 resumeStep)
 	}
 	if (resumeStep != kStepWriteBackupHeader)
 		fResumeStep = resumeStep;
-	if (fMediumOffset > 0) {
-		uint8 record[kEndOfMediumSize] = {};
-		WriteLE32(record, kEndOfMediumMagic);
-		WriteLE16(record + 4, kEndOfMediumSize);
-		if (!_Write(record, kEndOfMediumSize)) {
-			_AbortWith(kTextCannotWrite);
-			return;
-		}
+	if (fWriter.Position() > 0 && !_Written(fWriter.WriteEndOfMedium(), kEndOfMediumSize)) {
+		_AbortWith(kTextCannotWrite);
+		return;
 	}
-	fMediumOffset = 0;
+	fWriter.StartMedium();
 	if (!_StopDestination()) {
 		_AbortWith(kTextCannotWrite);
 		return;

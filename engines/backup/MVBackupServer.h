@@ -26,6 +26,7 @@
 #include <app/Messenger.h>
 #include <storage/File.h>
 
+#include "ArchiveWriter.h"
 #include "BackupHeader.h"
 #include "Catalogue.h"
 #include "BackupOutput.h"
@@ -116,9 +117,11 @@ private:
 	void _ReportSkippedAttributes(const std::string& path,
 		const std::vector<std::string>& skipped);
 	ssize_t _ReadFileBlock(uint8* buffer, size_t length);
-	void _FillBlockHeader(uint32 packed, uint32 number, bool last);
 	bool _Fits(int64 length);
-	bool _Write(const void* buffer, int64 length);
+	// Writes the writer's pending record; false when the stream broke.
+	bool _WritePending();
+	// Accounts for a record of length bytes written with status.
+	bool _Written(status_t status, int64 length);
 	void _ChangeMedia(uint32 resumeStep);
 	bool _StopDestination();
 	void _AbortWith(int32 textID, const MVTextArguments& arguments = {});
@@ -138,15 +141,12 @@ private:
 	bool fAbort = false;
 	bool fFinished = false;
 
-	std::vector<uint8> fBlock;
 	std::vector<uint8> fReadBuffer;
-	uint32 fBlockTotal = 0;
 	BackupHeader fBackupHeader;
 	std::string fBackupID;
 	std::string fPassword;
 	std::string fTitle;
 	Catalogue fCatalogue;
-	std::vector<char> fCatalogueRecord;
 	MVBackupList fList;
 	FileHeader fHeader;
 	std::unique_ptr<Entry> fEntry;
@@ -159,7 +159,6 @@ private:
 	int64 fPackedBytes = 0;
 	int64 fTotalSize = 0;
 	int32 fEntryCount = 0;
-	int64 fMediumOffset = 0;
 	int32 fMediumNumber = 1;
 	time_t fCreationTime = 0;
 
@@ -170,6 +169,7 @@ private:
 	bool fDestinationOpen = false;
 	DestinationSpace fSpace;
 	BackupOutput fOutput;
+	ArchiveWriter fWriter{&fOutput, nullptr, nullptr};
 	// Set once a write to the destination failed: the stream is broken.
 	bool fOutputFailed = false;
 	// The destination's removable flag, asked once: it does not change

@@ -127,11 +127,13 @@ TEST_P(RoundTripTest, ReadsBackWhatWasWritten)
 // stored as they are.
 TEST(DataBlockLayoutTest, PasswordScramblesTheStoredData)
 {
-	std::vector<uint8> data = PatternBytes(100, 9);
+	const std::vector<uint8> data = PatternBytes(100, 9);
 	for (const char* password : {"", "secret"}) {
 		MemoryArchive archive;
 		ArchiveWriter writer(&archive, nullptr, password);
-		ASSERT_EQ(writer.WriteDataBlock(data.data(), uint32(data.size()), 1, true), B_OK);
+		// The writer scrambles the bytes it is given in place.
+		std::vector<uint8> raw = data;
+		ASSERT_EQ(writer.WriteDataBlock(raw.data(), uint32(raw.size()), 1, true), B_OK);
 		bool same = memcmp(archive.Bytes().data() + kDataBlockFixedSize, data.data(), 100) == 0;
 		EXPECT_EQ(same, password[0] == '\0') << password;
 	}

@@ -6,6 +6,7 @@ function(morvane_archive_tests)
 	include(GoogleTest)
 	set(tests ${PROJECT_SOURCE_DIR}/tests/archive)
 	set(archive ${PROJECT_SOURCE_DIR}/archive)
+	set(harness ${PROJECT_SOURCE_DIR}/tests/harness)
 	if(NOT EXISTS ${tests}/BrokenRecordTest.cpp)
 		return()
 	endif()
@@ -18,10 +19,10 @@ function(morvane_archive_tests)
 		${archive}/ArchiveStream.cpp
 		${archive}/ArchiveWriter.cpp
 		${archive}/BackupHeader.cpp
-		${archive}/FaultInjectingSink.cpp
+		${harness}/FaultInjectingSink.cpp
 		${archive}/FileHeader.cpp
-		${archive}/MemoryArchive.cpp)
-	target_include_directories(archive_sanitized_test PRIVATE ${archive} ${tests})
+		${harness}/MemoryArchive.cpp)
+	target_include_directories(archive_sanitized_test PRIVATE ${archive} ${harness} ${tests})
 	target_compile_options(archive_sanitized_test PRIVATE
 		-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 	target_link_options(archive_sanitized_test PRIVATE -fsanitize=address,undefined)

@@ -11,7 +11,7 @@
 
 #include <app/Message.h>
 
-#include "BackupHeaderReader.h"
+#include "ArchiveFormat.h"
 #include "AwaitCondition.h"
 #include "JobTexts.h"
 #include "MVDefaultTexts.h"
@@ -183,32 +183,16 @@ std::string Header(uint32 magic, uint16 length, uint16 version, size_t size)
 	return header;
 }
 
-// A source that hands out a string, at most what was asked for per read.
-BackupByteSource SourceOf(const std::string& data, size_t* position)
-{
-	return [&data, position](void* buffer, int64 length) -> int64 {
-		size_t count = std::min(size_t(length), data.size() - *position);
-		memcpy(buffer, data.data() + *position, count);
-		*position += count;
-		return int64(count);
-	};
-}
-
-template<typename Value>
-Value At(const uint8* header, size_t offset)
-{
-	Value value;
-	memcpy(&value, header + offset, sizeof(value));
-	return value;
-}
-
 // A destination that reads from a string.
 class StringVolume : public MVVolume {
 public:
 	explicit StringVolume(std::string data) : fData(std::move(data)) {}
 	int64 Read(void* buffer, int64 length) override
 	{
-		return SourceOf(fData, &fPosition)(buffer, length);
+		size_t count = std::min(size_t(length), fData.size() - fPosition);
+		memcpy(buffer, fData.data() + fPosition, count);
+		fPosition += count;
+		return int64(count);
 	}
 
 private:
@@ -248,57 +232,6 @@ TEST(CryptTest, KeysAndRepetition)
 	EXPECT_NE(output, plain);
 	MVToolServer::Decrypt(output.data(), output.size(), "pw!");
 	EXPECT_EQ(output, plain);
-}
-
-// Headers: the length field is capped at the buffer, short reads and foreign
-// data fail, and older versions get the fields they lack.
-TEST(BackupHeaderTest, ReadsBoundedAndUpgrades)
-{
-	uint8 header[kBackupHeaderSize + 16];
-	memset(header, 0x77, sizeof(header));
-	std::string data = Header(kBackupHeaderMagic, 4000, 0x83, 4000);
-	size_t position = 0;
-	int32 bytesRead = 0;
-	ASSERT_EQ(BackupHeaderReader::Read(SourceOf(data, &position), header, &bytesRead),
-		BackupHeaderReader::kHeaderOK);
-	EXPECT_EQ(bytesRead, 220);
-	EXPECT_EQ(position, 220u);
-	EXPECT_EQ(header[219], 0x5a);
-	EXPECT_EQ(header[220], 0x77) << "written beyond the header";
-
-	data = Header(kBackupHeaderMagic, 100, 0x80, 100);
-	position = 0;
-	ASSERT_EQ(BackupHeaderReader::Read(SourceOf(data, &position), header, &bytesRead),
-		BackupHeaderReader::kHeaderOK);
-	EXPECT_EQ(bytesRead, 100);
-	EXPECT_EQ(header[150], 0);
-	EXPECT_EQ(At<int32>(header, 212), 1);
-	EXPECT_EQ(At<int32>(header, 208), 0);
-
-	// Version 0x82 only lacks the last three fields: offset 192 keeps its data.
-	data = Header(kBackupHeaderMagic, 220, 0x82, 220);
-	position = 0;
-	ASSERT_EQ(BackupHeaderReader::Read(SourceOf(data, &position), header, &bytesRead),
-		BackupHeaderReader::kHeaderOK);
-	EXPECT_EQ(At<uint16>(header, 192), 0x5a5a);
-	EXPECT_EQ(At<int32>(header, 196), 0x5a5a5a5a);
-	EXPECT_EQ(At<int32>(header, 212), 1);
-
-	struct Case {
-		std::string data;
-		int32 result;
-	};
-	const std::vector<Case> failures = {
-		{ Header(0x12345678, 100, 0x83, 100), BackupHeaderReader::kHeaderWrongMagic },
-		{ Header(kBackupHeaderMagic, 100, 0x83, 5), BackupHeaderReader::kHeaderReadError },
-		{ Header(kBackupHeaderMagic, 100, 0x83, 60), BackupHeaderReader::kHeaderReadError },
-		{ Header(kBackupHeaderMagic, 3, 0x83, 100), BackupHeaderReader::kHeaderReadError },
-	};
-	for (const Case& failure : failures) {
-		position = 0;
-		EXPECT_EQ(BackupHeaderReader::Read(SourceOf(failure.data, &position), header, nullptr),
-			failure.result);
-	}
 }
 
 // The worker's form answers the bytes read, 0 on any failure, from a

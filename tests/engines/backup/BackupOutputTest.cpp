@@ -47,13 +47,13 @@ TEST(BackupOutputTest, GathersSmallRecordsInOrderAndPassesLargeOnesThrough)
 	std::string expected;
 	for (int i = 0; i < 1000; i++) {
 		std::string record = Record(char('a' + i % 26), 100 + size_t(i));
-		ASSERT_TRUE(output.Write(record.data(), record.size()));
+		ASSERT_EQ(output.Write(record.data(), int64(record.size())), int64(record.size()));
 		expected += record;
 	}
 	// Small records wait for a full buffer; none has reached the volume.
 	EXPECT_EQ(volume.fWrites, 0);
 	std::string large = Record('L', BackupOutput::kBufferSize + 1);
-	ASSERT_TRUE(output.Write(large.data(), large.size()));
+	ASSERT_EQ(output.Write(large.data(), int64(large.size())), int64(large.size()));
 	expected += large;
 	ASSERT_TRUE(output.Flush());
 	EXPECT_EQ(volume.fData, expected);
@@ -70,8 +70,8 @@ TEST(BackupOutputTest, RefusedBytesAreReported)
 	BackupOutput output;
 	output.SetVolume(&volume);
 	std::string record = Record('r', 600);
-	ASSERT_TRUE(output.Write(record.data(), record.size()));
-	ASSERT_TRUE(output.Write(record.data(), record.size()));
+	ASSERT_EQ(output.Write(record.data(), int64(record.size())), int64(record.size()));
+	ASSERT_EQ(output.Write(record.data(), int64(record.size())), int64(record.size()));
 	// The gathered 1,200 bytes do not fit: the flush says so.
 	EXPECT_FALSE(output.Flush());
 
@@ -79,10 +79,10 @@ TEST(BackupOutputTest, RefusedBytesAreReported)
 	LimitedVolume small(10);
 	output.SetVolume(&small);
 	std::string large = Record('L', BackupOutput::kBufferSize);
-	EXPECT_FALSE(output.Write(large.data(), large.size()));
+	EXPECT_EQ(output.Write(large.data(), int64(large.size())), B_IO_ERROR);
 
 	// Without a volume nothing is taken.
 	output.SetVolume(nullptr);
-	ASSERT_TRUE(output.Write(record.data(), record.size()));
+	ASSERT_EQ(output.Write(record.data(), int64(record.size())), int64(record.size()));
 	EXPECT_FALSE(output.Flush());
 }

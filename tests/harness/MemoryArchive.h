@@ -2,7 +2,7 @@
 
 // MemoryArchive: an archive stream held in memory, both source and sink.
 // Writes append at the position (overwriting what lies there); reads and
-// seeks move the same position. For tests, fuzzing and catalogue records.
+// seeks move the same position. For tests and fuzzing.
 
 #include <vector>
 
