@@ -41,21 +41,90 @@ time_t MVToolServer::CurrentTime() const
 	return time(nullptr);
 }
 
-// #pragma mark - messages
+// #pragma mark - job control
 
 void MVToolServer::MessageReceived(BMessage* message)
 {
-	if (message->what == kMsgRequestAnswer) {
-		_HandleAnswer(message);
-		return;
+	switch (message->what) {
+		case kMsgJobStart:
+			_Start(message);
+			break;
+		case kMsgSubscribe:
+			_AddSubscribers(message);
+			break;
+		case kMsgJobPause:
+			_Pause();
+			break;
+		case kMsgJobContinue:
+			_Continue();
+			break;
+		case kMsgJobDelete:
+			_Abort();
+			break;
+		case kMsgRequestAnswer:
+			_HandleAnswer(message);
+			break;
+		case kMsgRunStep:
+			fStepQueued = false;
+			_RunSteps();
+			break;
+		default:
+			BLooper::MessageReceived(message);
+			break;
 	}
-	BLooper::MessageReceived(message);
+}
+
+void MVToolServer::_Start(const BMessage* job)
+{
+	// A job starts once; a second start would mix two jobs.
+	if (fStarted || fEnding)
+		return;
+	fStarted = true;
+	fJobID = job->GetInt32("job_id", 0);
+	fReportID = job->GetInt32("report_id", 0);
+	StartJob(job);
+	_ScheduleStep();
+}
+
+void MVToolServer::_AddSubscribers(const BMessage* message)
+{
+	BMessenger user;
+	for (int32 i = 0; message->FindMessenger("user", i, &user) == B_OK; i++)
+		fSubscribers.AddMessenger("user", user);
+}
+
+void MVToolServer::_Pause()
+{
+	// The pending step stays pending; the run in progress stops before it.
+	SetPause(true);
+}
+
+void MVToolServer::_Continue()
+{
+	if (SetPause(false))
+		_ScheduleStep();
+}
+
+void MVToolServer::_Abort()
+{
+	if (!fStarted || fEnding)
+		return;
+	fEnding = true;
+	fAborted = true;
+	fPendingStep = 0;
+	DropQueuedMessages();
+	fStepQueued = false;
+	// Give a destination that is busy with the medium time to settle
+	// before the engine closes it.
+	if (fAbortDelay > 0)
+		snooze(fAbortDelay);
+	EndJob();
 }
 
 void MVToolServer::_HandleAnswer(BMessage* message)
 {
 	int32 which;
-	if (message->FindInt32("which", &which) != B_OK || fCurrentStep == 0)
+	if (message->FindInt32("which", &which) != B_OK || !fStarted || fEnding)
 		return;
 	BMessage answer;
 	switch (which) {
@@ -76,77 +145,63 @@ void MVToolServer::_HandleAnswer(BMessage* message)
 	PostServer(&answer);
 }
 
-void MVToolServer::TakeStart(const BMessage* message)
+BMessage MVToolServer::EndMessage() const
 {
-	fJobID = message->GetInt32("job_id", 0);
-	fReportID = message->GetInt32("report_id", 0);
+	BMessage finished(kMsgJobFinished);
+	finished.AddInt32("job_id", fJobID);
+	finished.AddInt32("report_id", fReportID);
+	return finished;
 }
 
-void MVToolServer::AddSubscribers(const BMessage* message)
+void MVToolServer::FinishJob(BMessage* finished)
 {
-	BMessenger user;
-	for (int32 i = 0; message->FindMessenger("user", i, &user) == B_OK; i++)
-		fSubscribers.AddMessenger("user", user);
-}
-
-void MVToolServer::PauseJob()
-{
-	SetPause(true);
-}
-
-void MVToolServer::ContinueJob()
-{
-	if (SetPause(false) && fCurrentStep != 0)
-		PostMessage(fCurrentStep);
-}
-
-bool MVToolServer::AbortJob()
-{
-	if (fEnding)
-		return false;
 	fEnding = true;
-	fAborted = true;
-	DropQueuedMessages();
-	// Give a destination that is busy with the medium time to settle
-	// before the engine closes it.
-	if (fAbortDelay > 0)
-		snooze(fAbortDelay);
-	EndJob();
-	return true;
+	fPendingStep = 0;
+	PostServer(finished);
+	PostAbo(finished);
+	PostMessage(B_QUIT_REQUESTED);
 }
 
-void MVToolServer::NextStep(uint32 code)
+// #pragma mark - steps
+
+bool MVToolServer::_MustWait(uint32 step) const
 {
-	fCurrentStep = code;
-	if (!fPaused && code != 0)
-		PostMessage(code);
+	return fPaused && !RunsWhilePaused(step);
 }
 
-void MVToolServer::RunSteps(uint32 step)
+void MVToolServer::_ScheduleStep()
+{
+	if (fStepQueued || fPendingStep == 0 || _MustWait(fPendingStep))
+		return;
+	fStepQueued = true;
+	PostMessage(kMsgRunStep);
+}
+
+void MVToolServer::_RunSteps()
 {
 	fHoldLines = true;
-	_RunSteps(step);
+	_RunPendingSteps();
 	fHoldLines = false;
 	_SendHeldLines();
 }
 
-void MVToolServer::_RunSteps(uint32 step)
+void MVToolServer::_RunPendingSteps()
 {
 	bigtime_t deadline = system_time() + kStepBatchTime;
-	for (int32 count = 1; step != 0 && !StepMustWait(step); count++) {
-		step = RunStep(step);
-		if (step == 0 || StepMustWait(step))
-			return;
+	for (int32 count = 1; fPendingStep != 0 && !_MustWait(fPendingStep); count++) {
+		uint32 step = fPendingStep;
+		fPendingStep = 0;
+		RunStep(step);
 		if (CountQueuedMessages() > 0 || count >= kMaxStepsPerBatch
 			|| system_time() >= deadline) {
-			PostMessage(step);
+			_ScheduleStep();
 			return;
 		}
 	}
 }
 
-void MVToolServer::AskForMedium(int32 textID, const MVTextArguments& arguments,
-	int32 alertType)
+void MVToolServer::AskForMedium(uint32 resumeStep, int32 textID,
+	const MVTextArguments& arguments, int32 alertType)
 {
 	BMessage pause(kMsgJobPause);
 	pause.AddInt32("job_id", fJobID);
@@ -154,6 +209,7 @@ void MVToolServer::AskForMedium(int32 textID, const MVTextArguments& arguments,
 	// Paused here already, so that the continue of the answer resumes
 	// whether or not the server's pause came back first.
 	SetPause(true);
+	NextStep(resumeStep);
 	LogInsert(kLineInfo, textID, arguments);
 	std::string text = MVTextFormat::FormatText(textID, arguments);
 	BMessage reply(kMsgRequestAnswer);

@@ -2,16 +2,31 @@
 
 // MVToolServer: the base of every job worker. A worker is a looper of its own
 // that the job queue creates, runs, gives its subscribers ('MVAB') and its
-// start message ('MVJS'). It runs its job as a chain of step messages to
-// itself (NextStep), so that pause, continue and abort are handled between
-// steps, and ends by sending 'MVJf' and quitting itself.
+// start message ('MVJS'). The base owns the job-control messages and the
+// step loop; an engine implements its steps and a few hooks only.
 //
-// The base keeps the job and report ids, the subscribers (the report server
-// first, then status views), the pause accounting and the loaded add-ons,
-// and it sends progress and report lines, questions to the user and answers
-// to them. The engines handle 'MVJS', 'MVAB', 'MVJP', 'MVJC' and 'MVJD' with
-// the helpers below and pass every other code to this MessageReceived, which
-// handles 'jbrs' (the user's answer to a question) itself.
+// Job control: 'MVJS' starts the job once (a second start is ignored),
+// 'MVAB' adds subscribers, 'MVJP' pauses and 'MVJC' continues it, 'MVJD'
+// aborts it, and 'jbrs' is the user's answer to a question. Engines never
+// see these messages.
+//
+// Steps: the engine's work is a chain of steps, each a small unit run by
+// RunStep(). A step names the step that follows with NextStep(); exactly one
+// step is pending at any time, and at most one message in the worker's
+// queue asks for it to run, whatever order pause and continue arrive in.
+// Several steps run in one handler call while no other message waits, so
+// that control messages are seen between any two steps. A pending step
+// waits while the job is paused, unless the engine lets it run paused (an
+// end step); continuing runs it.
+//
+// The end: the engine's last step, or EndJob() after an abort, sends the
+// job's end message with FinishJob(), which also quits the worker. The
+// worker deletes itself when it quits.
+//
+// The base also keeps the job and report ids, the subscribers (the report
+// server first, then status views), the pause accounting and the loaded
+// add-ons, and it sends progress and report lines, questions to the user
+// and the media question.
 //
 // Threads: every member is touched on the worker's own thread only, except
 // before Run(). Ownership: the worker owns its loaded add-on images; the
@@ -40,7 +55,7 @@ public:
 	static constexpr bigtime_t kSubscriberTimeout = 5000000;
 	// "remain" while no speed is known yet.
 	static constexpr int32 kRemainUnknown = -1;
-	// Limits of one run of steps (RunSteps).
+	// Limits of one run of steps in a handler call.
 	static constexpr bigtime_t kStepBatchTime = 50000;
 	static constexpr int32 kMaxStepsPerBatch = 1024;
 	// Report lines written during a run of steps go out together, at most
@@ -54,7 +69,8 @@ public:
 		const AddOnLoader& loader = AddOnLoader());
 	~MVToolServer() override;
 
-	void MessageReceived(BMessage* message) override;
+	// The job-control messages; engines do not see them.
+	void MessageReceived(BMessage* message) final;
 
 	// Sends one report line: text id and its arguments, to every subscriber.
 	void LogInsert(int32 lineType, int32 textID, const MVTextArguments& arguments = {});
@@ -106,72 +122,78 @@ public:
 
 	int32 JobID() const { return fJobID; }
 	int32 ReportID() const { return fReportID; }
-	uint32 CurrentStep() const { return fCurrentStep; }
+	// The step that runs next, 0 when none is pending.
+	uint32 PendingStep() const { return fPendingStep; }
 	// Where PostServer() and the questions go; the application by default.
 	void SetServer(const BMessenger& server) { fServer = server; fHasServer = true; }
 	const BMessage& Subscribers() const { return fSubscribers; }
 
 protected:
-	// The helpers of the worker contract, for the engines' MessageReceived.
-	// 'MVJS': takes "job_id" and "report_id".
-	void TakeStart(const BMessage* message);
-	// 'MVAB': appends every "user" messenger.
-	void AddSubscribers(const BMessage* message);
-	// 'MVJP'.
-	void PauseJob();
-	// 'MVJC': continues with the kept step when the job was paused.
-	void ContinueJob();
-	// 'MVJD': unless already ending, marks the job aborted, drops what is
-	// queued, waits the abort delay and calls EndJob(). False when the
-	// job was already ending.
-	bool AbortJob();
-	// Ends the job; engines send 'MVJf' and quit here.
-	virtual void EndJob() {}
+	// The engine's hooks.
+	//
+	// Takes the start message ('MVJS', with the job record); names the first
+	// step with NextStep(), or ends the job at once with FinishJob().
+	virtual void StartJob(const BMessage* job) = 0;
+	// Runs one step; names the one that follows with NextStep(). A step that
+	// names none leaves the job waiting for a message, or has ended it.
+	virtual void RunStep(uint32 step) = 0;
+	// The job was aborted ('MVJD'): no step runs any more; the engine writes
+	// its end lines and calls FinishJob().
+	virtual void EndJob() = 0;
+	// Whether step may run while the job is paused (an end step that only
+	// reports and releases).
+	virtual bool RunsWhilePaused(uint32 step) const { (void)step; return false; }
 
-	// Runs step and the steps that follow it in one handler call, for at
-	// most kStepBatchTime and kMaxStepsPerBatch steps and only while no
-	// other message waits, so that control messages are seen between any
-	// two steps. A step that must wait stays current; the rest of the run
-	// is posted as one step message. Report lines written meanwhile are
-	// held and sent, in order, before anything else goes to the
-	// subscribers or the server, and when the run ends.
-	void RunSteps(uint32 step);
-	// Runs one step of the engine; returns the step that follows, 0 when
-	// none is to run now (job ended, waiting for an answer).
-	virtual uint32 RunStep(uint32 step) { (void)step; return 0; }
-	// True while step must not run (paused by default); it runs when the
-	// job continues.
-	virtual bool StepMustWait(uint32 step) const { (void)step; return IsPause(); }
+	// Makes step the pending step, in place of any other.
+	void NextStep(uint32 step) { fPendingStep = step; }
+	// The job's end message ('MVJf') with "job_id" and "report_id"; the
+	// engine adds its own fields.
+	BMessage EndMessage() const;
+	// Sends the end message to the server and the subscribers and quits the
+	// worker. No step runs after it.
+	void FinishJob(BMessage* finished);
 
 	// The media question: pauses the job here and through the server
-	// ('MVJP'), writes the question's text as an information line and asks
-	// the clients "Change Media" with Continue, "Abort Job" and "Delete Job",
-	// whose answer ('jbrs') comes back to MessageReceived.
-	void AskForMedium(int32 textID, const MVTextArguments& arguments, int32 alertType);
+	// ('MVJP'), writes the question's text as an information line, asks the
+	// clients "Change Media" with Continue, "Abort Job" and "Delete Job",
+	// and makes resumeStep the pending step, which runs once the answer
+	// Continue has continued the job.
+	void AskForMedium(uint32 resumeStep, int32 textID, const MVTextArguments& arguments,
+		int32 alertType);
 
-	// Makes code the current step and posts it unless the job is paused.
-	void NextStep(uint32 code);
-	void SetCurrentStep(uint32 code) { fCurrentStep = code; }
 	bool IsAborted() const { return fAborted; }
 	bool IsEnding() const { return fEnding; }
-	void SetEnding() { fEnding = true; }
 	void SetAbortDelay(bigtime_t delay) { fAbortDelay = delay; }
 
 	// The clock of the pause accounting and the progress; tests replace it.
 	virtual time_t CurrentTime() const;
 
 private:
+	// The one message that asks for the pending step to run.
+	static constexpr uint32 kMsgRunStep = 'wkst';
+
+	void _Start(const BMessage* job);
+	void _AddSubscribers(const BMessage* message);
+	void _Pause();
+	void _Continue();
+	void _Abort();
 	void _HandleAnswer(BMessage* message);
+	bool _MustWait(uint32 step) const;
+	void _ScheduleStep();
+	void _RunSteps();
+	void _RunPendingSteps();
 	void _SendToSubscribers(BMessage* message);
 	void _SendHeldLines();
-	void _RunSteps(uint32 step);
 	void _AddQuestionFields(BMessage* question, const BMessage& reply, int32 type);
 
 	MVLocale* fLocale;
 	int32 fJobID = 0;
 	int32 fReportID = 0;
 	BMessage fSubscribers;
-	uint32 fCurrentStep = 0;
+	uint32 fPendingStep = 0;
+	// A kMsgRunStep message is in the queue.
+	bool fStepQueued = false;
+	bool fStarted = false;
 	bool fPaused = false;
 	int32 fPausedSeconds = 0;
 	time_t fPauseStart = 0;

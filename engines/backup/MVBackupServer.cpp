@@ -109,60 +109,21 @@ void MVBackupServer::SetServer(const BMessenger& server)
 	fServerMessenger = server;
 }
 
-void MVBackupServer::MessageReceived(BMessage* message)
-{
-	switch (message->what) {
-		case kMsgJobStart:
-			_Start(message);
-			return;
-		case kMsgSubscribe:
-			AddSubscribers(message);
-			return;
-		case kMsgJobPause:
-			PauseJob();
-			return;
-		case kMsgJobContinue:
-			_Continue();
-			return;
-		case kMsgJobDelete:
-			if (!fFinished) {
-				fAbort = true;
-				(void)AbortJob();
-			}
-			return;
-		case kStepWriteBackupHeader:
-		case kStepBuildHeader:
-		case kStepWriteHeader:
-		case kStepFinishHeader:
-		case kStepReadData:
-		case kStepWriteData:
-		case kStepDataDone:
-		case kStepBuildLink:
-		case kStepWriteLink:
-		case kStepLinkDone:
-		case kStepCatalogue:
-		case kStepWriteCatalogue:
-		case kStepEnd:
-			RunSteps(message->what);
-			return;
-		default:
-			MVToolServer::MessageReceived(message);
-	}
-}
-
 void MVBackupServer::EndJob()
 {
 	_End();
 }
 
+bool MVBackupServer::RunsWhilePaused(uint32 step) const
+{
+	// The end step only reports and releases.
+	return step == kStepEnd;
+}
+
 // #pragma mark - start
 
-void MVBackupServer::_Start(const BMessage* job)
+void MVBackupServer::StartJob(const BMessage* job)
 {
-	// A job starts once; a second start message would mix two backups.
-	if (!fBackupID.empty() || fFinished)
-		return;
-	TakeStart(job);
 	fJobType = job->GetInt32("job_type", kJobFullBackup);
 	fArchiveTime = 0;
 	if (BacksUpChangesOnly(fJobType))
@@ -193,19 +154,15 @@ void MVBackupServer::_Start(const BMessage* job)
 				_Log(kLineInfo, kTextBackupData);
 				fList.FindFirst();
 				fResumeStep = kStepBuildHeader;
-				_Next(kStepWriteBackupHeader);
+				NextStep(kStepWriteBackupHeader);
 			} else {
 				_Log(kLineError, kTextNoSpace, {_DestinationName()});
 				_Log(kLineError, kTextSpaceNeeded, {fTotalSize, freeSpace});
-				fAbort = true;
-				_Next(kStepEnd);
+				fFailed = true;
+				NextStep(kStepEnd);
 			}
 		}
 	}
-	uint32 next = fPendingStep;
-	fPendingStep = 0;
-	if (next != 0)
-		RunSteps(next);
 }
 
 bool MVBackupServer::_LoadAddOns(const BMessage* job)
@@ -309,36 +266,10 @@ void MVBackupServer::_BeginArchive(const BMessage* job)
 		_AbortWith(kTextNoMemory);
 }
 
-void MVBackupServer::_Continue()
-{
-	if (!SetPause(false) || CurrentStep() == 0 || fFinished)
-		return;
-	// A step message may still be queued from before the pause; running it
-	// twice would write its record twice.
-	(void)DropQueuedMessages(CurrentStep());
-	PostMessage(CurrentStep());
-}
+// #pragma mark - the steps
 
-// #pragma mark - the step loop
-
-void MVBackupServer::_Next(uint32 code)
+void MVBackupServer::RunStep(uint32 code)
 {
-	SetCurrentStep(code);
-	fPendingStep = code;
-}
-
-bool MVBackupServer::StepMustWait(uint32 code) const
-{
-	if (fFinished)
-		return true;
-	// A paused or aborted job keeps its step; continuing posts it. The end
-	// step always runs.
-	return code != kStepEnd && (IsPause() || fAbort || IsAborted());
-}
-
-uint32 MVBackupServer::RunStep(uint32 code)
-{
-	fPendingStep = 0;
 	switch (code) {
 		case kStepWriteBackupHeader:
 			_WriteBackupHeader();
@@ -380,12 +311,9 @@ uint32 MVBackupServer::RunStep(uint32 code)
 			_End();
 			break;
 	}
-	uint32 next = fPendingStep;
-	fPendingStep = 0;
-	return next;
 }
 
-// #pragma mark - steps
+// #pragma mark - step functions
 
 void MVBackupServer::_WriteBackupHeader()
 {
@@ -416,14 +344,14 @@ void MVBackupServer::_WriteBackupHeader()
 	_Log(kLineInfo, kTextMedium, {fMediumNumber});
 	uint32 resume = fResumeStep;
 	fResumeStep = 0;
-	_Next(resume);
+	NextStep(resume);
 }
 
 void MVBackupServer::_BuildHeader()
 {
 	const entry_ref* ref = fList.FindCurrent();
 	if (ref == nullptr) {
-		_Next(kStepCatalogue);
+		NextStep(kStepCatalogue);
 		return;
 	}
 	std::string path = ref->path;
@@ -432,7 +360,7 @@ void MVBackupServer::_BuildHeader()
 		return;
 	}
 	(void)fWriter.PrepareFileHeader(fHeader);
-	_Next(kStepWriteHeader);
+	NextStep(kStepWriteHeader);
 }
 
 void MVBackupServer::_WriteHeader()
@@ -446,7 +374,7 @@ void MVBackupServer::_WriteHeader()
 		_AbortWith(kTextHeaderWrite, {_DestinationName(), fEntry->reportPath});
 		return;
 	}
-	_Next(kStepFinishHeader);
+	NextStep(kStepFinishHeader);
 }
 
 void MVBackupServer::_FinishHeader()
@@ -491,7 +419,7 @@ void MVBackupServer::_FinishHeader()
 	fEntryNumber++;
 	fBytesSaved += record.size;
 	fList.FindNext();
-	_Next(next);
+	NextStep(next);
 }
 
 void MVBackupServer::_ReadData()
@@ -519,7 +447,7 @@ void MVBackupServer::_ReadData()
 	fRawBytes += want;
 	fPackedBytes += fWriter.LastPayloadLength();
 	_Progress(false);
-	_Next(kStepWriteData);
+	NextStep(kStepWriteData);
 }
 
 void MVBackupServer::_WriteData()
@@ -532,26 +460,26 @@ void MVBackupServer::_WriteData()
 		_AbortWith(kTextDataWrite, {_DestinationName(), fEntry->reportPath});
 		return;
 	}
-	_Next(kStepDataDone);
+	NextStep(kStepDataDone);
 }
 
 void MVBackupServer::_DataDone()
 {
 	Entry& entry = *fEntry;
 	if (entry.done < entry.size) {
-		_Next(kStepReadData);
+		NextStep(kStepReadData);
 		return;
 	}
 	if (!entry.readFailed)
 		_Log(kLineFile, kTextSingle, {entry.reportPath});
 	entry.file.Unset();
-	_Next(kStepBuildHeader);
+	NextStep(kStepBuildHeader);
 }
 
 void MVBackupServer::_BuildLink()
 {
 	(void)fWriter.PrepareSymLink(fEntry->linkTarget.c_str());
-	_Next(kStepWriteLink);
+	NextStep(kStepWriteLink);
 }
 
 void MVBackupServer::_WriteLink()
@@ -565,12 +493,12 @@ void MVBackupServer::_WriteLink()
 		return;
 	}
 	_Log(kLineSymLink, kTextSingle, {fEntry->reportPath});
-	_Next(kStepLinkDone);
+	NextStep(kStepLinkDone);
 }
 
 void MVBackupServer::_LinkDone()
 {
-	_Next(kStepBuildHeader);
+	NextStep(kStepBuildHeader);
 }
 
 void MVBackupServer::_PrepareCatalogue()
@@ -587,7 +515,7 @@ void MVBackupServer::_PrepareCatalogue()
 		_AbortWith(kTextCatalogueMemory);
 		return;
 	}
-	_Next(kStepWriteCatalogue);
+	NextStep(kStepWriteCatalogue);
 }
 
 void MVBackupServer::_WriteCatalogue()
@@ -614,7 +542,7 @@ void MVBackupServer::_WriteCatalogue()
 		_AbortWith(kTextCatalogueCreate, {path});
 		return;
 	}
-	_Next(kStepEnd);
+	NextStep(kStepEnd);
 }
 
 void MVBackupServer::_End()
@@ -622,16 +550,14 @@ void MVBackupServer::_End()
 	if (fFinished)
 		return;
 	fFinished = true;
-	SetEnding();
 	_Progress(true);
-	bool aborted = fAbort || IsAborted();
+	bool aborted = fFailed || IsAborted();
 	// Whatever the destination still holds open must reach the medium; if
 	// it cannot, the backup did not succeed.
 	if (!_StopDestination() && !aborted) {
 		_Log(kLineError, kTextCannotWrite);
 		aborted = true;
 	}
-	fAbort = aborted;
 
 	BackupStatistics statistics;
 	statistics.filesSaved = fEntryNumber;
@@ -649,19 +575,14 @@ void MVBackupServer::_End()
 	fEntry->file.Unset();
 	_FreeAddOns();
 	std::vector<uint8>().swap(fReadBuffer);
-	SetCurrentStep(0);
 
-	BMessage finished(kMsgJobFinished);
-	finished.AddInt32("job_id", JobID());
-	finished.AddInt32("report_id", ReportID());
+	BMessage finished = EndMessage();
 	finished.AddString("title", fTitle.c_str());
 	finished.AddInt64("size", fBytesSaved);
 	finished.AddTime("date", int32(fCreationTime));
 	finished.AddString("backup_id", fBackupID.c_str());
 	finished.AddInt32("status", aborted ? kStatusAborted : kStatusSuccess);
-	PostServer(&finished);
-	PostAbo(&finished);
-	PostMessage(B_QUIT_REQUESTED);
+	FinishJob(&finished);
 }
 
 // #pragma mark - helpers
@@ -715,7 +636,7 @@ void MVBackupServer::_SkipEntry(const std::string& path)
 	_Log(kLineError, kTextCannotRead, {CataloguePathOf(path)});
 	fList.FindNext();
 	_Progress(false);
-	_Next(kStepBuildHeader);
+	NextStep(kStepBuildHeader);
 }
 
 void MVBackupServer::_ReportSkippedAttributes(const std::string& path,
@@ -797,8 +718,8 @@ void MVBackupServer::_ChangeMedia(uint32 resumeStep)
 	int32 fullMedium = fMediumNumber;
 	fMediumNumber++;
 
-	SetCurrentStep(kStepWriteBackupHeader);
-	AskForMedium(kTextMediaFull, {fullMedium, _DestinationName()}, B_WARNING_ALERT);
+	AskForMedium(kStepWriteBackupHeader, kTextMediaFull, {fullMedium, _DestinationName()},
+		B_WARNING_ALERT);
 }
 
 bool MVBackupServer::_StopDestination()
@@ -814,8 +735,8 @@ bool MVBackupServer::_StopDestination()
 void MVBackupServer::_AbortWith(int32 textID, const MVTextArguments& arguments)
 {
 	_Log(kLineError, textID, arguments);
-	fAbort = true;
-	_Next(kStepEnd);
+	fFailed = true;
+	NextStep(kStepEnd);
 }
 
 void MVBackupServer::_Log(int32 lineType, int32 textID, const MVTextArguments& arguments)

@@ -7,11 +7,9 @@
 // messages to itself, writes the catalogue file to "<server folder>/logdata"
 // and ends with 'MVJf' to the server and the subscribers, then quits.
 //
-// Between any two steps the worker takes control messages: 'MVJP' pause,
-// 'MVJC' continue (the kept step runs again), 'MVJD' abort, 'MVAB' new
-// subscribers, and the user's answer 'jbrs' to a media-change question. To
-// keep the cost per step low, one dispatch runs several steps in a row while
-// nothing else waits in the queue (MVToolServer::RunSteps).
+// The worker base takes the control messages between any two steps: pause,
+// continue (the pending step runs), abort, new subscribers and the user's
+// answer to a media-change question.
 //
 // Ownership and threads: the server (or a test) creates the worker, runs it
 // and sends it 'MVAB' and 'MVJS'; the worker deletes itself when it quits.
@@ -69,8 +67,6 @@ public:
 	explicit MVBackupServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
 	~MVBackupServer() override;
 
-	void MessageReceived(BMessage* message) override;
-
 	// Where the worker's requests go, the synchronous ones included; the
 	// application by default. Call before Run().
 	void SetServer(const BMessenger& server);
@@ -79,22 +75,19 @@ public:
 	const std::string& BackupID() const { return fBackupID; }
 
 protected:
+	void StartJob(const BMessage* job) override;
+	void RunStep(uint32 code) override;
 	void EndJob() override;
-	uint32 RunStep(uint32 code) override;
-	bool StepMustWait(uint32 code) const override;
+	bool RunsWhilePaused(uint32 code) const override;
 
 private:
 	struct Entry;
 
 	// Start.
-	void _Start(const BMessage* job);
 	bool _LoadAddOns(const BMessage* job);
 	void _ReportSettings(int64 freeSpace);
 	bool _Scan(const BMessage* job);
 	void _BeginArchive(const BMessage* job);
-	void _Continue();
-
-	void _Next(uint32 code);
 
 	// Steps.
 	void _WriteBackupHeader();
@@ -136,9 +129,10 @@ private:
 	AddOnLoader fLoader;
 	BMessenger fServerMessenger;
 
+	// The step that follows the backup header of a medium.
 	uint32 fResumeStep = 0;
-	uint32 fPendingStep = 0;
-	bool fAbort = false;
+	// A failure ends the backup with its end step.
+	bool fFailed = false;
 	bool fFinished = false;
 
 	std::vector<uint8> fReadBuffer;

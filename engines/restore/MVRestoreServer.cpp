@@ -79,55 +79,25 @@ void MVRestoreServer::SetCatalogueRegistry(const BMessenger& registry)
 	fHasRegistry = true;
 }
 
-// #pragma mark - messages
+// #pragma mark - steps
 
-void MVRestoreServer::MessageReceived(BMessage* message)
+bool MVRestoreServer::RunsWhilePaused(uint32 step) const
 {
-	switch (message->what) {
-		case kMsgJobStart:
-			TakeStart(message);
-			StartRestore(message);
-			break;
-		case kMsgSubscribe:
-			AddSubscribers(message);
-			break;
-		case kMsgJobPause:
-			PauseJob();
-			break;
-		case kMsgJobContinue:
-			fWaitingForMedia = false;
-			ContinueJob();
-			break;
-		case kMsgJobDelete:
-			(void)AbortJob();
-			break;
-		case kStepLoadBackup:
-		case kStepNextItem:
-		case kStepData:
-		case kStepEnd:
-			RunSteps(message->what);
-			break;
-		default:
-			MVReadServer::MessageReceived(message);
-			break;
-	}
+	// The end step only reports and releases.
+	return step == kStepEnd;
 }
 
-bool MVRestoreServer::StepMustWait(uint32 step) const
+void MVRestoreServer::RunStep(uint32 step)
 {
-	// The end step runs even while paused: it only reports and releases.
-	return step != kStepEnd && IsPause();
-}
-
-uint32 MVRestoreServer::RunStep(uint32 step)
-{
-	fNextStep = 0;
 	switch (step) {
 		case kStepLoadBackup:
 			BackupHeaderRead();
 			break;
 		case kStepNextItem:
 			FileHeaderRead();
+			break;
+		case kStepCurrentItem:
+			_HandleCurrentItem();
 			break;
 		case kStepData:
 			ReadFile();
@@ -136,18 +106,13 @@ uint32 MVRestoreServer::RunStep(uint32 step)
 			EndeRestore();
 			break;
 	}
-	if (fEnded || fWaitingForMedia || fNextStep == 0)
-		return 0;
-	SetCurrentStep(fNextStep);
-	return fNextStep;
 }
 
 // #pragma mark - start
 
-void MVRestoreServer::StartRestore(const BMessage* job)
+void MVRestoreServer::StartJob(const BMessage* job)
 {
 	fStatistics = RestoreStatistics();
-	fNextStep = 0;
 	fWantedMedia = 1;
 	fItemNumber = 1;
 	fCatalogueName.clear();
@@ -175,8 +140,7 @@ void MVRestoreServer::StartRestore(const BMessage* job)
 
 	(void)fTree->FindFirst();
 	fResumeStep = kStepNextItem;
-	SetCurrentStep(kStepLoadBackup);
-	PostMessage(kStepLoadBackup);
+	NextStep(kStepLoadBackup);
 }
 
 void MVRestoreServer::_WriteOpeningLines(const char* title)
@@ -215,13 +179,11 @@ void MVRestoreServer::_Fatal(int32 textID, const MVTextArguments& arguments)
 {
 	LogInsert(kLineError, textID, arguments);
 	fFatal = true;
-	fNextStep = kStepEnd;
+	NextStep(kStepEnd);
 }
 
 void MVRestoreServer::BackupHeaderRead()
 {
-	if (IsAborted() || fFatal || IsPause())
-		return;
 	MVTreeEntryLog* backup = fTree != nullptr ? fTree->CurrentBackup() : nullptr;
 	if (backup == nullptr) {
 		_Fatal(kTextNothingToRestore, {});
@@ -234,7 +196,7 @@ void MVRestoreServer::BackupHeaderRead()
 	LogInsert(kLineInfo, kTextBackupLoaded, {fTitle,
 		fDestination->Name() != nullptr ? fDestination->Name() : "",
 		int32(fBackupHeader.mediumNumber)});
-	fNextStep = fResumeStep;
+	NextStep(fResumeStep);
 	fResumeStep = 0;
 }
 
@@ -260,7 +222,7 @@ bool MVRestoreServer::_LoadCatalogue(const char* name)
 	if (!VersionTest(&catalogue)) {
 		fStatistics.errors++;
 		fFatal = true;
-		fNextStep = kStepEnd;
+		NextStep(kStepEnd);
 		return false;
 	}
 	fCatalogueVersion = uint16(version);
@@ -331,19 +293,25 @@ void MVRestoreServer::_ItemError(int32 textID, const MVTextArguments& arguments)
 
 void MVRestoreServer::FileHeaderRead()
 {
-	if (IsAborted() || fFatal || IsPause())
-		return;
-	MVTreeEntryLog* entry = fTakeCurrentAgain ? fTree->FindCurrent() : fTree->FindNext();
-	fTakeCurrentAgain = false;
-	if (entry == nullptr) {
-		fNextStep = kStepEnd;
+	if (fTree->FindNext() == nullptr) {
+		NextStep(kStepEnd);
 		return;
 	}
 	fItemNumber++;
+	_HandleCurrentItem();
+}
+
+void MVRestoreServer::_HandleCurrentItem()
+{
+	MVTreeEntryLog* entry = fTree->FindCurrent();
+	if (entry == nullptr) {
+		NextStep(kStepEnd);
+		return;
+	}
 	fWantedMedia = entry->MediaNr();
 	if (fTree->OutlineLevel() == 0) {
 		fResumeStep = kStepNextItem;
-		fNextStep = kStepLoadBackup;
+		NextStep(kStepLoadBackup);
 		return;
 	}
 	_HandleItem(entry);
@@ -351,7 +319,7 @@ void MVRestoreServer::FileHeaderRead()
 
 void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 {
-	fNextStep = kStepNextItem;
+	NextStep(kStepNextItem);
 	fPath = entry->FullPath() != nullptr ? entry->FullPath() : "";
 	fEntrySize = entry->Size();
 	const char* redirection = entry->Redirection();
@@ -359,9 +327,7 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 		redirection = nullptr;
 
 	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
-		fItemNumber--;
-		fTakeCurrentAgain = true;
-		StartMediaChange(kStepNextItem);
+		StartMediaChange(kStepCurrentItem);
 		return;
 	}
 	if (!RestorePathGuard::IsSafePath(fPath.c_str())) {
@@ -539,7 +505,7 @@ void MVRestoreServer::_FileCreated()
 		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
 	fBlockNumber = 0;
 	if (fHeader.Stat().size != 0) {
-		fNextStep = kStepData;
+		NextStep(kStepData);
 		return;
 	}
 	_FinishFile();
@@ -559,15 +525,13 @@ void MVRestoreServer::_AbandonFile()
 	// What was written stays; its times say that it is not the backed-up
 	// file.
 	fTargetFile.Unset();
-	fNextStep = kStepNextItem;
+	NextStep(kStepNextItem);
 }
 
 // #pragma mark - file data
 
 void MVRestoreServer::ReadFile()
 {
-	if (IsAborted() || fFatal || IsPause())
-		return;
 	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
 		StartMediaChange(kStepData);
 		return;
@@ -609,10 +573,10 @@ void MVRestoreServer::ReadFile()
 		return;
 	}
 	if (!block.IsLast()) {
-		fNextStep = kStepData;
+		NextStep(kStepData);
 		return;
 	}
-	fNextStep = kStepNextItem;
+	NextStep(kStepNextItem);
 	_FinishFile();
 }
 
@@ -626,11 +590,8 @@ void MVRestoreServer::_MediumEnded()
 
 void MVRestoreServer::StartMediaChange(uint32 resumeStep)
 {
-	fNextStep = kStepLoadBackup;
 	fResumeStep = resumeStep;
-	fWaitingForMedia = true;
 	fHaveBackupHeader = false;
-	SetCurrentStep(kStepLoadBackup);
 	std::string name = fDestination != nullptr && fDestination->Name() != nullptr
 		? fDestination->Name() : "";
 	// The medium is out before the user is asked, so that an answer never
@@ -638,7 +599,7 @@ void MVRestoreServer::StartMediaChange(uint32 resumeStep)
 	_CloseDestination();
 	if (fDestination != nullptr)
 		(void)fDestination->Eject();
-	AskForMedium(kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
+	AskForMedium(kStepLoadBackup, kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
 }
 
 void MVRestoreServer::_CloseDestination()
@@ -689,7 +650,6 @@ void MVRestoreServer::EndeRestore()
 	if (fEnded)
 		return;
 	fEnded = true;
-	SetEnding();
 	bool aborted = IsAborted() || fFatal;
 	fTargetFile.Unset();
 	fFolders.FinishAll(&fGuard);
@@ -700,14 +660,8 @@ void MVRestoreServer::EndeRestore()
 
 	_CloseDestination();
 	_ReleaseAddOns();
-	fNextStep = 0;
-	SetCurrentStep(0);
 
-	BMessage end(kMsgJobFinished);
-	end.AddInt32("job_id", JobID());
-	end.AddInt32("report_id", ReportID());
+	BMessage end = EndMessage();
 	end.AddInt32("status", fStatistics.EndStatus(aborted));
-	PostServer(&end);
-	PostAbo(&end);
-	PostMessage(B_QUIT_REQUESTED);
+	FinishJob(&end);
 }

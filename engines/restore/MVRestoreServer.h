@@ -3,15 +3,13 @@
 // MVRestoreServer: the worker of a restore job. It builds the catalogue tree
 // of the job's selection (asking the catalogue registry), then restores the
 // items in pre-order as a chain of steps: 'rbhd' loads a backup's catalogue
-// and add-ons and opens it on the destination, 'rhea' recreates the next
-// item from its file header, 'rdat' writes one data block of the current
+// and add-ons and opens it on the destination, 'rhea' moves to the next
+// item and recreates it from its file header ('rcur' recreates the current
+// one, after a media change), 'rdat' writes one data block of the current
 // file, 'rsto' writes the statistics and ends the job with 'MVJf'. Media
-// that must be changed are asked for with 'MVJP' to the server and a
-// "Change Media" question whose answer comes back as 'jbrs'.
-//
-// Several steps run in one handler call while no other message waits, so
-// that pause, continue and abort are still seen between steps. Progress is
-// sent a few times a second at most, and once more at the end.
+// that must be changed are asked for through the worker base's media
+// question. Progress is sent a few times a second at most, and once more at
+// the end.
 //
 // Backups are untrusted input: paths and names are checked, nothing is
 // written through a link the restore made, redirected items stay inside
@@ -45,6 +43,7 @@ class MVRestoreServer : public MVReadServer {
 public:
 	static constexpr uint32 kStepLoadBackup = 'rbhd';
 	static constexpr uint32 kStepNextItem = 'rhea';
+	static constexpr uint32 kStepCurrentItem = 'rcur';
 	static constexpr uint32 kStepData = 'rdat';
 	static constexpr uint32 kStepEnd = 'rsto';
 
@@ -53,8 +52,6 @@ public:
 	MVRestoreServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
 	~MVRestoreServer() override;
 
-	void MessageReceived(BMessage* message) override;
-
 	// Where the catalogue tree asks for entries; the server application
 	// unless set.
 	void SetCatalogueRegistry(const BMessenger& registry);
@@ -62,12 +59,12 @@ public:
 	void SetAbortWait(bigtime_t wait) { SetAbortDelay(wait); }
 
 protected:
+	void StartJob(const BMessage* job) override;
+	void RunStep(uint32 step) override;
 	void EndJob() override;
-	uint32 RunStep(uint32 step) override;
-	bool StepMustWait(uint32 step) const override;
+	bool RunsWhilePaused(uint32 step) const override;
 
 private:
-	void StartRestore(const BMessage* job);
 	void BackupHeaderRead();
 	void FileHeaderRead();
 	void ReadFile();
@@ -81,6 +78,7 @@ private:
 	bool _OpenBackup();
 	void _Fatal(int32 textID, const MVTextArguments& arguments);
 	void _ItemError(int32 textID, const MVTextArguments& arguments);
+	void _HandleCurrentItem();
 	void _HandleItem(const MVTreeEntryLog* entry);
 	std::string _TargetFor(const char* redirection) const;
 	void _CreateTarget(const std::string& target, const char* redirection);
@@ -127,10 +125,8 @@ private:
 	int32 fWantedMedia = 1;
 	uint32 fBlockNumber = 0;
 
-	uint32 fNextStep = 0;
+	// The step that follows the backup header of a medium.
 	uint32 fResumeStep = 0;
-	bool fTakeCurrentAgain = false;
-	bool fWaitingForMedia = false;
 	bool fFatal = false;
 	bool fEnded = false;
 	ProgressThrottle fProgressThrottle;

@@ -32,7 +32,7 @@ constexpr int32 kStepsInAll = 3;
 constexpr int32 kAborted = 7;
 
 // A worker whose clock the test sets; it is never run, so the test calls it
-// on its own thread and quits it at the end.
+// on its own thread and quits it at the end. Its job has no steps.
 class ClockWorker : public MVReadServer {
 public:
 	ClockWorker(const AddOnLoader& loader = AddOnLoader())
@@ -47,17 +47,21 @@ public:
 		BMessage start(kMsgJobStart);
 		start.AddInt32("job_id", jobID);
 		start.AddInt32("report_id", reportID);
-		TakeStart(&start);
+		MessageReceived(&start);
 	}
 	void Subscribe(const BMessenger& user)
 	{
 		BMessage subscribe(kMsgSubscribe);
 		subscribe.AddMessenger("user", user);
-		AddSubscribers(&subscribe);
+		MessageReceived(&subscribe);
 	}
-	void SetStep(uint32 code) { SetCurrentStep(code); }
 
 	time_t fNow = time(nullptr);
+
+protected:
+	void StartJob(const BMessage*) override {}
+	void RunStep(uint32) override {}
+	void EndJob() override {}
 };
 
 // True once the worker has quit.
@@ -70,79 +74,55 @@ struct QuitLooper {
 	void operator()(BLooper* looper) const { looper->Quit(); }
 };
 
-// An engine in small: each step writes a line; the second asks the user to
-// change the medium and waits, paused, for the answer.
+// An engine in small: each of its steps writes a line naming the step; the
+// one given asks the user to change the medium and is run again once the
+// job continues.
 class ChainWorker : public MVToolServer {
 public:
-	ChainWorker()
+	explicit ChainWorker(int32 steps = kStepsInAll, int32 askAt = 2)
 		:
-		MVToolServer("ChainWorker", 10, 100)
+		MVToolServer("ChainWorker", 10, 100),
+		fStepsInAll(steps),
+		fAskAt(askAt)
 	{
 		SetAbortDelay(0);
 	}
 
-	void MessageReceived(BMessage* message) override
-	{
-		switch (message->what) {
-			case kMsgJobStart:
-				TakeStart(message);
-				NextStep(kStep);
-				break;
-			case kMsgSubscribe:
-				AddSubscribers(message);
-				break;
-			case kMsgJobPause:
-				PauseJob();
-				break;
-			case kMsgJobContinue:
-				ContinueJob();
-				break;
-			case kMsgJobDelete:
-				AbortJob();
-				break;
-			case kStep:
-				_Step();
-				break;
-			default:
-				MVToolServer::MessageReceived(message);
-		}
-	}
+protected:
+	void StartJob(const BMessage*) override { NextStep(kStep); }
 
-	void EndJob() override
+	void RunStep(uint32 step) override
 	{
-		SetEnding();
-		BMessage finished(kMsgJobFinished);
-		finished.AddInt32("job_id", JobID());
-		finished.AddInt32("report_id", ReportID());
-		finished.AddInt32("status", IsAborted() ? kAborted : 0);
-		finished.AddInt32("steps", fSteps);
-		PostServer(&finished);
-		PostAbo(&finished);
-		PostMessage(B_QUIT_REQUESTED);
-	}
-
-private:
-	void _Step()
-	{
+		if (step != kStep)
+			return;
 		fSteps++;
-		LogInsert(4, 279, { "step " + std::to_string(fSteps) });
-		if (fSteps == 2 && !fAsked) {
+		LogInsert(kLineFile, kTextSingle, { "step " + std::to_string(fSteps) });
+		if (fSteps == fAskAt && !fAsked) {
 			fAsked = true;
-			SetPause(true);
-			SetCurrentStep(kStep);
 			fSteps--;
-			BMessage reply(kMsgRequestAnswer);
-			Request(reply, "Change Media", "Insert the next medium", "Continue", "Abort Job",
-				"Delete Job", 2);
+			AskForMedium(kStep, kTextSingle, { "Insert the next medium" }, 2);
 			return;
 		}
-		if (fSteps < kStepsInAll) {
+		if (fSteps < fStepsInAll) {
 			NextStep(kStep);
 			return;
 		}
-		EndJob();
+		_Finish();
 	}
 
+	void EndJob() override { _Finish(); }
+
+private:
+	void _Finish()
+	{
+		BMessage finished = EndMessage();
+		finished.AddInt32("status", IsAborted() ? kAborted : 0);
+		finished.AddInt32("steps", fSteps);
+		FinishJob(&finished);
+	}
+
+	int32 fStepsInAll;
+	int32 fAskAt;
 	int32 fSteps = 0;
 	bool fAsked = false;
 };
@@ -332,17 +312,16 @@ TEST_F(ToolServerTest, VersionTestRefusesNewerBackups)
 }
 
 // Answers to a question: each button becomes its server request, and an
-// answer without "which" or without a current step is ignored.
+// answer without "which" or before the job started is ignored.
 TEST_F(ToolServerTest, AnswersBecomeServerRequests)
 {
 	std::unique_ptr<ClockWorker, QuitLooper> worker(new ClockWorker());
 	worker->SetServer(fServer.Messenger());
-	worker->Start(9, 1);
 
 	BMessage answer(MVToolServer::kMsgRequestAnswer);
 	answer.AddInt32("which", 0);
 	worker->MessageReceived(&answer);
-	worker->SetStep(kStep);
+	worker->Start(9, 1);
 	BMessage noWhich(MVToolServer::kMsgRequestAnswer);
 	worker->MessageReceived(&noWhich);
 	for (int32 which : { 3, 0, 1, 2 }) {
@@ -387,7 +366,7 @@ TEST_F(ToolServerTest, GoneSubscribersAreDropped)
 	worker->Subscribe(gone.Messenger());
 	worker->Subscribe(fViewer.Messenger());
 	gone.Quit();
-	worker->LogInsert(1, 279, { "hello" });
+	worker->LogInsert(kLineInfo, kTextSingle, { "hello" });
 	ASSERT_TRUE(fViewer.Inbox().Await(kMsgJobProgress, kPatience).has_value());
 	int32 count = 0;
 	ASSERT_EQ(worker->Subscribers().GetInfo("user", nullptr, &count), B_OK);
@@ -428,7 +407,43 @@ TEST_F(ToolServerTest, ChainRunsThroughPauseAndQuestion)
 	ASSERT_TRUE(finished.has_value());
 	EXPECT_EQ(finished->GetInt32("status", -1), 0);
 	EXPECT_EQ(finished->GetInt32("steps", 0), kStepsInAll);
-	EXPECT_EQ(fViewer.Inbox().Count(kMsgJobProgress), kStepsInAll + 1);
+	// Every step's line, the asking step's twice, and the question's line.
+	EXPECT_EQ(fViewer.Inbox().Count(kMsgJobProgress), kStepsInAll + 2);
+	EXPECT_TRUE(AwaitGone(messenger));
+}
+
+// Pause and continue, sent in any order and number while the steps run,
+// never run a step twice or skip one: one step is pending, and at most one
+// message asks for it to run.
+TEST_F(ToolServerTest, PauseAndContinueNeverRunAStepTwice)
+{
+	constexpr int32 kSteps = 4000;
+	ChainWorker* worker = new ChainWorker(kSteps, 0);
+	ASSERT_GE(worker->Run(), 0);
+	BMessenger messenger(worker);
+	BMessage subscribe(kMsgSubscribe);
+	subscribe.AddMessenger("user", fViewer.Messenger());
+	ASSERT_EQ(messenger.SendMessage(&subscribe), B_OK);
+	BMessage start(kMsgJobStart);
+	start.AddInt32("job_id", 3);
+	ASSERT_EQ(messenger.SendMessage(&start), B_OK);
+	const uint32 controls[] = {kMsgJobPause, kMsgJobContinue, kMsgJobContinue, kMsgJobPause,
+		kMsgJobPause, kMsgJobContinue};
+	for (int32 round = 0; round < 300; round++) {
+		for (uint32 control : controls)
+			ASSERT_EQ(messenger.SendMessage(control), B_OK);
+	}
+
+	ASSERT_TRUE(fViewer.Inbox().Await(kMsgJobFinished, kPatience).has_value());
+	std::vector<BMessage> received = fViewer.Inbox().Messages();
+	int32 expected = 1;
+	for (const BMessage& message : received) {
+		if (message.what != kMsgJobProgress)
+			continue;
+		ASSERT_EQ(LineOf(message).Render(kTextSingle), "step " + std::to_string(expected));
+		expected++;
+	}
+	EXPECT_EQ(expected, kSteps + 1);
 	EXPECT_TRUE(AwaitGone(messenger));
 }
 
