@@ -44,10 +44,9 @@ bool IsStoredState(int32 state)
 	return state == kJobWaiting || state == kJobPaused;
 }
 
-// Rebuilds the table and a fresh index from what a file held; false when
-// the index does not describe the records.
-bool Rebuild(const BMessage& container, const BMessage& stored, MVJobListFile::JobTable* jobs,
-	BMessage* index)
+// Rebuilds the table from what a file held; false when the index does not
+// describe the records.
+bool Rebuild(const BMessage& container, const BMessage& stored, JobTable* jobs)
 {
 	int32 count = CountValues(container, "joblist", B_MESSAGE_TYPE);
 	if (count < 0)
@@ -84,14 +83,15 @@ bool Rebuild(const BMessage& container, const BMessage& stored, MVJobListFile::J
 		record->RemoveName("user");
 		record->SetInt32("job_id", jobId);
 
-		index->AddInt32("job_id", jobId);
-		index->AddString("title", title);
-		index->AddTime("date", date);
-		index->AddInt32("job_type", stored.GetInt32("job_type", slot, 0));
-		index->AddInt32("jobstatus", state);
-		index->AddInt32("oldjobstatus", oldState);
-		index->AddMessenger("server", BMessenger());
-		jobs->push_back(std::move(record));
+		QueuedJob job;
+		job.id = jobId;
+		job.title = title;
+		job.date = date;
+		job.type = stored.GetInt32("job_type", slot, 0);
+		job.state = state;
+		job.oldState = oldState;
+		job.record = std::move(record);
+		jobs->push_back(std::move(job));
 	}
 	return true;
 }
@@ -103,7 +103,7 @@ std::string FilePath(const char* folder)
 
 }	// namespace
 
-int32 MVJobListFile::Write(BDataIO* sink, const JobTable& jobs, const BMessage& index)
+int32 MVJobListFile::Write(BDataIO* sink, const JobTable& jobs)
 {
 	char header[kHeaderSize] = {};
 	memcpy(header, kMagic, sizeof(kMagic));
@@ -111,10 +111,10 @@ int32 MVJobListFile::Write(BDataIO* sink, const JobTable& jobs, const BMessage& 
 		return kHeaderNotWritten;
 
 	BMessage container;
-	for (const std::unique_ptr<BMessage>& record : jobs)
-		container.AddMessage("joblist", record.get());
+	for (const QueuedJob& job : jobs)
+		container.AddMessage("joblist", job.record.get());
 
-	BMessage stored(index);
+	BMessage stored = MakeJobIndex(jobs);
 	int32 state;
 	for (int32 slot = 0; stored.FindInt32("jobstatus", slot, &state) == B_OK; slot++) {
 		if (IsStoredState(state))
@@ -129,10 +129,9 @@ int32 MVJobListFile::Write(BDataIO* sink, const JobTable& jobs, const BMessage& 
 	return kSaved;
 }
 
-int32 MVJobListFile::Read(BDataIO* source, JobTable* jobs, BMessage* index)
+int32 MVJobListFile::Read(BDataIO* source, JobTable* jobs)
 {
 	jobs->clear();
-	index->MakeEmpty();
 
 	char header[kHeaderSize];
 	if (source->ReadExactly(header, sizeof(header)) != B_OK)
@@ -145,15 +144,13 @@ int32 MVJobListFile::Read(BDataIO* source, JobTable* jobs, BMessage* index)
 	if (container.Unflatten(source) != B_OK || stored.Unflatten(source) != B_OK)
 		return kContentsUnreadable;
 	JobTable table;
-	BMessage rebuilt;
-	if (!Rebuild(container, stored, &table, &rebuilt))
+	if (!Rebuild(container, stored, &table))
 		return kContentsUnreadable;
 	*jobs = std::move(table);
-	*index = std::move(rebuilt);
 	return kRead;
 }
 
-int32 MVJobListFile::Save(const char* folder, const JobTable& jobs, const BMessage& index)
+int32 MVJobListFile::Save(const char* folder, const JobTable& jobs)
 {
 	if (folder == nullptr || folder[0] == '\0')
 		return kFolderNotUsable;
@@ -164,7 +161,7 @@ int32 MVJobListFile::Save(const char* folder, const JobTable& jobs, const BMessa
 	AtomicFileWriter writer;
 	if (writer.SetTo(FilePath(folder).c_str()) != B_OK)
 		return kFileNotCreated;
-	int32 result = Write(writer.File(), jobs, index);
+	int32 result = Write(writer.File(), jobs);
 	if (result != kSaved) {
 		writer.Discard();
 		return result;
@@ -174,16 +171,15 @@ int32 MVJobListFile::Save(const char* folder, const JobTable& jobs, const BMessa
 	return kSaved;
 }
 
-int32 MVJobListFile::Load(const char* folder, JobTable* jobs, BMessage* index)
+int32 MVJobListFile::Load(const char* folder, JobTable* jobs)
 {
 	jobs->clear();
-	index->MakeEmpty();
 	if (folder == nullptr || folder[0] == '\0')
 		return kNoFile;
 	BFile file(FilePath(folder).c_str(), B_READ_ONLY);
 	if (file.InitCheck() != B_OK)
 		return kNoFile;
-	return Read(&file, jobs, index);
+	return Read(&file, jobs);
 }
 
 status_t MVJobListFile::KeepDamaged(const char* folder)

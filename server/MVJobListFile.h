@@ -28,11 +28,9 @@
 //
 // Stateless; any thread may call it, one at a time per file.
 
-#include <memory>
-#include <vector>
-
-#include <app/Message.h>
 #include <support/DataIO.h>
+
+#include "QueuedJob.h"
 
 class MVJobListFile {
 public:
@@ -59,19 +57,15 @@ public:
 		kContentsUnreadable = 4,
 	};
 
-	using JobTable = std::vector<std::unique_ptr<BMessage>>;
-
 	// Writes the whole file to sink: kSaved, kHeaderNotWritten or
 	// kContentsNotWritten.
-	[[nodiscard]] static int32 Write(BDataIO* sink, const JobTable& jobs, const BMessage& index);
-	// Reads a whole file from source. Anything but kRead leaves jobs and
-	// index empty.
-	[[nodiscard]] static int32 Read(BDataIO* source, JobTable* jobs, BMessage* index);
+	[[nodiscard]] static int32 Write(BDataIO* sink, const JobTable& jobs);
+	// Reads a whole file from source. Anything but kRead leaves jobs empty.
+	[[nodiscard]] static int32 Read(BDataIO* source, JobTable* jobs);
 
 	// The same for the file in a folder (a system path).
-	[[nodiscard]] static int32 Save(const char* folder, const JobTable& jobs,
-		const BMessage& index);
-	[[nodiscard]] static int32 Load(const char* folder, JobTable* jobs, BMessage* index);
+	[[nodiscard]] static int32 Save(const char* folder, const JobTable& jobs);
+	[[nodiscard]] static int32 Load(const char* folder, JobTable* jobs);
 	// Moves a damaged file aside, replacing an older damaged one.
 	[[nodiscard]] static status_t KeepDamaged(const char* folder);
 };

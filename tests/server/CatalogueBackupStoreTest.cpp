@@ -73,7 +73,7 @@ protected:
 		request.AddInt32("full", full);
 		for (const std::string& name : names)
 			request.AddString("name", name);
-		fServer->DeleteBackups(&request);
+		fServer->Catalogues().DeleteBackups(&request);
 	}
 
 	using Found = std::tuple<std::string, std::string, int32>;
@@ -105,15 +105,15 @@ TEST_F(CatalogueBackupStoreTest, ScanFindsTheBackupsOfAnImageFolder)
 	CreateServer();
 
 	BMessage settings = ImageSettings();
-	BMessage result = fServer->VolumeScan("MVImage", &settings);
+	BMessage result = fServer->Catalogues().VolumeScan("MVImage", &settings);
 	EXPECT_EQ(Backups(result), (std::vector<Found>{
 		{kFirst, "Monday", 1700000000}, {kSecond, "Tuesday", 1700086400}}));
 
 	for (const char* name : {"Missing", "../destination/MVImage", "", "."})
-		EXPECT_TRUE(fServer->VolumeScan(name, &settings).IsEmpty()) << name;
+		EXPECT_TRUE(fServer->Catalogues().VolumeScan(name, &settings).IsEmpty()) << name;
 	BMessage elsewhere;
 	elsewhere.AddString("MVVOLNAME", "/Test/nowhere");
-	EXPECT_TRUE(fServer->VolumeScan("MVImage", &elsewhere).IsEmpty());
+	EXPECT_TRUE(fServer->Catalogues().VolumeScan("MVImage", &elsewhere).IsEmpty());
 }
 
 // The scan's result goes to every client, with the id of the request.

@@ -47,11 +47,11 @@ TEST_F(CatalogueBrowseTest, PathsWalkTheOpenCatalogue)
 	EXPECT_EQ(Strings(list, "name").size(), 2u);
 	EXPECT_FALSE(list.HasData("node", B_INT64_TYPE));
 	EXPECT_TRUE(list.HasData("date", B_TIME_TYPE));
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "");
 
 	std::string root = std::string("/") + kBackup;
 	EXPECT_EQ(Paths(root, 0, 0), (Names{"/HD", "/Other"}));
-	EXPECT_STREQ(Tester().OpenCatalogueName(), kBackup);
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), kBackup);
 	EXPECT_EQ(Paths(root, 6, 0), (Names{"/Other"}));
 	EXPECT_EQ(Paths(root, 0, 1).size(), 8u);
 	EXPECT_EQ(Paths(root + "/HD/home", 0, 0), (Names{"/HD/home/a", "/HD/home/sub"}));
@@ -77,7 +77,7 @@ TEST_F(CatalogueBrowseTest, PathsWalkTheOpenCatalogue)
 
 	// Another catalogue takes the open one's place.
 	EXPECT_EQ(Strings(ReadDir("/2024010100000002", 0, 2), "path"), Names{"Second"});
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "2024010100000002");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "2024010100000002");
 	EXPECT_EQ(Paths(root + "/Other", 0, 0), (Names{"/Other/c"}));
 }
 
@@ -103,11 +103,11 @@ TEST_F(CatalogueBrowseTest, UnknownAndHostilePathsFindNothing)
 		for (int32 mode : {0, 1, 2})
 			EXPECT_TRUE(ReadDir(path, 0, mode).IsEmpty()) << path << " " << mode;
 	}
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "");
-	fServer->LogReadDir(nullptr, nullptr, 0, 0);
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "");
+	fServer->Catalogues().LogReadDir(nullptr, nullptr, 0, 0);
 
 	EXPECT_EQ(Paths("/" + longest, 0, 0), (Names{"/HD", "/Other"}));
-	EXPECT_EQ(Tester().OpenCatalogueName(), longest);
+	EXPECT_EQ(fServer->Catalogues().OpenCatalogueName(), longest);
 }
 
 // A catalogue that does not unflatten is told once per attempt, leaves
@@ -123,16 +123,16 @@ TEST_F(CatalogueBrowseTest, DamagedCataloguesAreToldAndLeftClosed)
 	EXPECT_EQ(CountAlerts(), 1);
 	EXPECT_TRUE(ReadDir("/damaged", 0, 0).IsEmpty());
 	EXPECT_EQ(CountAlerts(), 2);
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "");
 	EXPECT_TRUE(ReadDir("/empty", 0, 1).IsEmpty());
 	EXPECT_EQ(CountAlerts(), 3);
 
 	EXPECT_EQ(Paths(std::string("/") + kBackup, 0, 0), (Names{"/HD", "/Other"}));
 	EXPECT_TRUE(ReadDir("/damaged/HD", 0, 1).IsEmpty());
 	EXPECT_EQ(CountAlerts(), 4);
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "");
 	BMessage nothing;
-	EXPECT_FALSE(fServer->GetLogEntry(0, &nothing));
+	EXPECT_FALSE(fServer->Catalogues().GetLogEntry(0, &nothing));
 
 	// A missing file is no damage.
 	EXPECT_TRUE(ReadDir("/missing", 0, 0).IsEmpty());
@@ -146,12 +146,12 @@ TEST_F(CatalogueBrowseTest, EntriesComeFromTheOpenCatalogue)
 	WriteCatalogue(kBackup);
 	CreateServer();
 	BMessage reply;
-	EXPECT_FALSE(fServer->GetLogEntry(0, &reply));
+	EXPECT_FALSE(fServer->Catalogues().GetLogEntry(0, &reply));
 	EXPECT_FALSE(ReadDir(std::string("/") + kBackup, 0, 0).IsEmpty());
-	ASSERT_TRUE(fServer->GetLogEntry(7, &reply));
+	ASSERT_TRUE(fServer->Catalogues().GetLogEntry(7, &reply));
 	EXPECT_STREQ(reply.GetString("path", ""), "/Other/c");
 	EXPECT_EQ(reply.GetInt32("index", -1), 7);
-	EXPECT_FALSE(fServer->GetLogEntry(8, &reply));
+	EXPECT_FALSE(fServer->Catalogues().GetLogEntry(8, &reply));
 }
 
 // Every listed name is answered with its protection; a given password is
@@ -171,7 +171,7 @@ TEST_F(CatalogueBrowseTest, PasswordsAreCheckedAgainstTheCatalogue)
 	for (const char* password : {"secret", "wrong", "", "secret", "secret"})
 		request.AddString("pw", password);
 	BMessage reply(kMsgPasswordResult);
-	fServer->LogPWCheck(&request, &reply);
+	fServer->Catalogues().LogPWCheck(&request, &reply);
 
 	EXPECT_EQ(Strings(reply, "name"), (Names{"locked", "locked", "open", "open"}));
 	std::vector<int32> protection;
@@ -195,7 +195,7 @@ TEST_F(CatalogueBrowseTest, DamagedCataloguesConfirmNoPassword)
 	request.AddString("name", "damaged");
 	request.AddString("pw", "");
 	BMessage reply(kMsgPasswordResult);
-	fServer->LogPWCheck(&request, &reply);
+	fServer->Catalogues().LogPWCheck(&request, &reply);
 	EXPECT_EQ(Strings(reply, "name"), Names{"damaged"});
 	EXPECT_EQ(reply.GetInt32("protected", -1), 0);
 	EXPECT_EQ(reply.GetInt32("result", -1), 0);

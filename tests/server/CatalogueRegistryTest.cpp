@@ -320,12 +320,12 @@ TEST_F(CatalogueRegistryTest, RemovedCataloguesAreNotBrowsedFromMemory)
 	WriteCatalogue("2024010100000001");
 	CreateServer();
 	EXPECT_FALSE(ReadDir("/2024010100000001", 0, 0).IsEmpty());
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "2024010100000001");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "2024010100000001");
 
 	int64 node = Inode("2024010100000001");
 	ASSERT_EQ(unlink(NativeCatalogue("2024010100000001").c_str()), 0);
 	Handle(B_NODE_MONITOR, NodeMonitor(B_ENTRY_REMOVED, "2024010100000001", node));
-	EXPECT_STREQ(Tester().OpenCatalogueName(), "");
+	EXPECT_STREQ(fServer->Catalogues().OpenCatalogueName(), "");
 	EXPECT_TRUE(ReadDir("/2024010100000001", 0, 0).IsEmpty());
 }
 
@@ -341,7 +341,7 @@ TEST_F(CatalogueRegistryTest, LockedFilesAreReadAfterTheirWriter)
 	std::atomic<bool> listed = false;
 	std::thread reader([&] {
 		BEntry entry(CataloguePath("2024010100000001").c_str());
-		listed = fServer->LogAddToList(entry);
+		listed = fServer->Catalogues().LogAddToList(entry);
 	});
 	// Nothing to await here but the absence of a result: the reader must
 	// still wait after a few of its retries.

@@ -135,7 +135,7 @@ protected:
 		});
 	}
 
-	const BMessage& List() { return *Tester().CatalogueList(); }
+	const BMessage& List() { return fServer->Catalogues().List(); }
 
 	static std::vector<std::string> Strings(const BMessage& message, const char* field)
 	{
@@ -149,7 +149,7 @@ protected:
 	BMessage ReadDir(const std::string& path, int32 index, int32 mode)
 	{
 		BMessage reply(kMsgLogData);
-		fServer->LogReadDir(path.c_str(), &reply, index, mode);
+		fServer->Catalogues().LogReadDir(path.c_str(), &reply, index, mode);
 		return reply;
 	}
 

@@ -57,19 +57,18 @@ protected:
 TEST_F(ClientRegistryTest, RegistrationIsOncePerTeamAndReachesEveryJob)
 {
 	CreateServer();
-	MVServerTester tester = Tester();
-	BMessage named;
+	BMessage named('MVJA');
 	named.AddInt32("client_id", 7);
-	tester.AddJob(100, named);
-	tester.AddJob(101, BMessage('MVJA'));
+	int32 first = QueueJob(named);
+	int32 second = QueueJob(BMessage('MVJA'));
 
 	Handle(kMsgAddClient, Client(7));
 	Handle(kMsgAddClient, Client(7));
 	Handle(kMsgAddClient, Client(8));
 
-	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{7, 8}));
-	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{7, 8}));
-	EXPECT_EQ(ClientIds(tester.Job(101)), (std::vector<int32>{7, 8}));
+	EXPECT_EQ(fServer->Clients().Clients(), (std::vector<team_id>{7, 8}));
+	EXPECT_EQ(ClientIds(fServer->Queue().FindJob(first)), (std::vector<int32>{7, 8}));
+	EXPECT_EQ(ClientIds(fServer->Queue().FindJob(second)), (std::vector<int32>{7, 8}));
 }
 
 // Unregistering removes the team from the list and every entry of it from
@@ -77,18 +76,19 @@ TEST_F(ClientRegistryTest, RegistrationIsOncePerTeamAndReachesEveryJob)
 TEST_F(ClientRegistryTest, UnregisteringClearsTheTeamEverywhere)
 {
 	CreateServer();
-	MVServerTester tester = Tester();
-	BMessage record;
-	for (int32 id : {5, 6, 5})
-		record.AddInt32("client_id", id);
-	tester.AddJob(100, record);
 	Handle(kMsgAddClient, Client(5));
 	Handle(kMsgAddClient, Client(6));
+	BMessage record('MVJA');
+	for (int32 id : {5, 6, 5})
+		record.AddInt32("client_id", id);
+	int32 jobId = QueueJob(record);
+	// The record came with a client twice; it lists each once.
+	EXPECT_EQ(ClientIds(fServer->Queue().FindJob(jobId)), (std::vector<int32>{5, 6}));
 
 	Handle(kMsgRemoveClient, Client(5));
 
-	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{6}));
-	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{6}));
+	EXPECT_EQ(fServer->Clients().Clients(), (std::vector<team_id>{6}));
+	EXPECT_EQ(ClientIds(fServer->Queue().FindJob(jobId)), (std::vector<int32>{6}));
 	EXPECT_NE(ReadLog().find("Client 5 unregistered."), std::string::npos);
 }
 
@@ -103,7 +103,7 @@ TEST_F(ClientRegistryTest, RegistrationsWithoutTeamAreIgnored)
 	wrongType.AddString("client_id", "12");
 	Handle(kMsgAddClient, wrongType);
 
-	EXPECT_TRUE(Tester().Clients().empty());
+	EXPECT_TRUE(fServer->Clients().IsEmpty());
 	EXPECT_NE(ReadLog().find("without a valid \"client_id\""), std::string::npos);
 }
 
@@ -162,24 +162,23 @@ TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
 	fLink.Add(22, BMessenger());
 	fLink.Add(23, BMessenger());
 	CreateServer();
-	MVServerTester tester = Tester();
-	tester.AddJob(100, BMessage('MVJA'));
+	int32 jobId = QueueJob(BMessage('MVJA'));
 	for (team_id team : {21, 22, 23})
 		Handle(kMsgAddClient, Client(team));
 
 	fLink.End(21);
 	fLink.End(22);
 	fServer->Pulse();
-	EXPECT_EQ(tester.Clients(), (std::vector<team_id>{23}));
-	EXPECT_EQ(ClientIds(tester.Job(100)), (std::vector<int32>{23}));
-	EXPECT_FALSE(tester.IsQuitting());
+	EXPECT_EQ(fServer->Clients().Clients(), (std::vector<team_id>{23}));
+	EXPECT_EQ(ClientIds(fServer->Queue().FindJob(jobId)), (std::vector<int32>{23}));
+	EXPECT_TRUE(fServer->ReportServer().IsValid());
 	EXPECT_NE(ReadLog().find("Client 21 has ended; it is dropped."), std::string::npos);
 	EXPECT_NE(ReadLog().find("Client 22 has ended; it is dropped."), std::string::npos);
 
 	fLink.End(23);
 	fServer->Pulse();
-	EXPECT_TRUE(tester.Clients().empty());
-	EXPECT_TRUE(tester.IsQuitting());
-	EXPECT_EQ(tester.ReportServer(), nullptr);
+	EXPECT_TRUE(fServer->Clients().IsEmpty());
+	EXPECT_NE(ReadLog().find("No client is registered; the server quits."), std::string::npos);
+	EXPECT_FALSE(fServer->ReportServer().IsValid());
 	EXPECT_EQ(find_thread("MVReportServer"), B_NAME_NOT_FOUND);
 }

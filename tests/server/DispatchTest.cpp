@@ -4,6 +4,7 @@
 
 #include <app/Looper.h>
 
+#include "AwaitCondition.h"
 #include "CatalogueBrowse.h"
 #include "InProcessServer.h"
 #include "MVReportServer.h"
@@ -46,23 +47,22 @@ protected:
 // record without its subscribers, and passes the request on to the worker.
 TEST_F(DispatchTest, SubscriptionReachesRecordViewAndWorker)
 {
-	MessageRecorder worker("worker");
 	MessageRecorder firstView("first view");
 	MessageRecorder secondView("second view");
 	CreateServer();
-	MVServerTester tester = Tester();
-	tester.AddJob(42, JobRecord("Home"), worker.Messenger(), kJobRunning);
+	int32 jobId = StartJob(JobRecord("Home"));
 
 	for (MessageRecorder* view : {&firstView, &secondView}) {
-		BMessage request = WithJob(42);
+		BMessage request = WithJob(jobId);
 		request.AddMessenger("user", view->Messenger());
 		Handle(kMsgSubscribe, request);
 	}
 
+	BMessage* kept = fServer->Queue().FindJob(jobId);
 	BMessenger user;
-	ASSERT_EQ(tester.Job(42)->FindMessenger("user", 0, &user), B_OK);
+	ASSERT_EQ(kept->FindMessenger("user", 0, &user), B_OK);
 	EXPECT_EQ(user, firstView.Messenger());
-	ASSERT_EQ(tester.Job(42)->FindMessenger("user", 1, &user), B_OK);
+	ASSERT_EQ(kept->FindMessenger("user", 1, &user), B_OK);
 	EXPECT_EQ(user, secondView.Messenger());
 
 	std::optional<BMessage> record = secondView.Inbox().Await(kMsgJobRecord, kPatience);
@@ -73,37 +73,42 @@ TEST_F(DispatchTest, SubscriptionReachesRecordViewAndWorker)
 	EXPECT_STREQ(startInfo.GetString("title", ""), "Home");
 	EXPECT_FALSE(record->HasData("user", B_MESSENGER_TYPE));
 
-	std::optional<BMessage> forwarded = worker.Inbox().Await(kMsgSubscribe, kPatience,
-		[&](const BMessage& message) {
-			BMessenger view;
-			return message.FindMessenger("user", &view) == B_OK
-				&& view == secondView.Messenger();
-		});
+	auto toView = [](const MessageRecorder& view) {
+		return [&view](const BMessage& message) {
+			BMessenger subscriber;
+			return message.FindMessenger("user", &subscriber) == B_OK
+				&& subscriber == view.Messenger();
+		};
+	};
+	std::optional<BMessage> forwarded = fWorkerInbox.Await(kMsgSubscribe, kPatience,
+		toView(secondView));
 	ASSERT_TRUE(forwarded.has_value());
-	EXPECT_EQ(forwarded->GetInt32("job_id", 0), 42);
-	Drain(worker);
-	EXPECT_EQ(worker.Inbox().Count(kMsgSubscribe), 2);
+	EXPECT_EQ(forwarded->GetInt32("job_id", 0), jobId);
+	EXPECT_EQ(fWorkerInbox.Count(kMsgSubscribe, toView(firstView)), 1);
 }
 
 // A subscription to an unknown job, or without a view, changes nothing and
 // reaches nobody.
 TEST_F(DispatchTest, IncompleteSubscriptionsAreDropped)
 {
-	MessageRecorder worker("worker");
 	MessageRecorder view("view");
 	CreateServer();
-	MVServerTester tester = Tester();
-	tester.AddJob(42, JobRecord("Home"), worker.Messenger(), kJobRunning);
+	int32 jobId = StartJob(JobRecord("Home"));
+	// The worker's start: its subscription by the report server and 'MVJS'.
+	ASSERT_TRUE(fWorkerInbox.Await(kMsgJobStart, kPatience).has_value());
+	int32 sentAtStart = fWorkerInbox.CountAll();
 
-	BMessage unknownJob = WithJob(43);
+	BMessage unknownJob = WithJob(jobId + 1);
 	unknownJob.AddMessenger("user", view.Messenger());
 	Handle(kMsgSubscribe, unknownJob);
-	Handle(kMsgSubscribe, WithJob(42));
+	Handle(kMsgSubscribe, WithJob(jobId));
 
-	EXPECT_FALSE(tester.Job(42)->HasData("user", B_MESSENGER_TYPE));
-	Drain(worker);
+	EXPECT_FALSE(fServer->Queue().FindJob(jobId)->HasData("user", B_MESSENGER_TYPE));
+	BMessage marker('mark');
+	ASSERT_EQ(WorkerOf(jobId).SendMessage(&marker), B_OK);
+	ASSERT_TRUE(fWorkerInbox.Await('mark', kPatience).has_value());
 	Drain(view);
-	EXPECT_EQ(worker.Inbox().CountAll(), 1);
+	EXPECT_EQ(fWorkerInbox.CountAll(), sentAtStart + 1);
 	EXPECT_EQ(view.Inbox().CountAll(), 1);
 }
 
@@ -111,35 +116,34 @@ TEST_F(DispatchTest, IncompleteSubscriptionsAreDropped)
 // unchanged; without a live worker it is not the server's to take.
 TEST_F(DispatchTest, UnknownCodesGoToTheJobsWorker)
 {
-	MessageRecorder worker("worker");
-	MessageRecorder ended("ended worker");
 	CreateServer();
-	MVServerTester tester = Tester();
-	tester.AddJob(42, JobRecord("Running"), worker.Messenger(), kJobRunning);
-	tester.AddJob(43, JobRecord("Ended"), ended.Messenger(), kJobRunning);
-	tester.AddJob(44, JobRecord("Waiting"));
-	ended.Quit();
+	int32 running = StartJob(JobRecord("Running"));
+	int32 ended = StartJob(JobRecord("Ended"));
+	int32 waiting = QueueJob(JobRecord("Waiting"));
+	BMessenger endedWorker = WorkerOf(ended);
+	ASSERT_EQ(endedWorker.SendMessage(B_QUIT_REQUESTED), B_OK);
+	ASSERT_TRUE(AwaitCondition([&] { return !endedWorker.IsValid(); }, kPatience));
 
-	BMessage forWorker = WithJob(42);
+	BMessage forWorker = WithJob(running);
 	forWorker.what = kUnknownCode;
 	forWorker.AddString("text", "pass on");
-	EXPECT_TRUE(fServer->PostToolServer(&forWorker));
-	std::optional<BMessage> received = worker.Inbox().Await(kUnknownCode, kPatience);
+	EXPECT_TRUE(fServer->Queue().PostToolServer(&forWorker));
+	std::optional<BMessage> received = fWorkerInbox.Await(kUnknownCode, kPatience);
 	ASSERT_TRUE(received.has_value());
 	EXPECT_STREQ(received->GetString("text", ""), "pass on");
 
-	for (int32 jobId : {43, 44, 45, 0}) {
+	for (int32 jobId : {ended, waiting, waiting + ended + running, 0}) {
 		BMessage message = WithJob(jobId);
 		message.what = kUnknownCode;
-		EXPECT_FALSE(fServer->PostToolServer(&message)) << "job " << jobId;
+		EXPECT_FALSE(fServer->Queue().PostToolServer(&message)) << "job " << jobId;
 	}
 	BMessage withoutJob(kUnknownCode);
-	EXPECT_FALSE(fServer->PostToolServer(&withoutJob));
+	EXPECT_FALSE(fServer->Queue().PostToolServer(&withoutJob));
 
 	// Aborting a job is a message to its worker through the same path.
-	EXPECT_TRUE(fServer->JobAbort(42));
-	EXPECT_TRUE(worker.Inbox().Await(kMsgJobDelete, kPatience).has_value());
-	EXPECT_FALSE(fServer->JobAbort(44));
+	EXPECT_TRUE(fServer->Queue().JobAbort(running));
+	EXPECT_TRUE(fWorkerInbox.Await(kMsgJobDelete, kPatience).has_value());
+	EXPECT_FALSE(fServer->Queue().JobAbort(waiting));
 }
 
 // A waiting sender of a message that no job's worker takes gets the
@@ -178,28 +182,26 @@ TEST_F(DispatchTest, ReportRequestsReachTheReportServer)
 	EXPECT_EQ(list.what, uint32(B_REPLY));
 }
 
-// The job list is the index without subscribers; a job record is answered
-// as it is kept, an unknown job not at all.
+// The job list is the index of the queue; a job record is answered as it
+// is kept, an unknown job not at all.
 TEST_F(DispatchTest, JobRequestsAreAnsweredFromTheQueue)
 {
 	CreateServer();
-	MVServerTester tester = Tester();
-	tester.AddJob(42, JobRecord("First"), BMessenger(), kJobWaiting, 1000);
-	tester.AddJob(43, JobRecord("Second"), BMessenger(), kJobPaused, 2000);
-	tester.JobIndex().AddMessenger("user", BMessenger(fServer.get()));
+	int32 first = QueueJob(JobRecord("First"), 1000);
+	int32 second = QueueJob(JobRecord("Second"), 2000);
+	ASSERT_TRUE(fServer->Queue().JobPause(second));
 	RunServer();
 
 	BMessage list = Request(BMessage(kMsgJobList));
-	EXPECT_EQ(list.GetInt32("job_id", 0, 0), 42);
-	EXPECT_EQ(list.GetInt32("job_id", 1, 0), 43);
+	EXPECT_EQ(list.GetInt32("job_id", 0, 0), first);
+	EXPECT_EQ(list.GetInt32("job_id", 1, 0), second);
 	EXPECT_STREQ(list.GetString("title", 1, ""), "Second");
 	EXPECT_EQ(list.GetInt32("jobstatus", 1, 0), kJobPaused);
 	int32 date = 0;
 	EXPECT_EQ(list.FindTime("date", 1, &date), B_OK);
 	EXPECT_EQ(date, 2000);
-	EXPECT_FALSE(list.HasData("user", B_MESSENGER_TYPE));
 
-	BMessage get = WithJob(43);
+	BMessage get = WithJob(second);
 	get.what = kMsgJobGet;
 	BMessage record = Request(get);
 	EXPECT_EQ(record.what, uint32('MVJA'));
@@ -207,7 +209,7 @@ TEST_F(DispatchTest, JobRequestsAreAnsweredFromTheQueue)
 	ASSERT_EQ(record.FindMessage("start_info", &startInfo), B_OK);
 	EXPECT_STREQ(startInfo.GetString("title", ""), "Second");
 
-	BMessage unknown = WithJob(44);
+	BMessage unknown = WithJob(first + second);
 	unknown.what = kMsgJobGet;
 	EXPECT_EQ(Request(unknown).what, uint32(B_NO_REPLY));
 }

@@ -2,6 +2,8 @@
 
 #include <MVLocale.h>
 
+#include "AwaitCondition.h"
+
 void InProcessServer::SetUp()
 {
 	fVolumes = std::make_unique<ScopedEnv>("MORVANE_VOLUMES", "Test=" + fFolder.Path());
@@ -13,6 +15,7 @@ void InProcessServer::SetUp()
 void InProcessServer::TearDown()
 {
 	StopServer();
+	QuitWorkers();
 	fServer.reset();
 	delete MVLocale::GetInstance();
 	fLog.reset();
@@ -27,6 +30,9 @@ MVServerSettings InProcessServer::Settings()
 	settings.pulseRate = 0;
 	settings.clientLink = &fLink;
 	settings.log = fLog.get();
+	settings.workerFactory = [this](int32, const BMessage&) -> BLooper* {
+		return new RecordingWorker(&fWorkerInbox);
+	};
 	return settings;
 }
 
@@ -72,4 +78,43 @@ BMessage InProcessServer::Request(const BMessage& request)
 std::string InProcessServer::ReadLog() const
 {
 	return ReadWholeFile(NativePath("server.log")).value_or("");
+}
+
+int32 InProcessServer::QueueJob(const BMessage& record, int32 start)
+{
+	BMessage request(record);
+	BMessage schedule;
+	schedule.AddTime("TIME", start);
+	request.RemoveName("scheduler");
+	request.AddMessage("scheduler", &schedule);
+	int32 jobId = fServer->Queue().JobAdd(&request);
+	EXPECT_NE(jobId, 0);
+	return jobId;
+}
+
+int32 InProcessServer::StartJob(const BMessage& record)
+{
+	int32 jobId = QueueJob(record);
+	fServer->Queue().JobStart(jobId);
+	EXPECT_TRUE(WorkerOf(jobId).IsValid());
+	return jobId;
+}
+
+BMessenger InProcessServer::WorkerOf(int32 jobId)
+{
+	const QueuedJob* job = fServer->Queue().Job(jobId);
+	return job != nullptr ? job->worker : BMessenger();
+}
+
+void InProcessServer::QuitWorkers()
+{
+	if (fServer == nullptr)
+		return;
+	for (const QueuedJob& job : fServer->Queue().Jobs()) {
+		BMessenger worker = job.worker;
+		if (!worker.IsValid())
+			continue;
+		worker.SendMessage(B_QUIT_REQUESTED);
+		EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
+	}
 }

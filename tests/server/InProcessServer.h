@@ -17,10 +17,12 @@
 
 #include <storage/VolumeTable.h>
 
+#include <app/Looper.h>
+
 #include "MVClientLink.h"
+#include "MessageInbox.h"
 #include "MVServer.h"
 #include "MVServerLog.h"
-#include "MVServerTester.h"
 #include "RecordingHandler.h"
 #include "ServerProtocol.h"
 #include "TestFolder.h"
@@ -61,6 +63,28 @@ private:
 	std::set<team_id> fRunning;
 };
 
+// A job's worker: keeps what the server sends it and quits when told to
+// end its job.
+class RecordingWorker : public BLooper {
+public:
+	explicit RecordingWorker(MessageInbox* inbox)
+		:
+		BLooper("recording worker", 10, 100),
+		fInbox(inbox)
+	{
+	}
+
+	void MessageReceived(BMessage* message) override
+	{
+		fInbox->Add(*message);
+		if (message->what == kMsgJobDelete)
+			PostMessage(B_QUIT_REQUESTED);
+	}
+
+private:
+	MessageInbox* fInbox;
+};
+
 class InProcessServer : public testing::Test {
 protected:
 	static constexpr const char* kProgramFolder = "/Test/Backup_Server";
@@ -69,7 +93,11 @@ protected:
 	void SetUp() override;
 	void TearDown() override;
 
-	// The settings of a server on this test's volume, without a pulse.
+	// A start time no pulse of a test reaches.
+	static constexpr int32 kFarFuture = 2000000000;
+
+	// The settings of a server on this test's volume, without a pulse; its
+	// jobs' workers are RecordingWorkers that write to fWorkerInbox.
 	MVServerSettings Settings();
 	void CreateServer(bool daemon = false);
 	void CreateServer(const MVServerSettings& settings);
@@ -82,16 +110,25 @@ protected:
 	// Sends the running server a request and waits for the reply.
 	BMessage Request(const BMessage& request);
 
+	// Queues a job of the record through the queue's own request, to start
+	// at start; its id.
+	int32 QueueJob(const BMessage& record, int32 start = kFarFuture);
+	// Queues a job and starts it at once; its worker is a RecordingWorker.
+	int32 StartJob(const BMessage& record);
+	BMessenger WorkerOf(int32 jobId);
+	// Quits the workers of the jobs still queued, and waits for them.
+	void QuitWorkers();
+
 	std::string NativePath(const std::string& name) const
 		{ return fFolder / ("Backup_Server/" + name); }
 	std::string ReadLog() const;
-	MVServerTester Tester() { return MVServerTester(*fServer); }
 
 	TestFolder fFolder;
 	std::unique_ptr<ScopedEnv> fVolumes;
 	FakeClientLink fLink;
 	std::unique_ptr<MVServerLog> fLog;
 	RecordingHandler fReportHandler{"report recorder"};
+	MessageInbox fWorkerInbox;
 	std::unique_ptr<MVServer> fServer;
 	std::thread fRunner;
 };

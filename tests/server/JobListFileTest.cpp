@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,33 +76,52 @@ protected:
 		schedule.AddTime("TIME", date);
 		schedule.AddInt32("Days", 1);
 		record->AddMessage("scheduler", &schedule);
-		fJobs.push_back(std::move(record));
 
-		fIndex.AddInt32("job_id", jobId);
-		fIndex.AddString("title", title);
-		fIndex.AddTime("date", date);
-		fIndex.AddInt32("job_type", kJobFullBackup);
-		fIndex.AddInt32("jobstatus", state);
-		fIndex.AddInt32("oldjobstatus", oldState);
-		fIndex.AddMessenger("server", BMessenger());
+		QueuedJob job;
+		job.id = jobId;
+		job.title = title;
+		job.date = date;
+		job.type = kJobFullBackup;
+		job.state = state;
+		job.oldState = oldState;
+		job.record = std::move(record);
+		fJobs.push_back(std::move(job));
 	}
 
 	std::string Written()
 	{
 		FailingSink sink(SIZE_MAX);
-		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs, fIndex), MVJobListFile::kSaved);
+		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs), MVJobListFile::kSaved);
 		return sink.Data();
 	}
 
-	static int32 ReadBytes(const std::string& bytes, MVJobListFile::JobTable* jobs,
-		BMessage* index)
+	// The file as written, with its two messages (the records' container
+	// and the index) changed by change before they are put back.
+	std::string Rewritten(const std::function<void(BMessage* container, BMessage* index)>& change)
 	{
-		BMemoryIO source(bytes.data(), bytes.size());
-		return MVJobListFile::Read(&source, jobs, index);
+		std::string bytes = Written();
+		BMemoryIO source(bytes.data() + MVJobListFile::kHeaderSize,
+			bytes.size() - MVJobListFile::kHeaderSize);
+		BMessage container;
+		BMessage index;
+		EXPECT_EQ(container.Unflatten(&source), B_OK);
+		EXPECT_EQ(index.Unflatten(&source), B_OK);
+		change(&container, &index);
+		std::vector<char> first;
+		std::vector<char> second;
+		EXPECT_EQ(container.Flatten(&first), B_OK);
+		EXPECT_EQ(index.Flatten(&second), B_OK);
+		return bytes.substr(0, MVJobListFile::kHeaderSize) + std::string(first.begin(), first.end())
+			+ std::string(second.begin(), second.end());
 	}
 
-	MVJobListFile::JobTable fJobs;
-	BMessage fIndex;
+	static int32 ReadBytes(const std::string& bytes, JobTable* jobs)
+	{
+		BMemoryIO source(bytes.data(), bytes.size());
+		return MVJobListFile::Read(&source, jobs);
+	}
+
+	JobTable fJobs;
 };
 
 }	// namespace
@@ -121,37 +141,33 @@ TEST_F(JobListFileTest, RoundTripRestoresStatesBeforeRunningAndEdit)
 	EXPECT_EQ(bytes.substr(0, 8), "MVJOBLST");
 	EXPECT_EQ(bytes.substr(8, 92), std::string(92, '\0'));
 
-	MVJobListFile::JobTable jobs;
-	BMessage index;
-	ASSERT_EQ(ReadBytes(bytes, &jobs, &index), MVJobListFile::kRead);
+	JobTable jobs;
+	ASSERT_EQ(ReadBytes(bytes, &jobs), MVJobListFile::kRead);
 	ASSERT_EQ(jobs.size(), 5u);
 	const int32 states[][2] = {{kJobWaiting, 0}, {kJobWaiting, kJobRunning},
 		{kJobPaused, kJobEdit}, {kJobWaiting, kJobEdit}, {kJobPaused, kJobRunning}};
 	for (int32 slot = 0; slot < 5; slot++) {
 		SCOPED_TRACE(slot);
-		EXPECT_EQ(index.GetInt32("job_id", slot, 0), 11 + slot);
-		EXPECT_EQ(jobs[slot]->GetInt32("job_id", 0), 11 + slot);
-		EXPECT_EQ(jobs[slot]->what, uint32('MVJA'));
-		EXPECT_EQ(index.GetInt32("jobstatus", slot, 0), states[slot][0]);
-		EXPECT_EQ(index.GetInt32("oldjobstatus", slot, -1), states[slot][1]);
-		int32 date = 0;
-		EXPECT_EQ(index.FindTime("date", slot, &date), B_OK);
-		EXPECT_EQ(date, 1000 * (slot + 1));
-		EXPECT_FALSE(jobs[slot]->HasData("user", B_MESSENGER_TYPE));
-		EXPECT_EQ(jobs[slot]->GetInt32("client_id", 0), 77);
-		BMessenger worker;
-		EXPECT_EQ(index.FindMessenger("server", slot, &worker), B_OK);
-		EXPECT_FALSE(worker.IsValid());
+		const QueuedJob& job = jobs[size_t(slot)];
+		EXPECT_EQ(job.id, 11 + slot);
+		EXPECT_EQ(job.record->GetInt32("job_id", 0), 11 + slot);
+		EXPECT_EQ(job.record->what, uint32('MVJA'));
+		EXPECT_EQ(job.state, states[slot][0]);
+		EXPECT_EQ(job.oldState, states[slot][1]);
+		EXPECT_EQ(job.date, 1000 * (slot + 1));
+		EXPECT_EQ(job.type, kJobFullBackup);
+		EXPECT_FALSE(job.record->HasData("user", B_MESSENGER_TYPE));
+		EXPECT_EQ(job.record->GetInt32("client_id", 0), 77);
+		EXPECT_FALSE(job.worker.IsValid());
 	}
-	EXPECT_STREQ(index.GetString("title", 2, ""), "edited while paused");
+	EXPECT_EQ(jobs[2].title, "edited while paused");
 
-	// The index the server keeps is not changed by saving it.
-	EXPECT_EQ(fIndex.GetInt32("jobstatus", 1, 0), kJobRunning);
+	// The queue is not changed by saving it.
+	EXPECT_EQ(fJobs[1].state, kJobRunning);
 
 	// An empty queue is a valid list too.
 	fJobs.clear();
-	fIndex.MakeEmpty();
-	ASSERT_EQ(ReadBytes(Written(), &jobs, &index), MVJobListFile::kRead);
+	ASSERT_EQ(ReadBytes(Written(), &jobs), MVJobListFile::kRead);
 	EXPECT_TRUE(jobs.empty());
 }
 
@@ -164,21 +180,18 @@ TEST_F(JobListFileTest, TruncatedAndForeignFilesGiveAnEmptyQueue)
 	std::string bytes = Written();
 
 	for (size_t length = 0; length < bytes.size(); length++) {
-		MVJobListFile::JobTable jobs;
-		BMessage index;
-		int32 result = ReadBytes(bytes.substr(0, length), &jobs, &index);
+		JobTable jobs;
+		int32 result = ReadBytes(bytes.substr(0, length), &jobs);
 		int32 expected = length < MVJobListFile::kHeaderSize ? MVJobListFile::kHeaderShort
 			: MVJobListFile::kContentsUnreadable;
 		ASSERT_EQ(result, expected) << "cut at " << length;
 		ASSERT_TRUE(jobs.empty());
-		ASSERT_TRUE(index.IsEmpty());
 	}
 
 	std::string foreign = bytes;
 	memcpy(foreign.data(), "MVREPORT", 8);
-	MVJobListFile::JobTable jobs;
-	BMessage index;
-	EXPECT_EQ(ReadBytes(foreign, &jobs, &index), MVJobListFile::kWrongMagic);
+	JobTable jobs;
+	EXPECT_EQ(ReadBytes(foreign, &jobs), MVJobListFile::kWrongMagic);
 	EXPECT_TRUE(jobs.empty());
 }
 
@@ -193,24 +206,17 @@ TEST_F(JobListFileTest, CorruptBytesNeverGiveAnInconsistentQueue)
 		for (char flip : {char(0x01), char(0x80), char(0xff)}) {
 			std::string corrupt = bytes;
 			corrupt[at] = char(corrupt[at] ^ flip);
-			MVJobListFile::JobTable jobs;
-			BMessage index;
-			int32 result = ReadBytes(corrupt, &jobs, &index);
+			JobTable jobs;
+			int32 result = ReadBytes(corrupt, &jobs);
 			if (result != MVJobListFile::kRead) {
 				ASSERT_EQ(result, MVJobListFile::kContentsUnreadable);
 				ASSERT_TRUE(jobs.empty());
 				continue;
 			}
-			type_code type;
-			int32 count = 0;
-			for (const char* name : {"job_id", "title", "date", "job_type", "jobstatus",
-					"oldjobstatus", "server"}) {
-				ASSERT_EQ(index.GetInfo(name, &type, &count), B_OK) << name << " at " << at;
-				ASSERT_EQ(size_t(count), jobs.size()) << name << " at " << at;
-			}
-			for (int32 slot = 0; slot < count; slot++) {
-				int32 state = index.GetInt32("jobstatus", slot, 0);
-				ASSERT_TRUE(state == kJobWaiting || state == kJobPaused) << "at " << at;
+			for (const QueuedJob& job : jobs) {
+				ASSERT_NE(job.record, nullptr) << "at " << at;
+				ASSERT_NE(job.id, 0) << "at " << at;
+				ASSERT_TRUE(job.state == kJobWaiting || job.state == kJobPaused) << "at " << at;
 			}
 		}
 	}
@@ -220,36 +226,36 @@ TEST_F(JobListFileTest, CorruptBytesNeverGiveAnInconsistentQueue)
 // differ, fields of another type, a job id of 0 or twice.
 TEST_F(JobListFileTest, IndexMustMatchTheRecords)
 {
-	auto check = [this](const char* what, auto change) {
-		SCOPED_TRACE(what);
-		fJobs.clear();
-		fIndex.MakeEmpty();
-		AddJob(41, "first", 1000, kJobWaiting, 0);
-		AddJob(42, "second", 2000, kJobWaiting, 0);
-		change();
-		MVJobListFile::JobTable jobs;
-		BMessage index;
-		EXPECT_EQ(ReadBytes(Written(), &jobs, &index), MVJobListFile::kContentsUnreadable);
-		EXPECT_TRUE(jobs.empty());
+	AddJob(41, "first", 1000, kJobWaiting, 0);
+	AddJob(42, "second", 2000, kJobWaiting, 0);
+	using Change = std::function<void(BMessage*, BMessage*)>;
+	const std::pair<const char*, Change> changes[] = {
+		{"a slot too few", [](BMessage*, BMessage* index) { index->RemoveData("title", 1); }},
+		{"a record too many", [](BMessage* container, BMessage*) {
+			BMessage extra;
+			container->AddMessage("joblist", &extra);
+		}},
+		{"date as int32", [](BMessage*, BMessage* index) {
+			index->RemoveName("date");
+			index->AddInt32("date", 1000);
+			index->AddInt32("date", 2000);
+		}},
+		{"job id 0", [](BMessage*, BMessage* index) { index->ReplaceInt32("job_id", 1, 0); }},
+		{"job id twice", [](BMessage*, BMessage* index) { index->ReplaceInt32("job_id", 1, 41); }},
 	};
-	check("a slot too few", [this] { fIndex.RemoveData("title", 1); });
-	check("a record too many", [this] { fJobs.push_back(std::make_unique<BMessage>()); });
-	check("date as int32", [this] {
-		fIndex.RemoveName("date");
-		fIndex.AddInt32("date", 1000);
-		fIndex.AddInt32("date", 2000);
-	});
-	check("job id 0", [this] { fIndex.ReplaceInt32("job_id", 1, 0); });
-	check("job id twice", [this] { fIndex.ReplaceInt32("job_id", 1, 41); });
+	for (const auto& [what, change] : changes) {
+		SCOPED_TRACE(what);
+		JobTable jobs;
+		EXPECT_EQ(ReadBytes(Rewritten(change), &jobs), MVJobListFile::kContentsUnreadable);
+		EXPECT_TRUE(jobs.empty());
+	}
 
 	// A state out of range is held as Paused.
-	fJobs.clear();
-	fIndex.MakeEmpty();
-	AddJob(43, "odd", 1000, 99, 0);
-	MVJobListFile::JobTable jobs;
-	BMessage index;
-	ASSERT_EQ(ReadBytes(Written(), &jobs, &index), MVJobListFile::kRead);
-	EXPECT_EQ(index.GetInt32("jobstatus", 0, 0), kJobPaused);
+	JobTable jobs;
+	ASSERT_EQ(ReadBytes(Rewritten([](BMessage*, BMessage* index) {
+		index->ReplaceInt32("jobstatus", 0, 99);
+	}), &jobs), MVJobListFile::kRead);
+	EXPECT_EQ(jobs[0].state, kJobPaused);
 }
 
 // A disk that fails while writing: the result says where, and a save that
@@ -260,37 +266,36 @@ TEST_F(JobListFileTest, FailedWritesAreReportedAndKeepTheOldFile)
 	std::string bytes = Written();
 	for (size_t limit : {size_t(0), size_t(7), size_t(99)}) {
 		FailingSink sink(limit);
-		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs, fIndex), MVJobListFile::kHeaderNotWritten);
+		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs), MVJobListFile::kHeaderNotWritten);
 	}
 	for (size_t limit : {size_t(100), size_t(101), bytes.size() - 1}) {
 		FailingSink sink(limit);
-		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs, fIndex),
+		EXPECT_EQ(MVJobListFile::Write(&sink, fJobs),
 			MVJobListFile::kContentsNotWritten);
 	}
 
 	TestFolder folder;
 	ScopedVolume volume(folder);
-	EXPECT_EQ(MVJobListFile::Save("/JobList/missing", fJobs, fIndex),
+	EXPECT_EQ(MVJobListFile::Save("/JobList/missing", fJobs),
 		MVJobListFile::kFolderNotUsable);
-	EXPECT_EQ(MVJobListFile::Save("", fJobs, fIndex), MVJobListFile::kFolderNotUsable);
-	ASSERT_EQ(MVJobListFile::Save("/JobList", fJobs, fIndex), MVJobListFile::kSaved);
+	EXPECT_EQ(MVJobListFile::Save("", fJobs), MVJobListFile::kFolderNotUsable);
+	ASSERT_EQ(MVJobListFile::Save("/JobList", fJobs), MVJobListFile::kSaved);
 	EXPECT_EQ(ReadWholeFile(folder / MVJobListFile::kFileName), bytes);
 
-	MVJobListFile::JobTable jobs;
-	BMessage index;
-	ASSERT_EQ(MVJobListFile::Load("/JobList", &jobs, &index), MVJobListFile::kRead);
+	JobTable jobs;
+	ASSERT_EQ(MVJobListFile::Load("/JobList", &jobs), MVJobListFile::kRead);
 	ASSERT_EQ(jobs.size(), 1u);
-	EXPECT_EQ(MVJobListFile::Load("/JobList/missing", &jobs, &index), MVJobListFile::kNoFile);
+	EXPECT_EQ(MVJobListFile::Load("/JobList/missing", &jobs), MVJobListFile::kNoFile);
 
 	// A folder where the file should be: nothing is written there.
 	folder.MakeFolder(std::string("blocked/") + MVJobListFile::kFileName);
-	EXPECT_EQ(MVJobListFile::Save("/JobList/blocked", fJobs, fIndex),
+	EXPECT_EQ(MVJobListFile::Save("/JobList/blocked", fJobs),
 		MVJobListFile::kFileNotCreated);
-	EXPECT_EQ(MVJobListFile::Load("/JobList/blocked", &jobs, &index), MVJobListFile::kNoFile);
+	EXPECT_EQ(MVJobListFile::Load("/JobList/blocked", &jobs), MVJobListFile::kNoFile);
 
 	EXPECT_EQ(MVJobListFile::KeepDamaged("/JobList"), B_OK);
 	EXPECT_FALSE(ReadWholeFile(folder / MVJobListFile::kFileName).has_value());
 	EXPECT_EQ(ReadWholeFile(folder / (std::string(MVJobListFile::kFileName) + ".damaged")),
 		bytes);
-	EXPECT_EQ(MVJobListFile::Load("/JobList", &jobs, &index), MVJobListFile::kNoFile);
+	EXPECT_EQ(MVJobListFile::Load("/JobList", &jobs), MVJobListFile::kNoFile);
 }

@@ -76,13 +76,13 @@ protected:
 
 	// The job list as the server left it: kRead and its records, or why
 	// it cannot be read.
-	int32 ReadJobList(MVJobListFile::JobTable* jobs, BMessage* index) const
+	int32 ReadJobList(JobTable* jobs) const
 	{
 		std::optional<std::string> bytes = ReadWholeFile(JobListPath());
 		if (!bytes.has_value())
 			return MVJobListFile::kNoFile;
 		BMemoryIO source(bytes->data(), bytes->size());
-		return MVJobListFile::Read(&source, jobs, index);
+		return MVJobListFile::Read(&source, jobs);
 	}
 
 	// Declared first, so that the processes started from it end before
@@ -185,15 +185,14 @@ TEST_F(JobQueueProcessTest, KilledWhileSavingLeavesAWholeList)
 		ASSERT_TRUE(server->AwaitExit(kPatience, &exitCode));
 		EXPECT_EQ(exitCode, -SIGKILL);
 
-		MVJobListFile::JobTable jobs;
-		BMessage index;
-		ASSERT_EQ(ReadJobList(&jobs, &index), MVJobListFile::kRead);
+		JobTable jobs;
+		ASSERT_EQ(ReadJobList(&jobs), MVJobListFile::kRead);
 		ASSERT_EQ(jobs.size(), 1u);
-		EXPECT_EQ(index.GetInt32("job_id", 0, 0), jobId);
-		int32 state = index.GetInt32("jobstatus", 0, 0);
+		EXPECT_EQ(jobs[0].id, jobId);
+		int32 state = jobs[0].state;
 		EXPECT_TRUE(state == kJobWaiting || state == kJobPaused) << state;
 		BMessage selection;
-		ASSERT_EQ(jobs[0]->FindMessage("selection", &selection), B_OK);
+		ASSERT_EQ(jobs[0].record->FindMessage("selection", &selection), B_OK);
 		type_code type;
 		int32 count = 0;
 		ASSERT_EQ(selection.GetInfo("INCLUDE", &type, &count), B_OK);

@@ -23,28 +23,6 @@ namespace {
 constexpr int32 kHour = 3600;
 constexpr int32 kNow = 1780000000;
 
-// A job's worker: keeps what the server sends it and quits when told to
-// end its job.
-class TestWorker : public BLooper {
-public:
-	explicit TestWorker(MessageInbox* inbox)
-		:
-		BLooper("test worker", 10, 100),
-		fInbox(inbox)
-	{
-	}
-
-	void MessageReceived(BMessage* message) override
-	{
-		fInbox->Add(*message);
-		if (message->what == kMsgJobDelete)
-			PostMessage(B_QUIT_REQUESTED);
-	}
-
-private:
-	MessageInbox* fInbox;
-};
-
 // A client with its running-jobs window open: it answers a job start with
 // the messenger of a status view.
 class ViewingClient : public BHandler {
@@ -90,10 +68,11 @@ protected:
 		MVServerSettings settings = Settings();
 		settings.daemon = true;
 		settings.clock = [this] { return fNow.load(); };
+		settings.workerFactory = nullptr;
 		if (withWorkers) {
 			settings.workerFactory = [this](int32 jobType, const BMessage&) -> BLooper* {
 				fWorkerTypes.push_back(jobType);
-				return new TestWorker(&fWorkerInbox);
+				return new RecordingWorker(&fWorkerInbox);
 			};
 		}
 		CreateServer(settings);
@@ -143,9 +122,9 @@ protected:
 	int32 Add(const BMessage& request)
 	{
 		BMessage copy(request);
-		int32 jobId = fServer->JobAdd(&copy);
+		int32 jobId = fServer->Queue().JobAdd(&copy);
 		if (jobId != 0)
-			fServer->JobInserted(jobId);
+			fServer->Queue().JobInserted(jobId);
 		return jobId;
 	}
 
@@ -156,32 +135,32 @@ protected:
 		return message;
 	}
 
+	// The job's place in the queue, -1 when it is not queued.
 	int32 Slot(int32 jobId)
 	{
-		BMessage& index = Tester().JobIndex();
-		int32 value;
-		for (int32 slot = 0; index.FindInt32("job_id", slot, &value) == B_OK; slot++) {
-			if (value == jobId)
-				return slot;
+		const JobTable& jobs = fServer->Queue().Jobs();
+		for (size_t slot = 0; slot < jobs.size(); slot++) {
+			if (jobs[slot].id == jobId)
+				return int32(slot);
 		}
 		return -1;
 	}
 
-	int32 State(int32 jobId) { return Tester().JobIndex().GetInt32("jobstatus", Slot(jobId), 0); }
-	int32 OldState(int32 jobId)
-		{ return Tester().JobIndex().GetInt32("oldjobstatus", Slot(jobId), 0); }
-
-	int32 Date(int32 jobId)
+	const QueuedJob& Queued(int32 jobId)
 	{
-		int32 date = 0;
-		EXPECT_EQ(Tester().JobIndex().FindTime("date", Slot(jobId), &date), B_OK);
-		return date;
+		static const QueuedJob kNone;
+		const QueuedJob* job = fServer->Queue().Job(jobId);
+		EXPECT_NE(job, nullptr) << "job " << jobId;
+		return job != nullptr ? *job : kNone;
 	}
+
+	int32 State(int32 jobId) { return Queued(jobId).state; }
+	int32 OldState(int32 jobId) { return Queued(jobId).oldState; }
+	int32 Date(int32 jobId) { return Queued(jobId).date; }
 
 	BMessenger Worker(int32 jobId)
 	{
-		BMessenger worker;
-		(void)Tester().JobIndex().FindMessenger("server", Slot(jobId), &worker);
+		BMessenger worker = Queued(jobId).worker;
 		if (worker.IsValid())
 			fWorkers.push_back(worker);
 		return worker;
@@ -202,9 +181,8 @@ protected:
 	void QuitWorkers()
 	{
 		if (fServer != nullptr) {
-			BMessenger worker;
-			for (int32 i = 0; Tester().JobIndex().FindMessenger("server", i, &worker) == B_OK; i++)
-				fWorkers.push_back(worker);
+			for (const QueuedJob& job : fServer->Queue().Jobs())
+				fWorkers.push_back(job.worker);
 		}
 		for (const BMessenger& worker : fWorkers) {
 			worker.SendMessage(B_QUIT_REQUESTED);
@@ -216,17 +194,15 @@ protected:
 	std::vector<BMessage> JobList()
 	{
 		std::vector<BMessage> jobs;
-		MVJobListFile::JobTable table;
-		BMessage index;
-		if (MVJobListFile::Load(kProgramFolder, &table, &index) != MVJobListFile::kRead)
+		JobTable table;
+		if (MVJobListFile::Load(kProgramFolder, &table) != MVJobListFile::kRead)
 			return jobs;
-		for (const auto& record : table)
-			jobs.push_back(*record);
+		for (const QueuedJob& job : table)
+			jobs.push_back(*job.record);
 		return jobs;
 	}
 
 	std::atomic<int32> fNow{kNow};
-	MessageInbox fWorkerInbox;
 	std::vector<int32> fWorkerTypes;
 	std::vector<BMessenger> fWorkers;
 	MessageRecorder fView{"status view"};
@@ -286,7 +262,7 @@ TEST_F(JobQueueTest, AddingJobs)
 	EXPECT_EQ(Slot(heldId), 1);
 	EXPECT_EQ(State(heldId), kJobPaused);
 	EXPECT_EQ(OldState(heldId), kJobWaiting);
-	BMessage record = *Tester().Job(heldId);
+	BMessage record = *fServer->Queue().FindJob(heldId);
 	ASSERT_EQ(record.FindMessage("start_info", &startInfo), B_OK);
 	EXPECT_STREQ(startInfo.GetString("title", ""), "-- no title --");
 	EXPECT_FALSE(startInfo.HasData("submitonhold", B_INT32_TYPE));
@@ -331,8 +307,8 @@ TEST_F(JobQueueTest, PulseStartsDueJobs)
 	int32 edited = Add(JobRequest("Edited", kNow - 10));
 	Handle(kMsgJobEdit, [&] { BMessage m = WithJob(edited); m.AddInt32("edit", 1); return m; }());
 	ASSERT_EQ(State(edited), kJobEdit);
-	Tester().Job(due)->AddInt32("client_id", 52);
-	Tester().Job(due)->AddInt32("client_id", 999);
+	fServer->Queue().FindJob(due)->AddInt32("client_id", 52);
+	fServer->Queue().FindJob(due)->AddInt32("client_id", 999);
 
 	fServer->Pulse();
 	ASSERT_EQ(fWorkerTypes, std::vector<int32>{4});
@@ -344,7 +320,7 @@ TEST_F(JobQueueTest, PulseStartsDueJobs)
 	ASSERT_TRUE(worker.IsValid());
 
 	// The report store opened a report for the job.
-	int32 reportId = Tester().Job(due)->GetInt32("report_id", 0);
+	int32 reportId = fServer->Queue().FindJob(due)->GetInt32("report_id", 0);
 	EXPECT_NE(reportId, 0);
 
 	std::optional<BMessage> told = fViewingClient.Inbox().Await(kMsgJobStart, 0);
@@ -356,7 +332,7 @@ TEST_F(JobQueueTest, PulseStartsDueJobs)
 	ASSERT_TRUE(subscription.has_value());
 	BMessenger user;
 	ASSERT_EQ(subscription->FindMessenger("user", 0, &user), B_OK);
-	EXPECT_EQ(user, BMessenger(Tester().ReportServer()));
+	EXPECT_EQ(user, fServer->ReportServer());
 	ASSERT_EQ(subscription->FindMessenger("user", 1, &user), B_OK);
 	EXPECT_EQ(user, fView.Messenger());
 	EXPECT_NE(subscription->FindMessenger("user", 2, &user), B_OK);
@@ -393,7 +369,7 @@ TEST_F(JobQueueTest, JobsWithoutWorkerStayWaiting)
 		kPatience));
 	// Starting prepared it as a backup all the same.
 	int32 archiveTime = -1;
-	EXPECT_EQ(Tester().Job(jobId)->FindTime("archive_time", &archiveTime), B_OK);
+	EXPECT_EQ(fServer->Queue().FindJob(jobId)->FindTime("archive_time", &archiveTime), B_OK);
 	EXPECT_EQ(archiveTime, 0);
 	fServer.reset();
 
@@ -443,7 +419,7 @@ TEST_F(JobQueueTest, FinishedJobsAreRescheduledOrRemoved)
 	EXPECT_EQ(OldState(hourly), 0);
 	EXPECT_EQ(Date(hourly), date + 11 * kHour);
 	EXPECT_FALSE(Worker(hourly).IsValid());
-	BMessage* record = Tester().Job(hourly);
+	BMessage* record = fServer->Queue().FindJob(hourly);
 	int32 lastStart = 0;
 	EXPECT_EQ(record->FindTime("last_start", &lastStart), B_OK);
 	EXPECT_EQ(lastStart, date);
@@ -501,7 +477,7 @@ TEST_F(JobQueueTest, PauseContinueAbortAndDelete)
 	EXPECT_EQ(State(jobId), kJobPaused);
 	EXPECT_EQ(OldState(jobId), kJobRunning);
 	EXPECT_TRUE(fWorkerInbox.Await(kMsgJobPause, kPatience).has_value());
-	EXPECT_FALSE(fServer->JobPause(jobId));
+	EXPECT_FALSE(fServer->Queue().JobPause(jobId));
 	// Saved paused, it comes back Paused.
 	EXPECT_EQ(JobList().size(), 1u);
 
@@ -521,8 +497,8 @@ TEST_F(JobQueueTest, PauseContinueAbortAndDelete)
 	EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
 
 	// Without a live worker, continuing a paused job makes it Waiting.
-	EXPECT_TRUE(fServer->JobPause(jobId));
-	EXPECT_TRUE(fServer->JobContinue(jobId));
+	EXPECT_TRUE(fServer->Queue().JobPause(jobId));
+	EXPECT_TRUE(fServer->Queue().JobContinue(jobId));
 	EXPECT_EQ(State(jobId), kJobWaiting);
 	fServer->Pulse();
 	ASSERT_EQ(fWorkerTypes.size(), 2u);
@@ -531,20 +507,21 @@ TEST_F(JobQueueTest, PauseContinueAbortAndDelete)
 
 	Handle(kMsgJobDelete, WithJob(jobId));
 	EXPECT_EQ(Slot(jobId), -1);
-	EXPECT_EQ(Tester().Job(jobId), nullptr);
+	EXPECT_EQ(fServer->Queue().FindJob(jobId), nullptr);
 	EXPECT_TRUE(fWorkerInbox.Await(kMsgJobDelete, kPatience).has_value());
 	EXPECT_TRUE(client.Inbox().Await(kMsgJobRemoved, kPatience, ForJob(jobId)).has_value());
 	EXPECT_TRUE(JobList().empty());
 	EXPECT_TRUE(AwaitCondition([&] { return !second.IsValid(); }, kPatience));
 	// The index keeps no trace of the slot.
-	BMessage& index = Tester().JobIndex();
+	BMessage index;
+	fServer->Queue().JobList(&index);
 	EXPECT_EQ(index.CountNames(B_ANY_TYPE), 0);
 
 	// Unknown jobs: nothing happens, nothing is announced.
 	int32 countBefore = client.Inbox().CountAll();
-	EXPECT_FALSE(fServer->JobPause(jobId));
-	EXPECT_FALSE(fServer->JobContinue(jobId));
-	EXPECT_FALSE(fServer->JobRem(jobId));
+	EXPECT_FALSE(fServer->Queue().JobPause(jobId));
+	EXPECT_FALSE(fServer->Queue().JobContinue(jobId));
+	EXPECT_FALSE(fServer->Queue().JobRem(jobId));
 	Handle(kMsgJobDelete, WithJob(jobId));
 	EXPECT_EQ(client.Inbox().CountAll(), countBefore);
 }
@@ -565,7 +542,7 @@ TEST_F(JobQueueTest, EditAndReplace)
 		Handle(kMsgJobEdit, message);
 	};
 
-	ASSERT_TRUE(fServer->JobPause(jobId));
+	ASSERT_TRUE(fServer->Queue().JobPause(jobId));
 	edit(jobId, 1);
 	EXPECT_EQ(State(jobId), kJobEdit);
 	EXPECT_EQ(OldState(jobId), kJobPaused);
@@ -583,7 +560,7 @@ TEST_F(JobQueueTest, EditAndReplace)
 	EXPECT_TRUE(AwaitCondition([&] { return client.Inbox().Count(kMsgJobChanged) == 2; },
 		kPatience));
 
-	BMessage data = *Tester().Job(other);
+	BMessage data = *fServer->Queue().FindJob(other);
 	data.AddString("title", "Renamed");
 	data.ReplaceInt32("job_type", kJobCompare);
 	data.ReplaceInt32("job_id", 1);
@@ -594,11 +571,11 @@ TEST_F(JobQueueTest, EditAndReplace)
 	BMessage replace = WithJob(other);
 	replace.AddMessage("job_data", &data);
 	Handle(kMsgJobSet, replace);
-	EXPECT_STREQ(Tester().JobIndex().GetString("title", Slot(other), ""), "Renamed");
-	EXPECT_EQ(Tester().JobIndex().GetInt32("job_type", Slot(other), 0), 5);
+	EXPECT_STREQ(Queued(other).title.c_str(), "Renamed");
+	EXPECT_EQ(Queued(other).type, 5);
 	EXPECT_EQ(Date(other), kNow + 2 * kHour);
-	EXPECT_EQ(Tester().Job(other)->GetInt32("job_id", 0), other);
-	EXPECT_EQ(Tester().Job(other)->what, uint32(kMsgJobAdd));
+	EXPECT_EQ(fServer->Queue().FindJob(other)->GetInt32("job_id", 0), other);
+	EXPECT_EQ(fServer->Queue().FindJob(other)->what, uint32(kMsgJobAdd));
 	EXPECT_TRUE(client.Inbox().Await(kMsgJobChanged, kPatience, ForJob(other)).has_value());
 	std::vector<BMessage> saved = JobList();
 	ASSERT_EQ(saved.size(), 2u);
@@ -609,11 +586,11 @@ TEST_F(JobQueueTest, EditAndReplace)
 	data.ReplaceString("title", "Quiet");
 	replace.ReplaceMessage("job_data", &data);
 	Handle(kMsgJobSet, replace);
-	EXPECT_STREQ(Tester().JobIndex().GetString("title", Slot(other), ""), "Quiet");
+	EXPECT_STREQ(Queued(other).title.c_str(), "Quiet");
 	EXPECT_EQ(Date(other), kNow + 2 * kHour);
 	EXPECT_STREQ(JobList()[1].GetString("title", ""), "Renamed");
 	Handle(kMsgJobSet, WithJob(other));
-	EXPECT_STREQ(Tester().JobIndex().GetString("title", Slot(other), ""), "Quiet");
+	EXPECT_STREQ(Queued(other).title.c_str(), "Quiet");
 }
 
 // Incremental and differential backups follow their base job: its
@@ -625,8 +602,8 @@ TEST_F(JobQueueTest, BackupsFollowTheirBaseJob)
 	int32 base = Add(JobRequest("Full", kNow + kHour));
 	BMessage selection;
 	selection.AddString("INCLUDE", "/boot/home");
-	Tester().Job(base)->AddMessage("selection", &selection);
-	Tester().Job(base)->AddTime("last_start", 5000);
+	fServer->Queue().FindJob(base)->AddMessage("selection", &selection);
+	fServer->Queue().FindJob(base)->AddTime("last_start", 5000);
 
 	BMessage incremental = JobRequest("Incremental", kNow + kHour, 2);
 	incremental.AddInt32("base_id", base);
@@ -644,7 +621,7 @@ TEST_F(JobQueueTest, BackupsFollowTheirBaseJob)
 	} cases[] = {{incremental, 7000, true}, {differential, 5000, true}, {orphan, 0, false}};
 	for (Case& item : cases) {
 		BMessage record = item.request;
-		fServer->PrepareBackupJob(&record);
+		fServer->Queue().PrepareBackupJob(&record);
 		int32 archiveTime = -1;
 		EXPECT_EQ(record.FindTime("archive_time", &archiveTime), B_OK);
 		EXPECT_EQ(archiveTime, item.archiveTime);
@@ -657,7 +634,7 @@ TEST_F(JobQueueTest, BackupsFollowTheirBaseJob)
 	// The base's own start is the later one for an incremental job that
 	// ran before it.
 	incremental.ReplaceTime("last_start", 1000);
-	fServer->PrepareBackupJob(&incremental);
+	fServer->Queue().PrepareBackupJob(&incremental);
 	int32 archiveTime = 0;
 	EXPECT_EQ(incremental.FindTime("archive_time", &archiveTime), B_OK);
 	EXPECT_EQ(archiveTime, 5000);
@@ -676,11 +653,11 @@ TEST_F(JobQueueTest, QueueSurvivesARestart)
 	int32 held = Add(JobRequest("Held", kNow + kHour, 5));
 	fServer->Pulse();
 	ASSERT_EQ(State(running), kJobRunning);
-	ASSERT_TRUE(fServer->JobPause(edited));
+	ASSERT_TRUE(fServer->Queue().JobPause(edited));
 	BMessage edit = WithJob(edited);
 	edit.AddInt32("edit", 1);
 	Handle(kMsgJobEdit, edit);
-	ASSERT_TRUE(fServer->JobPause(held));
+	ASSERT_TRUE(fServer->Queue().JobPause(held));
 	QuitWorkers();
 	fServer.reset();
 
@@ -689,17 +666,17 @@ TEST_F(JobQueueTest, QueueSurvivesARestart)
 	EXPECT_EQ(State(running), kJobWaiting);
 	EXPECT_EQ(State(edited), kJobPaused);
 	EXPECT_EQ(State(held), kJobPaused);
-	EXPECT_EQ(Tester().JobIndex().GetInt32("job_type", Slot(held), 0), 5);
-	EXPECT_STREQ(Tester().JobIndex().GetString("title", Slot(held), ""), "Held");
+	EXPECT_EQ(Queued(held).type, 5);
+	EXPECT_STREQ(Queued(held).title.c_str(), "Held");
 	EXPECT_EQ(Date(held), kNow + kHour);
 	EXPECT_FALSE(Worker(running).IsValid());
-	EXPECT_FALSE(Tester().Job(running)->HasData("client_id", B_INT32_TYPE));
+	EXPECT_FALSE(fServer->Queue().FindJob(running)->HasData("client_id", B_INT32_TYPE));
 	// A client registering now is a client of every job, once.
 	AddClient(53, client.Messenger());
 	AddClient(53, client.Messenger());
 	type_code type;
 	int32 count = 0;
-	ASSERT_EQ(Tester().Job(held)->GetInfo("client_id", &type, &count), B_OK);
+	ASSERT_EQ(fServer->Queue().FindJob(held)->GetInfo("client_id", &type, &count), B_OK);
 	EXPECT_EQ(count, 1);
 	// And it runs again.
 	fServer->Pulse();
@@ -724,7 +701,7 @@ TEST_F(JobQueueTest, DamagedJobListIsKeptAside)
 		SCOPED_TRACE(item.what);
 		fFolder.WriteFile("Backup_Server/" + std::string(MVJobListFile::kFileName), item.content);
 		CreateQueueServer();
-		EXPECT_EQ(Tester().JobIndex().CountNames(B_ANY_TYPE), 0);
+		EXPECT_TRUE(fServer->Queue().Jobs().empty());
 		EXPECT_EQ(ReadWholeFile(NativePath(damaged)), item.content);
 		EXPECT_FALSE(ReadWholeFile(NativePath(MVJobListFile::kFileName)).has_value());
 		EXPECT_NE(ReadLog().find("kept as " + damaged), std::string::npos);

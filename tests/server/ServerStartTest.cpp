@@ -31,14 +31,13 @@ TEST_F(ServerStartTest, FirstStartSetsUpEverything)
 	MVServerSettings settings = Settings();
 	settings.pulseRate = MVServerSettings::kPulseRate;
 	CreateServer(settings);
-	MVServerTester tester = Tester();
+	MVCatalogueRegistry& catalogues = fServer->Catalogues();
 
 	EXPECT_TRUE(S_ISDIR(ModeOf(NativePath("logdata"))));
 	EXPECT_TRUE(S_ISDIR(ModeOf(NativePath("add-ons/destination/streamer_data"))));
-	EXPECT_EQ(tester.CatalogueDirectory(), std::string(kProgramFolder) + "/logdata");
-	ASSERT_NE(tester.CatalogueList(), nullptr);
-	EXPECT_EQ(tester.CatalogueList()->what, uint32(kMsgLogData));
-	EXPECT_STREQ(tester.OpenCatalogueName(), "");
+	EXPECT_EQ(catalogues.Folder(), std::string(kProgramFolder) + "/logdata");
+	EXPECT_EQ(catalogues.List().what, uint32(kMsgLogData));
+	EXPECT_STREQ(catalogues.OpenCatalogueName(), "");
 	EXPECT_EQ(fServer->PulseRate(), 5000000);
 
 	MVLocale* locale = MVLocale::GetInstance();
@@ -49,15 +48,12 @@ TEST_F(ServerStartTest, FirstStartSetsUpEverything)
 	// The schedule's field names after the texts are not handed over.
 	EXPECT_EQ(locale->Text(328), nullptr);
 
-	BLooper* reportServer = tester.ReportServer();
-	ASSERT_NE(reportServer, nullptr);
-	EXPECT_TRUE(reportServer->IsRunning());
-	EXPECT_STREQ(reportServer->Name(), "MVReportServer");
+	BMessenger reportServer = fServer->ReportServer();
+	ASSERT_TRUE(reportServer.IsValid());
 	EXPECT_GE(find_thread("MVReportServer"), 0);
 
 	fServer->Quit();
-	EXPECT_TRUE(tester.IsQuitting());
-	EXPECT_EQ(tester.ReportServer(), nullptr);
+	EXPECT_FALSE(fServer->ReportServer().IsValid());
 	EXPECT_EQ(find_thread("MVReportServer"), B_NAME_NOT_FOUND);
 }
 
@@ -71,7 +67,7 @@ TEST_F(ServerStartTest, ExistingCatalogueFolderIsKept)
 
 	EXPECT_EQ(ModeOf(catalogues) & 0777, mode_t(0700));
 	EXPECT_EQ(ReadWholeFile(catalogues + "/2024010112345678").value_or(""), "catalogue");
-	EXPECT_EQ(Tester().CatalogueDirectory(), std::string(kProgramFolder) + "/logdata");
+	EXPECT_EQ(fServer->Catalogues().Folder(), std::string(kProgramFolder) + "/logdata");
 }
 
 // When the catalogue folder cannot be made, the server still starts, without
@@ -81,13 +77,11 @@ TEST_F(ServerStartTest, UnusableCatalogueFolderLeavesTheListEmpty)
 	fFolder.WriteFile("Backup_Server/logdata", "a file in the way");
 	CreateServer();
 
-	MVServerTester tester = Tester();
-	EXPECT_EQ(tester.CatalogueDirectory(), "");
-	ASSERT_NE(tester.CatalogueList(), nullptr);
-	EXPECT_TRUE(tester.CatalogueList()->IsEmpty());
+	EXPECT_EQ(fServer->Catalogues().Folder(), "");
+	EXPECT_TRUE(fServer->Catalogues().List().IsEmpty());
 	EXPECT_NE(ReadLog().find("The catalogue folder /Test/Backup_Server/logdata cannot be created"),
 		std::string::npos);
-	EXPECT_NE(tester.ReportServer(), nullptr);
+	EXPECT_TRUE(fServer->ReportServer().IsValid());
 }
 
 // While the server exists, alerts of the process are written to its log and
