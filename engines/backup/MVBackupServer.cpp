@@ -542,6 +542,7 @@ void MVBackupServer::_WriteCatalogue()
 		_AbortWith(kTextCatalogueCreate, {path});
 		return;
 	}
+	fCatalogueWritten = true;
 	NextStep(kStepEnd);
 }
 
@@ -551,7 +552,9 @@ void MVBackupServer::_End()
 		return;
 	fFinished = true;
 	_Progress(true);
-	bool aborted = fFailed || IsAborted();
+	// A backup whose catalogue file is written is complete: an abort that
+	// comes after it changes nothing of it.
+	bool aborted = !fCatalogueWritten && (fFailed || IsAborted());
 	// Whatever the destination still holds open must reach the medium; if
 	// it cannot, the backup did not succeed.
 	if (!_StopDestination() && !aborted) {

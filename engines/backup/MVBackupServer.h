@@ -133,6 +133,7 @@ private:
 	uint32 fResumeStep = 0;
 	// A failure ends the backup with its end step.
 	bool fFailed = false;
+	bool fCatalogueWritten = false;
 	bool fFinished = false;
 
 	std::vector<uint8> fReadBuffer;

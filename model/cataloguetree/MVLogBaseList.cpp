@@ -6,7 +6,6 @@
 #include "MVPathSplitter.h"
 #include "MVRedirection.h"
 #include "MVSelection.h"
-#include "MVTreeListLinks.h"
 
 MVLogBaseList::MVLogBaseList(const BMessenger& registry, const BMessage* selection)
 	:
@@ -300,19 +299,24 @@ mvtreelistnode* MVLogBaseList::_NewNode(MVTreeEntryLog* entry)
 	return node;
 }
 
+MVTreeListNodeLinks MVLogBaseList::_Links()
+{
+	return MVTreeListNodeLinks(MVTreeListNodeAccess{fFirst});
+}
+
 void MVLogBaseList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkAfter(reference, node);
+	_Links().LinkAfter(reference, node);
 }
 
 void MVLogBaseList::_LinkFirstChild(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkFirstChild(parent, node);
+	_Links().LinkFirstChild(parent, node);
 }
 
 void MVLogBaseList::_LinkLastSibling(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkLast(&fFirst, parent, node);
+	_Links().LinkLast(parent, node);
 }
 
 void MVLogBaseList::_Unlink(mvtreelistnode* node)
@@ -324,7 +328,7 @@ void MVLogBaseList::_Unlink(mvtreelistnode* node)
 			break;
 		}
 	}
-	MVTreeListLinks::Unlink(&fFirst, node);
+	_Links().Unlink(node);
 }
 
 void MVLogBaseList::_FreeChildren(mvtreelistnode* node)

@@ -80,6 +80,7 @@ private:
 	static int32 _Depth(const mvtreelistnode* node);
 	mvtreelistnode* _FindChild(mvtreelistnode* firstSibling, std::string_view name) const;
 	mvtreelistnode* _NewNode(MVTreeEntryLog* entry);
+	MVTreeListNodeLinks _Links();
 	void _LinkAfter(mvtreelistnode* reference, mvtreelistnode* node);
 	void _LinkFirstChild(mvtreelistnode* parent, mvtreelistnode* node);
 	void _LinkLastSibling(mvtreelistnode* parent, mvtreelistnode* node);

@@ -238,7 +238,7 @@ MVBackupList::NodeId MVBackupList::AddFullPath(const char* path)
 			BEntry entry(std::string(components.Consumed()).c_str());
 			if (entry.GetModificationTime(&time) == B_OK)
 				_At(node).modificationTime = ClampTime(time);
-			_LinkLast(parent, node);
+			_Links().LinkLast(parent, node);
 			created = true;
 		}
 		parent = node;
@@ -311,7 +311,7 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 			NodeId node = _CreateNode(child->d_name);
 			if (node == kNoNode)
 				continue;
-			_LinkLast(folder, node);
+			_Links().LinkLast(folder, node);
 			childPath.assign(path).append("/").append(child->d_name);
 			struct stat status;
 			if (entry.SetTo(childPath.c_str()) != B_OK || entry.GetStat(&status) != B_OK)
@@ -332,30 +332,30 @@ bool MVBackupList::AddEntry(NodeId reference, NodeId node, int32 position)
 	if (!_IsNode(node) || position < kTreeListAfter || position > kTreeListParent)
 		return false;
 	if (reference == kNoNode) {
-		_Unlink(node);
-		_LinkFirstChild(kNoNode, node);
+		_Links().Unlink(node);
+		_Links().LinkFirstChild(kNoNode, node);
 		return true;
 	}
-	if (!_IsNode(reference) || _IsInSubtree(reference, node))
+	if (!_IsNode(reference) || _Links().IsInSubtree(reference, node))
 		return false;
 	// Only a child can be given to a node that is not in the tree.
 	if (position != kTreeListFirstChild && !_IsLinked(reference))
 		return false;
-	_Unlink(node);
+	_Links().Unlink(node);
 	switch (position) {
 		case kTreeListAfter:
-			_LinkAfter(reference, node);
+			_Links().LinkAfter(reference, node);
 			break;
 		case kTreeListBefore:
-			_LinkBefore(reference, node);
+			_Links().LinkBefore(reference, node);
 			break;
 		case kTreeListFirstChild:
-			_LinkFirstChild(reference, node);
+			_Links().LinkFirstChild(reference, node);
 			break;
 		case kTreeListParent:
-			_LinkBefore(reference, node);
-			_Unlink(reference);
-			_LinkFirstChild(node, reference);
+			_Links().LinkBefore(reference, node);
+			_Links().Unlink(reference);
+			_Links().LinkFirstChild(node, reference);
 			break;
 	}
 	return true;
@@ -366,9 +366,9 @@ void MVBackupList::RemoveEntry(NodeId node)
 {
 	if (!_IsNode(node))
 		return;
-	if (fCurrent != kNoNode && _IsInSubtree(fCurrent, node))
+	if (fCurrent != kNoNode && _Links().IsInSubtree(fCurrent, node))
 		fCurrent = kNoNode;
-	_Unlink(node);
+	_Links().Unlink(node);
 }
 
 
@@ -560,7 +560,7 @@ void MVBackupList::_FreeNode(NodeId node)
 
 void MVBackupList::_FreeSubtree(NodeId root)
 {
-	_Unlink(root);
+	_Links().Unlink(root);
 	// Frees leaves first, walking the links, so that any depth works
 	// without recursion.
 	NodeId node = root;
@@ -647,109 +647,15 @@ void MVBackupList::_CompactNames()
 // #pragma mark - Links
 
 
-void MVBackupList::_SetFirst(NodeId parent, NodeId node)
+MVBackupList::NodeId& MVBackupList::LinkAccess::FirstOf(NodeId parent)
 {
-	if (parent == kNoNode)
-		fFirst = node;
-	else
-		_At(parent).firstChild = node;
+	return parent == kNoNode ? list.fFirst : list._At(parent).firstChild;
 }
 
 
-void MVBackupList::_LinkLast(NodeId parent, NodeId node)
+TreeLinks<MVBackupList::LinkAccess> MVBackupList::_Links()
 {
-	Node& linked = _At(node);
-	linked.parent = parent;
-	linked.next = kNoNode;
-	NodeId first = _FirstOf(parent);
-	if (first == kNoNode) {
-		_SetFirst(parent, node);
-		linked.previous = node;
-	} else {
-		NodeId last = _At(first).previous;
-		_At(last).next = node;
-		linked.previous = last;
-		_At(first).previous = node;
-	}
-	_IndexAdd(parent, node);
-}
-
-
-void MVBackupList::_LinkBefore(NodeId reference, NodeId node)
-{
-	NodeId parent = _At(reference).parent;
-	Node& linked = _At(node);
-	linked.parent = parent;
-	linked.next = reference;
-	linked.previous = _At(reference).previous;
-	if (_FirstOf(parent) == reference)
-		_SetFirst(parent, node);
-	else
-		_At(linked.previous).next = node;
-	_At(reference).previous = node;
-	_IndexAdd(parent, node);
-}
-
-
-void MVBackupList::_LinkAfter(NodeId reference, NodeId node)
-{
-	NodeId parent = _At(reference).parent;
-	NodeId next = _At(reference).next;
-	Node& linked = _At(node);
-	linked.parent = parent;
-	linked.previous = reference;
-	linked.next = next;
-	_At(reference).next = node;
-	if (next != kNoNode)
-		_At(next).previous = node;
-	else
-		_At(_FirstOf(parent)).previous = node;
-	_IndexAdd(parent, node);
-}
-
-
-void MVBackupList::_LinkFirstChild(NodeId parent, NodeId node)
-{
-	NodeId first = _FirstOf(parent);
-	if (first == kNoNode)
-		_LinkLast(parent, node);
-	else
-		_LinkBefore(first, node);
-}
-
-
-void MVBackupList::_Unlink(NodeId node)
-{
-	Node& unlinked = _At(node);
-	if (unlinked.previous == kNoNode)
-		return;
-	NodeId parent = unlinked.parent;
-	NodeId first = _FirstOf(parent);
-	_IndexRemove(parent, node);
-	if (first == node) {
-		if (unlinked.next != kNoNode)
-			_At(unlinked.next).previous = unlinked.previous;
-		_SetFirst(parent, unlinked.next);
-	} else {
-		_At(unlinked.previous).next = unlinked.next;
-		if (unlinked.next != kNoNode)
-			_At(unlinked.next).previous = unlinked.previous;
-		else
-			_At(first).previous = unlinked.previous;
-	}
-	unlinked.previous = kNoNode;
-	unlinked.next = kNoNode;
-	unlinked.parent = kNoNode;
-}
-
-
-bool MVBackupList::_IsInSubtree(NodeId node, NodeId root) const
-{
-	for (; node != kNoNode; node = _At(node).parent) {
-		if (node == root)
-			return true;
-	}
-	return false;
+	return TreeLinks<LinkAccess>(LinkAccess{*this});
 }
 
 

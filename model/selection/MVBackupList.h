@@ -29,6 +29,7 @@
 #include <storage/EntryRef.h>
 
 #include "MVTreeListPos.h"
+#include "TreeLinks.h"
 
 class MVBackupList {
 public:
@@ -147,14 +148,24 @@ private:
 
 	NodeId _FirstOf(NodeId parent) const
 		{ return parent == kNoNode ? fFirst : _At(parent).firstChild; }
-	void _SetFirst(NodeId parent, NodeId node);
+	// How TreeLinks reaches the links of the pool; joining and leaving a
+	// level keeps the level's name index.
+	struct LinkAccess {
+		using NodeId = MVBackupList::NodeId;
+		static constexpr NodeId kNone = kNoNode;
+
+		MVBackupList& list;
+
+		NodeId& Previous(NodeId node) { return list._At(node).previous; }
+		NodeId& Next(NodeId node) { return list._At(node).next; }
+		NodeId& Parent(NodeId node) { return list._At(node).parent; }
+		NodeId& FirstOf(NodeId parent);
+		void Linked(NodeId parent, NodeId node) { list._IndexAdd(parent, node); }
+		void Unlinked(NodeId parent, NodeId node) { list._IndexRemove(parent, node); }
+	};
+
+	TreeLinks<LinkAccess> _Links();
 	bool _IsLinked(NodeId node) const { return _At(node).previous != kNoNode; }
-	void _LinkLast(NodeId parent, NodeId node);
-	void _LinkBefore(NodeId reference, NodeId node);
-	void _LinkAfter(NodeId reference, NodeId node);
-	void _LinkFirstChild(NodeId parent, NodeId node);
-	void _Unlink(NodeId node);
-	bool _IsInSubtree(NodeId node, NodeId root) const;
 	NodeId _NextPreOrder(NodeId node) const;
 	NodeId _NextSkippingChildren(NodeId node) const;
 	NodeId _NextPostOrder(NodeId node) const;

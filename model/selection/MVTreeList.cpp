@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "MVPathSplitter.h"
-#include "MVTreeListLinks.h"
 
 namespace {
 
@@ -325,34 +324,39 @@ mvtreelistnode* MVTreeList::_FindChild(mvtreelistnode* parent, const char* name)
 }
 
 
+MVTreeListNodeLinks MVTreeList::_Links()
+{
+	return MVTreeListNodeLinks(MVTreeListNodeAccess{fFirst});
+}
+
+
 void MVTreeList::_LinkLast(mvtreelistnode* parent, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkLast(&fFirst, parent, node);
+	_Links().LinkLast(parent, node);
 }
 
 
 void MVTreeList::_LinkBefore(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkBefore(&fFirst, reference, node);
+	_Links().LinkBefore(reference, node);
 }
 
 
 void MVTreeList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
 {
-	MVTreeListLinks::LinkAfter(reference, node);
+	_Links().LinkAfter(reference, node);
 }
 
 
 void MVTreeList::_Unlink(mvtreelistnode* node)
 {
-	if (_IsLinked(node))
-		MVTreeListLinks::Unlink(&fFirst, node);
+	_Links().Unlink(node);
 }
 
 
-bool MVTreeList::_IsLinked(const mvtreelistnode* node) const
+bool MVTreeList::_IsLinked(mvtreelistnode* node)
 {
-	return node->parent != nullptr || node->previous != nullptr || fFirst == node;
+	return _Links().IsLinked(node);
 }
 
 

@@ -86,11 +86,12 @@ protected:
 
 private:
 	mvtreelistnode* _FindChild(mvtreelistnode* parent, const char* name) const;
+	MVTreeListNodeLinks _Links();
 	void _LinkLast(mvtreelistnode* parent, mvtreelistnode* node);
 	void _LinkBefore(mvtreelistnode* reference, mvtreelistnode* node);
 	void _LinkAfter(mvtreelistnode* reference, mvtreelistnode* node);
 	void _Unlink(mvtreelistnode* node);
-	bool _IsLinked(const mvtreelistnode* node) const;
+	bool _IsLinked(mvtreelistnode* node);
 	void _FreeSubtree(mvtreelistnode* node);
 	void _FreeChildren(mvtreelistnode* node);
 	void _ListChildren(mvtreelistnode* folder, const std::string& path,

@@ -129,14 +129,19 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 		return size;
 	};
 	int64 before = -1;
-	ASSERT_TRUE(AwaitCondition([&] {
+	auto stopsGrowing = [&] {
 		int64 now = imageSize();
 		bool still = now == before;
 		before = now;
 		return still;
-	}, kPatience, 50000));
+	};
+	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
 	worker.SendMessage(kMsgJobContinue);
 	ASSERT_TRUE(AwaitCondition([&] { return imageSize() > before; }, kPatience));
+	// Paused again, so that the abort meets the backup in the middle of
+	// the file however fast the disk is.
+	worker.SendMessage(kMsgJobPause);
+	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
 	worker.SendMessage(kMsgJobDelete);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
