@@ -220,7 +220,7 @@ int32 MVLocale::_LoadFile(const BEntry& entry, BMessage* texts) const
 	std::vector<char> data(static_cast<size_t>(size));
 	if (file.ReadAt(0, data.data(), data.size()) != ssize_t(data.size()))
 		return kLocaleUnreadable;
-	(void)texts->MakeEmpty();
+	texts->MakeEmpty();
 	if (texts->Unflatten(data.data(), data.size()) != B_OK)
 		return kLocaleUnreadable;
 

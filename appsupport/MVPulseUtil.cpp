@@ -25,7 +25,7 @@ status_t RunPulse(const PulseStart& start)
 	BMessenger target = BMessenger::FromParts(start.team, start.port, start.handlerToken);
 	BMessage tick(start.code);
 	while (target.IsValid()) {
-		snooze(start.interval);
+		(void)snooze(start.interval);
 		if (!target.IsValid())
 			break;
 		// The target may still vanish between the check and the send;

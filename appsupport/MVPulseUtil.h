@@ -35,7 +35,7 @@ public:
 	thread_id Thread() const { return fThread; }
 
 private:
-	static status_t _PulseTask(void* ended);
+	[[nodiscard]] static status_t _PulseTask(void* ended);
 
 	thread_id fThread = B_NO_INIT;
 	// Set by the helper when it ends on its own; its id is then left alone,

@@ -80,7 +80,7 @@ private:
 		bool operator==(const Value& other) const = default;
 	};
 
-	status_t _Add(type_code type, const void* data, size_t size);
+	[[nodiscard]] status_t _Add(type_code type, const void* data, size_t size);
 	void _AddArgument(const MVTextArgument& argument, type_code wanted);
 
 	std::vector<Value> fValues;

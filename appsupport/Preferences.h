@@ -126,7 +126,7 @@ public:
 
 private:
 	template<typename AddFunction, typename ReplaceFunction>
-	status_t _Set(const char* key, type_code type, AddFunction add, ReplaceFunction replace);
+	[[nodiscard]] status_t _Set(const char* key, type_code type, AddFunction add, ReplaceFunction replace);
 	int32 _ReadBody(BPositionIO* file);
 	bool _IsWritableOrMissing() const;
 

@@ -118,8 +118,8 @@ private:
 	// stored: the payload is taken as it is, neither decompressed nor
 	// descrambled (a link's target).
 	DataBlockStatus _DataBlockAfterHead(const uint8* head, DataBlock* block, bool stored);
-	status_t _CatalogueAfterHead(const uint8* head, BMessage* catalogue);
-	status_t _EndOfMediumAfterHead(const uint8* head);
+	[[nodiscard]] status_t _CatalogueAfterHead(const uint8* head, BMessage* catalogue);
+	[[nodiscard]] status_t _EndOfMediumAfterHead(const uint8* head);
 	BackupHeaderStatus _BackupHeaderAfterHead(const uint8* head, BackupHeader* header);
 	// Reads the rest of a data block's fixed part; false when it is short
 	// or its lengths do not fit. *total gets the record's length.

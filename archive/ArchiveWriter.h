@@ -92,9 +92,9 @@ public:
 	void ReleaseBuffers();
 
 private:
-	status_t _Write(const void* buffer, uint32 length);
+	[[nodiscard]] status_t _Write(const void* buffer, uint32 length);
 	void _SetPending(const uint8* data, uint32 length);
-	status_t _PrepareBlock(uint32 packed, uint32 blockNumber, bool last);
+	[[nodiscard]] status_t _PrepareBlock(uint32 packed, uint32 blockNumber, bool last);
 
 	ArchiveSink* fSink;
 	MVCruncher* fCruncher;

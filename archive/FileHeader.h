@@ -109,8 +109,8 @@ public:
 		int32* failures = nullptr) const;
 
 private:
-	status_t _Grow(uint32 needed, uint32 required);
-	status_t _AddEntryAttribute(BNode* node, dev_t device, const char* name,
+	[[nodiscard]] status_t _Grow(uint32 needed, uint32 required);
+	[[nodiscard]] status_t _AddEntryAttribute(BNode* node, dev_t device, const char* name,
 		std::vector<std::string>* skipped);
 
 	std::vector<uint8> fBuffer;

@@ -39,7 +39,7 @@ public:
 			case kEcho: {
 				BMessage reply(B_REPLY);
 				reply.AddInt32("counted", fCounted);
-				message->SendReply(&reply);
+				(void)message->SendReply(&reply);
 				break;
 			}
 			case kCount:
@@ -117,11 +117,12 @@ double ServerPostRate()
 	if (be_roster->Launch(path.c_str(), {}, &server) != B_OK)
 		return 0;
 	while (!be_roster->IsRunning(kServerSignature))
-		snooze(1000);
+		(void)snooze(1000);
 	BMessenger target(kServerSignature);
 	BMessage add('MVAD');
 	add.AddInt32("client_id", current_team());
-	target.SendMessage(&add);
+	if (target.SendMessage(&add) != B_OK)
+		return 0;
 	BMessage post('bnch');
 	post.AddInt64("size", 1 << 20);
 	BMessage reply;
@@ -135,7 +136,8 @@ double ServerPostRate()
 	double rate = kPosts / Seconds(start);
 	BMessage remove('MVRM');
 	remove.AddInt32("client_id", current_team());
-	target.SendMessage(&remove);
+	if (target.SendMessage(&remove) != B_OK)
+		return 0;
 	kill(server, SIGTERM);
 	return rate;
 }
@@ -163,7 +165,7 @@ int main(int argc, char** argv)
 	if (posix_spawn(&child, argv[0], nullptr, nullptr, childArgv, environ) != 0)
 		return 1;
 	while (!be_roster->IsRunning(kSignature))
-		snooze(1000);
+		(void)snooze(1000);
 
 	// A client of the server must be an application the roster knows.
 	BApplication client("application/x-vnd.morvane-bench-client");

@@ -168,7 +168,7 @@ Figures MeasurePlain(const std::string& root)
 Figures MeasureList()
 {
 	BMessage selection;
-	(void)selection.AddString("SELECTION", "INCLUDE /boot/tree/*");
+	selection.AddString("SELECTION", "INCLUDE /boot/tree/*");
 	long peakBefore = PeakKiB();
 	size_t heapBefore = mallinfo2().uordblks;
 	double start = Now();
@@ -195,7 +195,7 @@ double MeasureWideLines()
 	char line[64];
 	for (int file = kWideFiles - 1; file >= 0; file--) {
 		snprintf(line, sizeof(line), "INCLUDE /boot/wide/wide-entry-%06d", file);
-		(void)selection.AddString("SELECTION", line);
+		selection.AddString("SELECTION", line);
 	}
 	double start = Now();
 	MVBackupList list;

@@ -54,12 +54,13 @@ int ClientApplication::RunCommand(std::function<int()> body)
 void ClientApplication::ReadyToRun()
 {
 	if (!fBody) {
-		PostMessage(B_QUIT_REQUESTED);
+		// The application's own queue is open until it quits.
+		(void)PostMessage(B_QUIT_REQUESTED);
 		return;
 	}
 	fCommand = std::thread([this] {
 		fResult = fBody();
-		PostMessage(B_QUIT_REQUESTED);
+		(void)PostMessage(B_QUIT_REQUESTED);
 	});
 }
 

@@ -47,9 +47,9 @@ bool SelectionBuilder::Absolute(const std::string& path, std::string* absolute)
 	}
 	absolute->clear();
 	for (const std::string& component : components)
-		*absolute += "/" + component;
+		absolute->append("/").append(component);
 	if (absolute->empty())
-		*absolute = "/";
+		absolute->push_back('/');
 	return true;
 }
 

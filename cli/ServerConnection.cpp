@@ -49,7 +49,7 @@ status_t ServerConnection::Connect()
 		while (!be_roster->IsRunning(kServerSignature)) {
 			if (system_time() > deadline)
 				return _Fail(B_TIMED_OUT, "the server " + fServerProgram + " did not start");
-			snooze(10000);
+			(void)snooze(10000);
 		}
 	}
 	status_t status;

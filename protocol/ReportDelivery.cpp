@@ -9,7 +9,7 @@ status_t ReportDelivery::Build(const BMessage& report, size_t threshold, BMessag
 	*area = -1;
 	BMessage copy(report);
 	copy.what = kMsgReport;
-	(void)copy.RemoveName("user");
+	copy.RemoveName("user");
 	ssize_t size = copy.FlattenedSize();
 	if (size < 0)
 		return status_t(size);

@@ -171,7 +171,7 @@ status_t CatalogueList::Remove(BMessage* list, int32 slot)
 			names.emplace_back(name);
 	}
 	for (const std::string& field : names)
-		(void)list->RemoveData(field.c_str(), slot);
+		list->RemoveData(field.c_str(), slot);
 	return B_OK;
 }
 
@@ -228,5 +228,5 @@ void CatalogueList::CopyForClients(const BMessage& list, BMessage* copy)
 	uint32 what = copy->what;
 	*copy = list;
 	copy->what = what;
-	(void)copy->RemoveName(kNodeField);
+	copy->RemoveName(kNodeField);
 }

@@ -136,7 +136,7 @@ bool MVCatalogueRegistry::LogAddToList(const BEntry& entry)
 	int32 retries = 0;
 	status_t lock;
 	while ((lock = node.Lock()) == B_BUSY && retries++ < kMaxLockRetries)
-		snooze(kLockRetryInterval);
+		(void)snooze(kLockRetryInterval);
 	if (lock == B_BUSY)
 		fLog.Log("The catalogue file %s stays locked; its attributes are read anyway.", name);
 

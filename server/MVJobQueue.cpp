@@ -206,7 +206,7 @@ void MVJobQueue::RemoveClient(team_id team)
 			continue;
 		for (int32 i = count - 1; i >= 0; i--) {
 			if (job.record->GetInt32("client_id", i, 0) == team)
-				(void)job.record->RemoveData("client_id", i);
+				job.record->RemoveData("client_id", i);
 		}
 	}
 }
@@ -295,12 +295,23 @@ void MVJobQueue::JobStart(int32 jobId)
 		_AskForReport(&notice, record);
 		_AskClientsForViews(&notice, &subscription, record);
 	}
-	(void)worker.SendMessage(&subscription, static_cast<BHandler*>(nullptr),
-		MVClientRegistry::kClientSendTimeout);
 	BMessage start(*record);
 	start.what = kMsgJobStart;
-	(void)worker.SendMessage(&start, static_cast<BHandler*>(nullptr),
+	status_t status = worker.SendMessage(&subscription, static_cast<BHandler*>(nullptr),
 		MVClientRegistry::kClientSendTimeout);
+	if (status == B_OK) {
+		status = worker.SendMessage(&start, static_cast<BHandler*>(nullptr),
+			MVClientRegistry::kClientSendTimeout);
+	}
+	if (status != B_OK) {
+		// A worker without its start never ends by itself; the job waits for
+		// the next try.
+		fLog.Log("The worker of job %d did not take its start (%s); the job stays waiting.",
+			jobId, strerror_status(status));
+		(void)worker.SendMessage(B_QUIT_REQUESTED);
+		job->worker = BMessenger();
+		return;
+	}
 	_SetState(job, kJobRunning, kJobWaiting);
 }
 

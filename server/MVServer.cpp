@@ -156,7 +156,7 @@ void MVServer::MessageReceived(BMessage* message)
 		{
 			BMessage reply;
 			fQueue.JobList(&reply);
-			message->SendReply(&reply);
+			_Answer(message, reply);
 			break;
 		}
 		case kMsgJobGet:
@@ -238,7 +238,7 @@ void MVServer::_HandleJobAdd(BMessage* message)
 		return;
 	BMessage reply(kMsgJobAccepted);
 	reply.AddInt32("job_id", jobId);
-	message->SendReply(&reply);
+	_Answer(message, reply);
 	fQueue.JobInserted(jobId);
 }
 
@@ -246,7 +246,7 @@ void MVServer::_HandleJobGet(BMessage* message)
 {
 	BMessage* record = fQueue.FindJob(message->GetInt32("job_id", 0));
 	if (record != nullptr)
-		message->SendReply(record);
+		_Answer(message, *record);
 }
 
 void MVServer::_HandleJobDelete(BMessage* message)
@@ -282,14 +282,14 @@ void MVServer::_HandleLogRead(BMessage* message)
 		fCatalogues.LogReadDir(path, &reply, message->GetInt32("index", 0),
 			message->GetInt32("subdir", 0));
 	}
-	message->SendReply(&reply);
+	_Answer(message, reply);
 }
 
 void MVServer::_HandlePasswordCheck(BMessage* message)
 {
 	BMessage reply(kMsgPasswordResult);
 	fCatalogues.LogPWCheck(message, &reply);
-	message->SendReply(&reply);
+	_Answer(message, reply);
 }
 
 void MVServer::_HandleVolumeScan(BMessage* message)
@@ -307,7 +307,7 @@ void MVServer::_HandleVolumeScan(BMessage* message)
 void MVServer::_HandleDeleteBackups(BMessage* message)
 {
 	fCatalogues.DeleteBackups(message);
-	message->SendReply(kMsgBackupsDeleted);
+	_Answer(message, BMessage(kMsgBackupsDeleted));
 }
 
 void MVServer::_PassToReportServer(BMessage* message)
@@ -323,7 +323,14 @@ void MVServer::_PassToReportServer(BMessage* message)
 	// deadlock, and the sender gets the report server's own answer.
 	BMessage reply;
 	if (fReportMessenger.SendMessage(message, &reply) == B_OK && reply.what != B_NO_REPLY)
-		message->SendReply(&reply);
+		_Answer(message, reply);
+}
+
+void MVServer::_Answer(BMessage* request, const BMessage& reply)
+{
+	// A client that went away while the server worked misses its answer;
+	// there is no one else to tell.
+	(void)request->SendReply(&reply);
 }
 
 // #pragma mark - clients

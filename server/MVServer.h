@@ -80,6 +80,7 @@ private:
 	void _HandleVolumeScan(BMessage* message);
 	void _HandleDeleteBackups(BMessage* message);
 	void _PassToReportServer(BMessage* message);
+	static void _Answer(BMessage* request, const BMessage& reply);
 	void _BroadcastReportNews(BMessage* message);
 
 	void _DropEndedClients();

@@ -47,6 +47,8 @@ void MVSignalWatcher::_Watch()
 			return;
 		if (fLog != nullptr)
 			fLog->Log("Received signal %d; stopping.", signal);
-		fTarget.SendMessage(B_QUIT_REQUESTED);
+		status_t status = fTarget.SendMessage(B_QUIT_REQUESTED);
+		if (status != B_OK && fLog != nullptr)
+			fLog->Log("The server cannot be told to stop: %s", strerror_status(status));
 	}
 }

@@ -117,7 +117,7 @@ void MVToolServer::_Abort()
 	// Give a destination that is busy with the medium time to settle
 	// before the engine closes it.
 	if (fAbortDelay > 0)
-		snooze(fAbortDelay);
+		(void)snooze(fAbortDelay);
 	EndJob();
 }
 
@@ -159,7 +159,9 @@ void MVToolServer::FinishJob(BMessage* finished)
 	fPendingStep = 0;
 	PostServer(finished);
 	PostAbo(finished);
-	PostMessage(B_QUIT_REQUESTED);
+	// The worker's own queue refuses a message only once it is closed,
+	// when the worker is quitting already.
+	(void)PostMessage(B_QUIT_REQUESTED);
 }
 
 // #pragma mark - steps
@@ -173,8 +175,9 @@ void MVToolServer::_ScheduleStep()
 {
 	if (fStepQueued || fPendingStep == 0 || _MustWait(fPendingStep))
 		return;
-	fStepQueued = true;
-	PostMessage(kMsgRunStep);
+	// A queue that refuses the message is closing: the worker quits, and
+	// the step stays pending.
+	fStepQueued = PostMessage(kMsgRunStep) == B_OK;
 }
 
 void MVToolServer::_RunSteps()
@@ -247,7 +250,7 @@ void MVToolServer::_SendToSubscribers(BMessage* message)
 		// the subscriber's process for every line of a job.
 		status_t status = user.SendMessage(message, (BHandler*)nullptr, kSubscriberTimeout);
 		if (status != B_OK && (status == B_BAD_PORT_ID || !user.IsValid())) {
-			(void)fSubscribers.RemoveData("user", i);
+			fSubscribers.RemoveData("user", i);
 			continue;
 		}
 		i++;

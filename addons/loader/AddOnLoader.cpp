@@ -60,7 +60,8 @@ void* AddOnLoader::_Instantiate(const char* folder, const char* name, const char
 	if (get_image_symbol(*image, symbol, B_SYMBOL_TYPE_TEXT, &factory) == B_OK)
 		object = reinterpret_cast<void* (*)()>(factory)();
 	if (object == nullptr) {
-		unload_add_on(*image);
+		// An image that cannot be unloaded stays mapped, unused.
+		(void)unload_add_on(*image);
 		*image = -1;
 	}
 	return object;
@@ -96,7 +97,8 @@ MVCruncher* AddOnLoader::LoadCruncher(const char* name, const BMessage* settings
 
 void AddOnLoader::Free(image_id* imageSlot)
 {
+	// An image that cannot be unloaded stays mapped, unused.
 	if (*imageSlot > 0)
-		unload_add_on(*imageSlot);
+		(void)unload_add_on(*imageSlot);
 	*imageSlot = 0;
 }

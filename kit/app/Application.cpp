@@ -92,7 +92,8 @@ thread_id BApplication::Run()
 {
 	thread_id self = find_thread(nullptr);
 	_SetThread(self);
-	PostMessage(B_READY_TO_RUN);
+	// The application's own queue is open until it quits.
+	(void)PostMessage(B_READY_TO_RUN);
 	_StartPulse();
 	_Loop();
 	_StopPulse();

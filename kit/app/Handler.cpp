@@ -28,7 +28,8 @@ void BHandler::MessageReceived(BMessage* message)
 	if (message->IsSourceWaiting()) {
 		BMessage reply(B_MESSAGE_NOT_UNDERSTOOD);
 		reply.AddInt32("what", int32(message->what));
-		message->SendReply(&reply);
+		// A sender that is gone misses the answer; there is no one else to tell.
+		(void)message->SendReply(&reply);
 	}
 }
 

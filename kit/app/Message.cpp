@@ -22,7 +22,8 @@ BMessage::BMessage(uint32 command)
 BMessage::BMessage(const BMessage& other)
 	:
 	what(other.what),
-	fFields(other.fFields)
+	fFields(other.fFields),
+	fBuildError(other.fBuildError)
 {
 }
 
@@ -30,10 +31,12 @@ BMessage::BMessage(BMessage&& other) noexcept
 	:
 	what(other.what),
 	fFields(std::move(other.fFields)),
+	fBuildError(other.fBuildError),
 	fDelivery(std::move(other.fDelivery))
 {
 	other.fFields.clear();
 	other.fLastField = -1;
+	other.fBuildError = B_OK;
 }
 
 BMessage& BMessage::operator=(const BMessage& other)
@@ -47,29 +50,35 @@ BMessage& BMessage::operator=(BMessage&& other) noexcept
 {
 	if (this == &other)
 		return *this;
-	_SendNoReply();
+	// A sender that is gone needs no answer.
+	(void)_SendNoReply();
 	what = other.what;
 	fFields = std::move(other.fFields);
+	fBuildError = other.fBuildError;
 	fDelivery = std::move(other.fDelivery);
 	fLastField = -1;
 	other.fFields.clear();
 	other.fLastField = -1;
+	other.fBuildError = B_OK;
 	return *this;
 }
 
 BMessage::~BMessage()
 {
-	_SendNoReply();
+	// A sender that is gone needs no answer.
+	(void)_SendNoReply();
 }
 
 // Assignment replaces the content; an unanswered request that this message
 // was is answered with B_NO_REPLY first, since the copy cannot answer it.
 void BMessage::_CopyContent(const BMessage& other)
 {
-	_SendNoReply();
+	// A sender that is gone needs no answer.
+	(void)_SendNoReply();
 	fDelivery.reset();
 	what = other.what;
 	fFields = other.fFields;
+	fBuildError = other.fBuildError;
 	fLastField = -1;
 }
 
@@ -208,6 +217,12 @@ status_t BMessage::Rename(const char* oldName, const char* newName)
 status_t BMessage::_AddItem(const char* name, type_code type, const void* data, size_t size,
 	bool isFixedSize)
 {
+	return _Built(_StoreItem(name, type, data, size, isFixedSize));
+}
+
+status_t BMessage::_StoreItem(const char* name, type_code type, const void* data, size_t size,
+	bool isFixedSize)
+{
 	if (!MorvaneKit::IsValidFieldName(name) || (data == nullptr && size != 0))
 		return B_BAD_VALUE;
 	status_t status = MorvaneKit::CheckItem(type, data, size, &isFixedSize);
@@ -236,7 +251,7 @@ status_t BMessage::AddData(const char* name, type_code type, const void* data,
 	ssize_t numBytes, bool isFixedSize, int32 count)
 {
 	if (numBytes < 0)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _AddItem(name, type, data, size_t(numBytes), isFixedSize);
 }
 
@@ -272,7 +287,7 @@ status_t BMessage::AddTime(const char* name, int32 seconds)
 status_t BMessage::AddString(const char* name, const char* value)
 {
 	if (value == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _AddItem(name, B_STRING_TYPE, value, strlen(value) + 1, false);
 }
 
@@ -309,18 +324,18 @@ status_t BMessage::AddMessenger(const char* name, BMessenger value)
 status_t BMessage::AddRef(const char* name, const entry_ref* ref)
 {
 	if (ref == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _AddItem(name, B_REF_TYPE, ref->path.c_str(), strlen(ref->path.c_str()) + 1, false);
 }
 
 status_t BMessage::AddMessage(const char* name, const BMessage* message)
 {
 	if (message == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	std::vector<char> flat;
 	status_t status = message->Flatten(&flat);
 	if (status != B_OK)
-		return status;
+		return _Built(status);
 	return _AddItem(name, B_MESSAGE_TYPE, flat.data(), flat.size(), false);
 }
 
@@ -353,7 +368,15 @@ status_t BMessage::MakeEmpty()
 {
 	fFields.clear();
 	fLastField = -1;
+	fBuildError = B_OK;
 	return B_OK;
+}
+
+status_t BMessage::_Built(status_t status)
+{
+	if (status != B_OK && fBuildError == B_OK)
+		fBuildError = status;
+	return status;
 }
 
 // #pragma mark - finding
@@ -575,6 +598,12 @@ const char* BMessage::GetString(const char* name, int32 index, const char* defau
 status_t BMessage::_ReplaceItem(const char* name, type_code type, int32 index,
 	const void* data, size_t size)
 {
+	return _Built(_OverwriteItem(name, type, index, data, size));
+}
+
+status_t BMessage::_OverwriteItem(const char* name, type_code type, int32 index,
+	const void* data, size_t size)
+{
 	if (data == nullptr && size != 0)
 		return B_BAD_VALUE;
 	Field* field;
@@ -597,7 +626,7 @@ status_t BMessage::ReplaceData(const char* name, type_code type, int32 index,
 	const void* data, ssize_t numBytes)
 {
 	if (numBytes < 0)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _ReplaceItem(name, type, index, data, size_t(numBytes));
 }
 
@@ -650,7 +679,7 @@ status_t BMessage::ReplaceInt64(const char* name, int32 index, int64 value)
 status_t BMessage::ReplaceString(const char* name, int32 index, const char* value)
 {
 	if (value == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _ReplaceItem(name, B_STRING_TYPE, index, value, strlen(value) + 1);
 }
 
@@ -692,18 +721,18 @@ status_t BMessage::ReplaceMessenger(const char* name, BMessenger value)
 status_t BMessage::ReplaceRef(const char* name, const entry_ref* ref)
 {
 	if (ref == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _ReplaceItem(name, B_REF_TYPE, 0, ref->path.c_str(), strlen(ref->path.c_str()) + 1);
 }
 
 status_t BMessage::ReplaceMessage(const char* name, int32 index, const BMessage* message)
 {
 	if (message == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	std::vector<char> flat;
 	status_t status = message->Flatten(&flat);
 	if (status != B_OK)
-		return status;
+		return _Built(status);
 	return _ReplaceItem(name, B_MESSAGE_TYPE, index, flat.data(), flat.size());
 }
 
@@ -745,7 +774,7 @@ status_t BMessage::SetInt64(const char* name, int64 value)
 status_t BMessage::SetString(const char* name, const char* value)
 {
 	if (value == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	return _SetItem(name, B_STRING_TYPE, value, strlen(value) + 1, false);
 }
 
@@ -757,11 +786,11 @@ status_t BMessage::SetString(const char* name, const std::string& value)
 status_t BMessage::SetMessage(const char* name, const BMessage* message)
 {
 	if (message == nullptr)
-		return B_BAD_VALUE;
+		return _Built(B_BAD_VALUE);
 	std::vector<char> flat;
 	status_t status = message->Flatten(&flat);
 	if (status != B_OK)
-		return status;
+		return _Built(status);
 	return _SetItem(name, B_MESSAGE_TYPE, flat.data(), flat.size(), false);
 }
 
@@ -786,6 +815,8 @@ std::string FourCCText(uint32 code)
 	return text;
 }
 
+// The text of one value; the dump shows 0, false or nothing for what it
+// cannot read, so the Find results below are dropped.
 std::string ItemText(const BMessage& message, const char* name, type_code type, int32 index)
 {
 	char text[64];
@@ -797,29 +828,29 @@ std::string ItemText(const BMessage& message, const char* name, type_code type, 
 			return text;
 		case B_TIME_TYPE: {
 			int32 seconds = 0;
-			message.FindTime(name, index, &seconds);
+			(void)message.FindTime(name, index, &seconds);
 			snprintf(text, sizeof(text), "%" PRId32 " s", seconds);
 			return text;
 		}
 		case B_INT64_TYPE: {
 			int64 value = 0;
-			message.FindInt64(name, index, &value);
+			(void)message.FindInt64(name, index, &value);
 			snprintf(text, sizeof(text), "%" PRId64, value);
 			return text;
 		}
 		case B_BOOL_TYPE: {
 			bool value = false;
-			message.FindBool(name, index, &value);
+			(void)message.FindBool(name, index, &value);
 			return value ? "true" : "false";
 		}
 		case B_MESSAGE_TYPE: {
 			BMessage nested;
-			message.FindMessage(name, index, &nested);
+			(void)message.FindMessage(name, index, &nested);
 			return nested.ToString();
 		}
 		default: {
 			ssize_t size = 0;
-			message.FindData(name, type, index, nullptr, &size);
+			(void)message.FindData(name, type, index, nullptr, &size);
 			snprintf(text, sizeof(text), "<%zd bytes>", size);
 			return text;
 		}

@@ -31,6 +31,9 @@ std::unique_ptr<BMessage> StampedCopy(const BMessenger& target, const BMessage& 
 status_t Deliver(const BMessenger& target, const BMessage& message,
 	const DeliveryOptions& options)
 {
+	// A message that lost a value while it was built never leaves.
+	if (message.InitCheck() != B_OK)
+		return message.InitCheck();
 	if (!target.IsTargetLocal()) {
 		if (target.Team() <= 0 || target.Port() < 0)
 			return B_BAD_PORT_ID;

@@ -440,6 +440,8 @@ using namespace MorvaneKit;
 
 ssize_t BMessage::FlattenedSize() const
 {
+	if (fBuildError != B_OK)
+		return fBuildError;
 	uint64 size = ContentSize(*this, false);
 	return size > B_MESSAGE_MAX_FLATTENED_SIZE ? B_MESSAGE_TOO_BIG : ssize_t(size);
 }
@@ -448,6 +450,8 @@ status_t BMessage::Flatten(std::vector<char>* out) const
 {
 	if (out == nullptr)
 		return B_BAD_VALUE;
+	if (fBuildError != B_OK)
+		return fBuildError;
 	return FlattenInto(*this, false, out);
 }
 
@@ -471,6 +475,8 @@ status_t BMessage::Flatten(BDataIO* stream, ssize_t* size) const
 {
 	if (stream == nullptr)
 		return B_BAD_VALUE;
+	if (fBuildError != B_OK)
+		return fBuildError;
 	std::vector<char> flat;
 	status_t status = FlattenInto(*this, false, &flat);
 	if (status != B_OK)

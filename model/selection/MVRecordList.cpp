@@ -5,7 +5,7 @@
 
 void MVRecordList::SetTo(const BMessage* selection)
 {
-	(void)fLines.MakeEmpty();
+	fLines.MakeEmpty();
 	int32 count = 0;
 	type_code type;
 	if (selection != nullptr && selection->GetInfo(MVSelection::kField, &type, &count) == B_OK
@@ -13,7 +13,7 @@ void MVRecordList::SetTo(const BMessage* selection)
 		for (int32 index = 0; index < count; index++) {
 			const char* line = nullptr;
 			if (selection->FindString(MVSelection::kField, index, &line) == B_OK)
-				(void)fLines.AddString(MVSelection::kField, line);
+				fLines.AddString(MVSelection::kField, line);
 		}
 	}
 	Rewind();

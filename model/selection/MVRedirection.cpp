@@ -6,7 +6,7 @@
 void MVRedirection::SetTo(const BMessage* redirection)
 {
 	fLines = redirection != nullptr ? *redirection : BMessage();
-	(void)fLines.RemoveName(MVSelection::kField);
+	fLines.RemoveName(MVSelection::kField);
 	Rewind();
 }
 

@@ -3,7 +3,7 @@
 
 void MVSelection::SetTo(const BMessage* selection)
 {
-	(void)fLines.MakeEmpty();
+	fLines.MakeEmpty();
 	int32 count = 0;
 	type_code type;
 	if (selection != nullptr && selection->GetInfo(kField, &type, &count) == B_OK
@@ -11,7 +11,7 @@ void MVSelection::SetTo(const BMessage* selection)
 		for (int32 index = 0; index < count; index++) {
 			const char* line = nullptr;
 			if (selection->FindString(kField, index, &line) == B_OK)
-				(void)fLines.AddString(kField, line);
+				fLines.AddString(kField, line);
 		}
 	}
 	Rewind();

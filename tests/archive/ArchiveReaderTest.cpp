@@ -40,10 +40,10 @@ std::vector<TestEntry> SampleEntries()
 BMessage SampleCatalogue()
 {
 	BMessage catalogue;
-	(void)catalogue.AddString("MV_LOGID", "2026120812345678");
-	(void)catalogue.AddInt16("MV_PRGVERSION", int16(kArchiveVersion));
+	catalogue.AddString("MV_LOGID", "2026120812345678");
+	catalogue.AddInt16("MV_PRGVERSION", int16(kArchiveVersion));
 	for (int i = 0; i < 3; i++)
-		(void)catalogue.AddInt64("MV_LOGOFFSET", 220 + i * 96);
+		catalogue.AddInt64("MV_LOGOFFSET", 220 + i * 96);
 	return catalogue;
 }
 

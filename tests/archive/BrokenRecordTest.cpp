@@ -25,7 +25,7 @@ std::vector<TestEntry> SmallEntries()
 BMessage SmallCatalogue()
 {
 	BMessage catalogue;
-	(void)catalogue.AddString("MV_LOGID", "id");
+	catalogue.AddString("MV_LOGID", "id");
 	return catalogue;
 }
 

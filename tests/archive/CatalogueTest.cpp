@@ -190,8 +190,8 @@ TEST_F(CatalogueTest, ReadRefusesNewerAndDamagedCatalogues)
 {
 	std::string path = CatalogueFile::PathFor("/Server", "x");
 	BMessage newer;
-	(void)newer.AddString("MV_LOGTITLE", "t");
-	(void)newer.AddInt16("MV_PRGVERSION", 0x101);
+	newer.AddString("MV_LOGTITLE", "t");
+	newer.AddInt16("MV_PRGVERSION", 0x101);
 	ASSERT_EQ(CatalogueFile::Write(path.c_str(), newer), B_OK);
 	BMessage read;
 	int16 version = 0;
@@ -201,7 +201,7 @@ TEST_F(CatalogueTest, ReadRefusesNewerAndDamagedCatalogues)
 	EXPECT_FALSE(Catalogue::NeedsNewerProgram(0x100));
 
 	BMessage unversioned;
-	(void)unversioned.AddString("MV_LOGTITLE", "t");
+	unversioned.AddString("MV_LOGTITLE", "t");
 	ASSERT_EQ(CatalogueFile::Write(path.c_str(), unversioned), B_OK);
 	EXPECT_EQ(CatalogueFile::Read(path.c_str(), &read), B_BAD_DATA);
 

@@ -31,7 +31,7 @@ protected:
 		(void)server.SendMessage(B_QUIT_REQUESTED);
 		for (bigtime_t start = system_time(); server.IsValid()
 				&& system_time() - start < kPatience;) {
-			snooze(10000);
+			(void)snooze(10000);
 		}
 	}
 

@@ -90,7 +90,7 @@ TEST_F(JobControlTest, PauseAndContinueDuringALargeFile)
 	int64 paused = -1;
 	ASSERT_TRUE(AwaitCondition([&] {
 		int64 before = ImageSize();
-		snooze(100000);
+		(void)snooze(100000);
 		paused = ImageSize();
 		return paused == before;
 	}, kPatience, 0));

@@ -19,7 +19,7 @@ void MorvaneFixture::TearDown()
 		return;
 	(void)server.SendMessage(B_QUIT_REQUESTED);
 	for (bigtime_t start = system_time(); server.IsValid() && system_time() - start < kPatience;)
-		snooze(10000);
+		(void)snooze(10000);
 }
 
 std::vector<std::string> MorvaneFixture::_Environment() const

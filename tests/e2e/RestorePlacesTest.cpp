@@ -113,8 +113,9 @@ TEST_F(RestorePlacesTest, HostileCatalogueStaysInside)
 	CommandResult restore = Run({"restore", id, "--to", Source("a/b/c/out")});
 	EXPECT_EQ(restore.exitCode, 2) << restore.output;
 	for (const auto& [name, state] : Snapshot(fSource.Path())) {
-		if (before.count(name) == 0)
+		if (before.count(name) == 0) {
 			EXPECT_EQ(name.rfind("a/b/c/out/", 0), 0u) << "written outside: " << name;
+		}
 	}
 	EXPECT_EQ(ReadWholeFile(Source("a/b/c/out/h/zother")).value_or(""), "fine");
 	EXPECT_EQ(Run({"jobs"}).exitCode, 0);

@@ -9,6 +9,6 @@ bool AwaitCondition(const std::function<bool()>& condition, bigtime_t timeout,
 			return true;
 		if (system_time() >= deadline)
 			return false;
-		snooze(interval);
+		(void)snooze(interval);
 	}
 }

@@ -141,7 +141,7 @@ bool ChildProcess::AwaitExit(bigtime_t timeout, int* exitCode)
 				return false;
 			if (system_time() >= deadline)
 				return false;
-			snooze(2000);
+			(void)snooze(2000);
 		}
 	}
 	if (exitCode != nullptr)

@@ -14,5 +14,5 @@ void RecordingHandler::MessageReceived(BMessage* message)
 		return;
 	BMessage reply(kRecordedReply);
 	reply.AddInt32("what", int32(message->what));
-	message->SendReply(&reply);
+	(void)message->SendReply(&reply);
 }

@@ -28,7 +28,7 @@ void TestClient::Stop()
 {
 	if (!fThread.joinable())
 		return;
-	PostMessage(B_QUIT_REQUESTED);
+	(void)PostMessage(B_QUIT_REQUESTED);
 	fThread.join();
 }
 

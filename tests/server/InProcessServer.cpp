@@ -57,7 +57,7 @@ void InProcessServer::StopServer()
 {
 	if (!fRunner.joinable())
 		return;
-	BMessenger(fServer.get()).SendMessage(B_QUIT_REQUESTED);
+	ASSERT_EQ(BMessenger(fServer.get()).SendMessage(B_QUIT_REQUESTED), B_OK);
 	fRunner.join();
 }
 
@@ -114,7 +114,8 @@ void InProcessServer::QuitWorkers()
 		BMessenger worker = job.worker;
 		if (!worker.IsValid())
 			continue;
-		worker.SendMessage(B_QUIT_REQUESTED);
+		// A worker that has quit already is what is waited for.
+		(void)worker.SendMessage(B_QUIT_REQUESTED);
 		EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
 	}
 }

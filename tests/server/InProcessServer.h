@@ -77,8 +77,9 @@ public:
 	void MessageReceived(BMessage* message) override
 	{
 		fInbox->Add(*message);
+		// Its own running queue takes the message.
 		if (message->what == kMsgJobDelete)
-			PostMessage(B_QUIT_REQUESTED);
+			(void)PostMessage(B_QUIT_REQUESTED);
 	}
 
 private:

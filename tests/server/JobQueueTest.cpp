@@ -36,7 +36,7 @@ public:
 			return;
 		BMessage reply('view');
 		reply.AddMessenger("user", fView);
-		message->SendReply(&reply);
+		EXPECT_EQ(message->SendReply(&reply), B_OK);
 	}
 
 	MessageInbox& Inbox() { return fInbox; }
@@ -172,23 +172,22 @@ protected:
 	{
 		BMessenger worker = Worker(jobId);
 		if (worker.IsValid()) {
-			worker.SendMessage(B_QUIT_REQUESTED);
+			ASSERT_EQ(worker.SendMessage(B_QUIT_REQUESTED), B_OK);
 			EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
 		}
 		Handle(kMsgJobFinished, WithJob(jobId));
 	}
 
+	// The workers of jobs that left the queue as well as those of queued ones.
 	void QuitWorkers()
 	{
-		if (fServer != nullptr) {
-			for (const QueuedJob& job : fServer->Queue().Jobs())
-				fWorkers.push_back(job.worker);
-		}
 		for (const BMessenger& worker : fWorkers) {
-			worker.SendMessage(B_QUIT_REQUESTED);
+			// A worker that has quit already is what is waited for.
+			(void)worker.SendMessage(B_QUIT_REQUESTED);
 			EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
 		}
 		fWorkers.clear();
+		InProcessServer::QuitWorkers();
 	}
 
 	std::vector<BMessage> JobList()

@@ -51,8 +51,10 @@ void MVNone::_SettingsWindowClosed(BMessage* reply)
 	BMessage settings;
 	if (reply->GetBool("result", false) && reply->FindMessage("settings", &settings) == B_OK) {
 		SetPref(settings);
+		// The settings are taken; a window that closed meanwhile misses
+		// the news of it.
 		if (fLooper != nullptr)
-			fLooper->PostMessage(reply, fTarget);
+			(void)fLooper->PostMessage(reply, fTarget);
 	}
 	if (fLooper != nullptr && fLooper->Lock()) {
 		fLooper->RemoveHandler(this);

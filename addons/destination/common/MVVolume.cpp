@@ -242,8 +242,8 @@ void MVVolume::_SetBool(const char* key, bool value)
 {
 	// Settings come from files; a key of another type is replaced whole.
 	if (fSettings.SetBool(key, value) != B_OK) {
-		(void)fSettings.RemoveName(key);
-		(void)fSettings.AddBool(key, value);
+		fSettings.RemoveName(key);
+		fSettings.AddBool(key, value);
 	}
 }
 
@@ -251,12 +251,12 @@ void MVVolume::_SetBool(const char* key, bool value)
 void MVVolume::_SetString(const char* key, const char* value)
 {
 	if (value == nullptr) {
-		(void)fSettings.RemoveName(key);
+		fSettings.RemoveName(key);
 		return;
 	}
 	if (fSettings.SetString(key, value) != B_OK) {
-		(void)fSettings.RemoveName(key);
-		(void)fSettings.AddString(key, value);
+		fSettings.RemoveName(key);
+		fSettings.AddString(key, value);
 	}
 }
 
@@ -264,8 +264,8 @@ void MVVolume::_SetString(const char* key, const char* value)
 void MVVolume::_SetRect(const char* key, BRect value)
 {
 	if (fSettings.ReplaceRect(key, value) != B_OK) {
-		(void)fSettings.RemoveName(key);
-		(void)fSettings.AddRect(key, value);
+		fSettings.RemoveName(key);
+		fSettings.AddRect(key, value);
 	}
 }
 

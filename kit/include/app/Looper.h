@@ -44,10 +44,10 @@ public:
 
 	// Queues a copy of the message for the handler (the preferred handler
 	// when null). Replies go to replyTo, or the application.
-	status_t PostMessage(uint32 command);
-	status_t PostMessage(const BMessage* message);
-	status_t PostMessage(uint32 command, BHandler* handler, BHandler* replyTo = nullptr);
-	status_t PostMessage(const BMessage* message, BHandler* handler,
+	[[nodiscard]] status_t PostMessage(uint32 command);
+	[[nodiscard]] status_t PostMessage(const BMessage* message);
+	[[nodiscard]] status_t PostMessage(uint32 command, BHandler* handler, BHandler* replyTo = nullptr);
+	[[nodiscard]] status_t PostMessage(const BMessage* message, BHandler* handler,
 		BHandler* replyTo = nullptr);
 
 	// The message being dispatched; valid only during dispatch.
@@ -72,7 +72,7 @@ public:
 	void SetPreferredHandler(BHandler* handler) { fPreferredHandler = handler; }
 
 	bool Lock();
-	status_t LockWithTimeout(bigtime_t timeout);
+	[[nodiscard]] status_t LockWithTimeout(bigtime_t timeout);
 	void Unlock();
 	bool IsLocked() const;   // by the calling thread
 	thread_id LockingThread() const;
@@ -99,7 +99,7 @@ private:
 	friend class BMessenger;
 	friend class BHandler;
 
-	static status_t _ThreadEntry(void* looper);
+	[[nodiscard]] static status_t _ThreadEntry(void* looper);
 	BHandler* _ResolveTarget(int32 handlerToken) const;
 	void _DispatchOne(BMessage* message);
 

@@ -15,6 +15,15 @@
 // are capped, and malformed input leaves an empty message and returns
 // B_BAD_DATA (or B_MESSAGE_TOO_BIG, B_NO_MEMORY).
 //
+// Building: the Add, Replace and Set calls return B_OK or why the value was
+// not stored (B_BAD_TYPE for a name of another type, B_BAD_VALUE, B_NAME_NOT_
+// FOUND or B_BAD_INDEX for a Replace of what is not there, B_NO_MEMORY), and
+// the message keeps the first such failure: InitCheck() reports it, and
+// Flatten() and every send refuse the message with it, so that a message
+// that lost a value never leaves its builder. A builder may therefore drop
+// their results. The Remove calls and MakeEmpty() report what there was to
+// remove; MakeEmpty() also clears a kept failure.
+//
 // A message that a sender waits on (a synchronous request) must be answered
 // once with SendReply(); if it is destroyed unanswered, the sender receives
 // a B_NO_REPLY message instead.
@@ -56,13 +65,15 @@ public:
 	virtual ~BMessage();
 
 	// Field information.
-	status_t GetInfo(const char* name, type_code* typeFound, int32* countFound = nullptr) const;
-	status_t GetInfo(const char* name, type_code* typeFound, bool* fixedSize) const;
+	[[nodiscard]] status_t GetInfo(const char* name, type_code* typeFound, int32* countFound = nullptr) const;
+	[[nodiscard]] status_t GetInfo(const char* name, type_code* typeFound, bool* fixedSize) const;
 	// The index-th name holding values of a type (B_ANY_TYPE for all), in
 	// the order names were added.
-	status_t GetInfo(type_code type, int32 index, const char** nameFound,
+	[[nodiscard]] status_t GetInfo(type_code type, int32 index, const char** nameFound,
 		type_code* typeFound, int32* countFound = nullptr) const;
 	int32 CountNames(type_code type) const;
+	// B_OK, or the first failure of an Add, Replace or Set call.
+	[[nodiscard]] status_t InitCheck() const { return fBuildError; }
 	bool IsEmpty() const { return fFields.empty(); }
 	bool HasData(const char* name, type_code type, int32 index = 0) const;
 	status_t Rename(const char* oldName, const char* newName);
@@ -101,50 +112,50 @@ public:
 	status_t MakeEmpty();
 
 	// Finding values.
-	status_t FindData(const char* name, type_code type, int32 index, const void** data,
+	[[nodiscard]] status_t FindData(const char* name, type_code type, int32 index, const void** data,
 		ssize_t* numBytes) const;
-	status_t FindData(const char* name, type_code type, const void** data,
+	[[nodiscard]] status_t FindData(const char* name, type_code type, const void** data,
 		ssize_t* numBytes) const;
-	status_t FindBool(const char* name, int32 index, bool* value) const;
-	status_t FindBool(const char* name, bool* value) const;
-	status_t FindInt8(const char* name, int32 index, int8* value) const;
-	status_t FindInt8(const char* name, int8* value) const;
-	status_t FindUInt8(const char* name, int32 index, uint8* value) const;
-	status_t FindUInt8(const char* name, uint8* value) const;
-	status_t FindInt16(const char* name, int32 index, int16* value) const;
-	status_t FindInt16(const char* name, int16* value) const;
-	status_t FindUInt16(const char* name, int32 index, uint16* value) const;
-	status_t FindUInt16(const char* name, uint16* value) const;
-	status_t FindInt32(const char* name, int32 index, int32* value) const;
-	status_t FindInt32(const char* name, int32* value) const;
-	status_t FindUInt32(const char* name, int32 index, uint32* value) const;
-	status_t FindUInt32(const char* name, uint32* value) const;
-	status_t FindInt64(const char* name, int32 index, int64* value) const;
-	status_t FindInt64(const char* name, int64* value) const;
-	status_t FindUInt64(const char* name, int32 index, uint64* value) const;
-	status_t FindUInt64(const char* name, uint64* value) const;
-	status_t FindFloat(const char* name, int32 index, float* value) const;
-	status_t FindFloat(const char* name, float* value) const;
-	status_t FindDouble(const char* name, int32 index, double* value) const;
-	status_t FindDouble(const char* name, double* value) const;
-	status_t FindString(const char* name, int32 index, const char** value) const;
-	status_t FindString(const char* name, const char** value) const;
-	status_t FindString(const char* name, int32 index, std::string* value) const;
-	status_t FindString(const char* name, std::string* value) const;
-	status_t FindRect(const char* name, int32 index, BRect* value) const;
-	status_t FindRect(const char* name, BRect* value) const;
-	status_t FindPoint(const char* name, int32 index, BPoint* value) const;
-	status_t FindPoint(const char* name, BPoint* value) const;
-	status_t FindPointer(const char* name, int32 index, void** value) const;
-	status_t FindPointer(const char* name, void** value) const;
-	status_t FindMessenger(const char* name, int32 index, BMessenger* value) const;
-	status_t FindMessenger(const char* name, BMessenger* value) const;
-	status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
-	status_t FindRef(const char* name, entry_ref* ref) const;
-	status_t FindMessage(const char* name, int32 index, BMessage* message) const;
-	status_t FindMessage(const char* name, BMessage* message) const;
-	status_t FindTime(const char* name, int32 index, int32* seconds) const;
-	status_t FindTime(const char* name, int32* seconds) const;
+	[[nodiscard]] status_t FindBool(const char* name, int32 index, bool* value) const;
+	[[nodiscard]] status_t FindBool(const char* name, bool* value) const;
+	[[nodiscard]] status_t FindInt8(const char* name, int32 index, int8* value) const;
+	[[nodiscard]] status_t FindInt8(const char* name, int8* value) const;
+	[[nodiscard]] status_t FindUInt8(const char* name, int32 index, uint8* value) const;
+	[[nodiscard]] status_t FindUInt8(const char* name, uint8* value) const;
+	[[nodiscard]] status_t FindInt16(const char* name, int32 index, int16* value) const;
+	[[nodiscard]] status_t FindInt16(const char* name, int16* value) const;
+	[[nodiscard]] status_t FindUInt16(const char* name, int32 index, uint16* value) const;
+	[[nodiscard]] status_t FindUInt16(const char* name, uint16* value) const;
+	[[nodiscard]] status_t FindInt32(const char* name, int32 index, int32* value) const;
+	[[nodiscard]] status_t FindInt32(const char* name, int32* value) const;
+	[[nodiscard]] status_t FindUInt32(const char* name, int32 index, uint32* value) const;
+	[[nodiscard]] status_t FindUInt32(const char* name, uint32* value) const;
+	[[nodiscard]] status_t FindInt64(const char* name, int32 index, int64* value) const;
+	[[nodiscard]] status_t FindInt64(const char* name, int64* value) const;
+	[[nodiscard]] status_t FindUInt64(const char* name, int32 index, uint64* value) const;
+	[[nodiscard]] status_t FindUInt64(const char* name, uint64* value) const;
+	[[nodiscard]] status_t FindFloat(const char* name, int32 index, float* value) const;
+	[[nodiscard]] status_t FindFloat(const char* name, float* value) const;
+	[[nodiscard]] status_t FindDouble(const char* name, int32 index, double* value) const;
+	[[nodiscard]] status_t FindDouble(const char* name, double* value) const;
+	[[nodiscard]] status_t FindString(const char* name, int32 index, const char** value) const;
+	[[nodiscard]] status_t FindString(const char* name, const char** value) const;
+	[[nodiscard]] status_t FindString(const char* name, int32 index, std::string* value) const;
+	[[nodiscard]] status_t FindString(const char* name, std::string* value) const;
+	[[nodiscard]] status_t FindRect(const char* name, int32 index, BRect* value) const;
+	[[nodiscard]] status_t FindRect(const char* name, BRect* value) const;
+	[[nodiscard]] status_t FindPoint(const char* name, int32 index, BPoint* value) const;
+	[[nodiscard]] status_t FindPoint(const char* name, BPoint* value) const;
+	[[nodiscard]] status_t FindPointer(const char* name, int32 index, void** value) const;
+	[[nodiscard]] status_t FindPointer(const char* name, void** value) const;
+	[[nodiscard]] status_t FindMessenger(const char* name, int32 index, BMessenger* value) const;
+	[[nodiscard]] status_t FindMessenger(const char* name, BMessenger* value) const;
+	[[nodiscard]] status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
+	[[nodiscard]] status_t FindRef(const char* name, entry_ref* ref) const;
+	[[nodiscard]] status_t FindMessage(const char* name, int32 index, BMessage* message) const;
+	[[nodiscard]] status_t FindMessage(const char* name, BMessage* message) const;
+	[[nodiscard]] status_t FindTime(const char* name, int32 index, int32* seconds) const;
+	[[nodiscard]] status_t FindTime(const char* name, int32* seconds) const;
 
 	// A value or the default when it is missing or of another type.
 	bool GetBool(const char* name, bool defaultValue = false) const;
@@ -191,12 +202,12 @@ public:
 
 	// Flattening.
 	ssize_t FlattenedSize() const;
-	status_t Flatten(char* buffer, ssize_t size) const;
-	status_t Flatten(std::vector<char>* out) const;
-	status_t Flatten(BDataIO* stream, ssize_t* size = nullptr) const;
-	status_t Unflatten(const char* data, size_t size);
+	[[nodiscard]] status_t Flatten(char* buffer, ssize_t size) const;
+	[[nodiscard]] status_t Flatten(std::vector<char>* out) const;
+	[[nodiscard]] status_t Flatten(BDataIO* stream, ssize_t* size = nullptr) const;
+	[[nodiscard]] status_t Unflatten(const char* data, size_t size);
 	// Reads exactly one flattened message from the stream.
-	status_t Unflatten(BDataIO* stream);
+	[[nodiscard]] status_t Unflatten(BDataIO* stream);
 
 	// Replies. A message that arrived through a messenger knows where its
 	// reply goes.
@@ -205,14 +216,14 @@ public:
 	bool IsSourceRemote() const;
 	bool IsReply() const;
 	BMessenger ReturnAddress() const;
-	status_t SendReply(uint32 command, BHandler* replyTo = nullptr);
-	status_t SendReply(const BMessage* reply, BHandler* replyTo = nullptr,
+	[[nodiscard]] status_t SendReply(uint32 command, BHandler* replyTo = nullptr);
+	[[nodiscard]] status_t SendReply(const BMessage* reply, BHandler* replyTo = nullptr,
 		bigtime_t timeout = B_INFINITE_TIMEOUT);
-	status_t SendReply(const BMessage* reply, BMessenger replyTo,
+	[[nodiscard]] status_t SendReply(const BMessage* reply, BMessenger replyTo,
 		bigtime_t timeout = B_INFINITE_TIMEOUT);
 	// Replies and waits for the answer to the reply.
-	status_t SendReply(uint32 command, BMessage* replyToReply);
-	status_t SendReply(const BMessage* reply, BMessage* replyToReply,
+	[[nodiscard]] status_t SendReply(uint32 command, BMessage* replyToReply);
+	[[nodiscard]] status_t SendReply(const BMessage* reply, BMessage* replyToReply,
 		bigtime_t sendTimeout = B_INFINITE_TIMEOUT,
 		bigtime_t replyTimeout = B_INFINITE_TIMEOUT);
 
@@ -224,23 +235,31 @@ private:
 
 	Field* _FindField(const char* name);
 	const Field* _FindField(const char* name) const;
-	status_t _FindField(const char* name, type_code type, const Field** field) const;
-	status_t _FindField(const char* name, type_code type, Field** field);
-	status_t _AddItem(const char* name, type_code type, const void* data, size_t size,
+	[[nodiscard]] status_t _FindField(const char* name, type_code type, const Field** field) const;
+	[[nodiscard]] status_t _FindField(const char* name, type_code type, Field** field);
+	status_t _StoreItem(const char* name, type_code type, const void* data, size_t size,
 		bool isFixedSize);
-	status_t _ReplaceItem(const char* name, type_code type, int32 index, const void* data,
+	status_t _OverwriteItem(const char* name, type_code type, int32 index, const void* data,
 		size_t size);
-	status_t _SetItem(const char* name, type_code type, const void* data, size_t size,
+	[[nodiscard]] status_t _AddItem(const char* name, type_code type, const void* data, size_t size,
+		bool isFixedSize);
+	[[nodiscard]] status_t _ReplaceItem(const char* name, type_code type, int32 index, const void* data,
+		size_t size);
+	[[nodiscard]] status_t _SetItem(const char* name, type_code type, const void* data, size_t size,
 		bool isFixedSize);
 	template<typename T> status_t _FindFixed(const char* name, type_code type, int32 index,
 		T* value) const;
 	template<typename T> status_t _FindDecoded(const char* name, type_code type, int32 index,
 		T* value, T (*decode)(const char*)) const;
-	status_t _SendNoReply();
-	status_t _TakeReplyTarget(BMessenger* target);
+	[[nodiscard]] status_t _SendNoReply();
+	[[nodiscard]] status_t _TakeReplyTarget(BMessenger* target);
 	void _CopyContent(const BMessage& other);
 
+	// Records the failure of a builder call and passes it on.
+	status_t _Built(status_t status);
+
 	std::vector<Field> fFields;
+	status_t fBuildError = B_OK;
 	mutable int32 fLastField = -1;
 	std::unique_ptr<Delivery> fDelivery;
 };

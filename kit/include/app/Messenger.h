@@ -36,18 +36,18 @@ public:
 
 	// Asynchronous send. A reply, if any, goes to replyTo (or the
 	// application when replyTo is null).
-	status_t SendMessage(uint32 command, BHandler* replyTo = nullptr) const;
-	status_t SendMessage(const BMessage* message, BHandler* replyTo = nullptr,
+	[[nodiscard]] status_t SendMessage(uint32 command, BHandler* replyTo = nullptr) const;
+	[[nodiscard]] status_t SendMessage(const BMessage* message, BHandler* replyTo = nullptr,
 		bigtime_t timeout = B_INFINITE_TIMEOUT) const;
-	status_t SendMessage(const BMessage* message, BMessenger replyTo,
+	[[nodiscard]] status_t SendMessage(const BMessage* message, BMessenger replyTo,
 		bigtime_t timeout = B_INFINITE_TIMEOUT) const;
 
 	// Synchronous request: waits for the reply. When the receiver drops the
 	// message unanswered, the reply is a B_NO_REPLY message and B_OK is
 	// returned; B_TIMED_OUT when no reply came in time; B_WOULD_BLOCK when
 	// the target is the calling looper itself.
-	status_t SendMessage(uint32 command, BMessage* reply) const;
-	status_t SendMessage(const BMessage* message, BMessage* reply,
+	[[nodiscard]] status_t SendMessage(uint32 command, BMessage* reply) const;
+	[[nodiscard]] status_t SendMessage(const BMessage* message, BMessage* reply,
 		bigtime_t deliveryTimeout = B_INFINITE_TIMEOUT,
 		bigtime_t replyTimeout = B_INFINITE_TIMEOUT) const;
 

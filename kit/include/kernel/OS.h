@@ -68,9 +68,9 @@ enum : uint32 {
 // suspended thread is resumed first. A thread can be waited for once
 // (threads already waiting when it ends all get the value); after that, and
 // for unknown ids, B_BAD_THREAD_ID. B_DONT_DO_THAT for the calling thread.
-status_t wait_for_thread(thread_id thread, status_t* exitValue);
+[[nodiscard]] status_t wait_for_thread(thread_id thread, status_t* exitValue);
 // B_BAD_THREAD_ID for unknown or ended threads; see above.
-status_t kill_thread(thread_id thread);
+[[nodiscard]] status_t kill_thread(thread_id thread);
 // Ends the calling thread with that exit value, unwinding its stack. Must not
 // be called from a destructor while the stack unwinds. A thread the kit did
 // not spawn ends through pthread_exit() and leaves no exit value.
@@ -78,7 +78,7 @@ status_t kill_thread(thread_id thread);
 // The thread of that name (B_NAME_NOT_FOUND when none), or the calling thread
 // when name is null.
 thread_id find_thread(const char* name);
-status_t rename_thread(thread_id thread, const char* name);
+[[nodiscard]] status_t rename_thread(thread_id thread, const char* name);
 
 // One message to a thread: a code and up to B_MAX_THREAD_DATA_SIZE bytes of
 // data (B_BAD_VALUE beyond). send_data() blocks while the receiver still
@@ -93,10 +93,11 @@ int32 receive_data(thread_id* sender, void* buffer, size_t bufferSize);
 bool has_data(thread_id thread);
 
 // Sleeps; returns B_OK. A killed thread ends inside; B_INTERRUPTED only where
-// it cannot (in a destructor while its stack already unwinds).
-status_t snooze(bigtime_t microseconds);
+// it cannot (in a destructor while its stack already unwinds), when the
+// caller is ending anyway: callers that only wait may drop the result.
+[[nodiscard]] status_t snooze(bigtime_t microseconds);
 // Sleeps until system_time() reaches time; B_BAD_VALUE for another time base.
-status_t snooze_until(bigtime_t time, int timeBase);
+[[nodiscard]] status_t snooze_until(bigtime_t time, int timeBase);
 constexpr int B_SYSTEM_TIMEBASE = 0;
 
 // Microseconds of a monotonic clock.

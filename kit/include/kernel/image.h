@@ -22,7 +22,7 @@ enum : int32 {
 // slash names a file in the current folder, never one on the library path.
 image_id load_add_on(const char* path);
 // B_BAD_IMAGE_ID for unknown or already unloaded images.
-status_t unload_add_on(image_id image);
+[[nodiscard]] status_t unload_add_on(image_id image);
 // The address of a symbol the image itself defines (not one of the libraries
 // it uses), of the given type: B_SYMBOL_TYPE_TEXT for functions,
 // B_SYMBOL_TYPE_DATA for variables, B_SYMBOL_TYPE_ANY for both. Add-on

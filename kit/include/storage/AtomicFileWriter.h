@@ -53,8 +53,8 @@ public:
 		mode_t mode = 0644);
 
 private:
-	status_t _CreateTemporary(const std::string& folderPath, const char* leaf);
-	status_t _MatchTarget(mode_t mode);
+	[[nodiscard]] status_t _CreateTemporary(const std::string& folderPath, const char* leaf);
+	[[nodiscard]] status_t _MatchTarget(mode_t mode);
 
 	BFile fFile;
 	std::string fTargetNative;

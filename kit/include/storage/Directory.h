@@ -75,10 +75,10 @@ public:
 		BSymLink* link);
 
 private:
-	status_t _Open(const char* path);
-	status_t _ReadNext(std::string* name, ino_t* node, unsigned char* type);
+	[[nodiscard]] status_t _Open(const char* path);
+	[[nodiscard]] status_t _ReadNext(std::string* name, ino_t* node, unsigned char* type);
 	void _CloseListing();
-	status_t _LocateNewEntry(const char* path, VolumeTable::Location* location) const;
+	[[nodiscard]] status_t _LocateNewEntry(const char* path, VolumeTable::Location* location) const;
 
 	DIR* fListing = nullptr;
 	size_t fRootIndex = 0;   // the listing position of the virtual root

@@ -70,10 +70,10 @@ public:
 	bool operator!=(const BEntry& other) const { return !(*this == other); }
 
 protected:
-	status_t _GetStatTarget(StatTarget* target) const override;
+	[[nodiscard]] status_t _GetStatTarget(StatTarget* target) const override;
 
 private:
-	status_t _MoveTo(const std::string& target, bool clobber);
+	[[nodiscard]] status_t _MoveTo(const std::string& target, bool clobber);
 
 	VolumeTable::Location fLocation;
 	status_t fStatus = B_NO_INIT;

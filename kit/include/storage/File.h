@@ -51,7 +51,7 @@ public:
 	[[nodiscard]] status_t GetSize(off_t* size) const override;
 
 private:
-	status_t _Open(const char* path, uint32 openMode);
+	[[nodiscard]] status_t _Open(const char* path, uint32 openMode);
 
 	uint32 fOpenMode = 0;
 };

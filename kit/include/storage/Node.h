@@ -103,7 +103,7 @@ protected:
 		bool isVirtualRoot = false;
 	};
 
-	status_t _GetStatTarget(StatTarget* target) const override;
+	[[nodiscard]] status_t _GetStatTarget(StatTarget* target) const override;
 	// Takes over an opened node (closing the one held) and its status.
 	void _Adopt(OpenedNode&& node);
 	void _SetStatus(status_t status);
@@ -111,10 +111,10 @@ protected:
 	const OpenedNode& _Node() const { return fNode; }
 
 private:
-	status_t _OpenNode(const char* path);
+	[[nodiscard]] status_t _OpenNode(const char* path);
 	ssize_t _GetXattr(const char* name, void* buffer, size_t size) const;
-	status_t _SetXattr(const char* name, const void* buffer, size_t size);
-	status_t _ReadValue(const char* name, std::vector<char>* value, bool* typed) const;
+	[[nodiscard]] status_t _SetXattr(const char* name, const void* buffer, size_t size);
+	[[nodiscard]] status_t _ReadValue(const char* name, std::vector<char>* value, bool* typed) const;
 
 	OpenedNode fNode;
 	status_t fStatus = B_NO_INIT;

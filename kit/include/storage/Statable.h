@@ -68,9 +68,9 @@ protected:
 	};
 
 	// B_NO_INIT (or the object's init error) when there is nothing to stat.
-	virtual status_t _GetStatTarget(StatTarget* target) const = 0;
+	[[nodiscard]] virtual status_t _GetStatTarget(StatTarget* target) const = 0;
 
 private:
-	status_t _SetTimes(const struct timespec times[2]);
-	status_t _WritableTarget(StatTarget* target) const;
+	[[nodiscard]] status_t _SetTimes(const struct timespec times[2]);
+	[[nodiscard]] status_t _WritableTarget(StatTarget* target) const;
 };

@@ -41,5 +41,5 @@ public:
 	bool IsAbsolute();
 
 private:
-	status_t _CheckIsLink();
+	[[nodiscard]] status_t _CheckIsLink();
 };

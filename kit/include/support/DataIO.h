@@ -40,8 +40,8 @@ public:
 	// SEEK_CUR or SEEK_END.
 	virtual off_t Seek(off_t position, uint32 seekMode) = 0;
 	virtual off_t Position() const = 0;
-	virtual status_t SetSize(off_t size) = 0;
-	virtual status_t GetSize(off_t* size) const = 0;
+	[[nodiscard]] virtual status_t SetSize(off_t size) = 0;
+	[[nodiscard]] virtual status_t GetSize(off_t* size) const = 0;
 };
 
 // A fixed block of memory that the caller owns; writing past its end fails.
@@ -54,8 +54,8 @@ public:
 	ssize_t WriteAt(off_t position, const void* buffer, size_t size) override;
 	off_t Seek(off_t position, uint32 seekMode) override;
 	off_t Position() const override { return fPosition; }
-	status_t SetSize(off_t size) override;
-	status_t GetSize(off_t* size) const override;
+	[[nodiscard]] status_t SetSize(off_t size) override;
+	[[nodiscard]] status_t GetSize(off_t* size) const override;
 
 private:
 	char* fBuffer;
@@ -72,8 +72,8 @@ public:
 	ssize_t WriteAt(off_t position, const void* buffer, size_t size) override;
 	off_t Seek(off_t position, uint32 seekMode) override;
 	off_t Position() const override { return fPosition; }
-	status_t SetSize(off_t size) override;
-	status_t GetSize(off_t* size) const override;
+	[[nodiscard]] status_t SetSize(off_t size) override;
+	[[nodiscard]] status_t GetSize(off_t* size) const override;
 
 	const void* Buffer() const { return fData.data(); }
 	size_t BufferLength() const { return fData.size(); }

@@ -83,7 +83,7 @@ constexpr status_t B_FILE_TOO_LARGE = B_FROM_ERRNO(EFBIG);
 constexpr status_t B_DEV_NOT_READY = B_FROM_ERRNO(ENXIO);
 
 // The status for the errno a failed system call left behind.
-inline status_t StatusFromErrno()
+[[nodiscard]] inline status_t StatusFromErrno()
 {
 	return errno == 0 ? B_ERROR : B_FROM_ERRNO(errno);
 }

@@ -44,7 +44,7 @@ protected:
 		image->SetName(folder);
 		BMessage settings;
 		image->GetPref(&settings);
-		(void)settings.SetBool(kImageCreatePathKey, createPath);
+		settings.SetBool(kImageCreatePathKey, createPath);
 		image->SetPref(settings);
 	}
 

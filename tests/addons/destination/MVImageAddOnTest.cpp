@@ -61,8 +61,8 @@ TEST_F(MVImageAddOnTest, FactoriesOfTheAddOnFile)
 	EXPECT_EQ(volume->Name(), nullptr);
 
 	BMessage settings;
-	(void)settings.AddString(kVolumeNameKey, "/Disk/backups");
-	(void)settings.AddBool(kImageCreatePathKey, true);
+	settings.AddString(kVolumeNameKey, "/Disk/backups");
+	settings.AddBool(kImageCreatePathKey, true);
 	volume->SetPref(settings);
 	ASSERT_EQ(volume->Start("2024010100000003", kVolumeModeWrite), kImageOK);
 	EXPECT_EQ(volume->Write("through the add-on", 18), 18);

@@ -227,10 +227,10 @@ TEST_F(MVImageTest, DeleteAndDestroy)
 TEST_F(MVImageTest, SettingsReply)
 {
 	BMessage edited;
-	(void)edited.AddString(kVolumeNameKey, "/Disk/elsewhere");
+	edited.AddString(kVolumeNameKey, "/Disk/elsewhere");
 	BMessage reply(kVolumeSettingsReply);
-	(void)reply.AddBool("result", false);
-	(void)reply.AddMessage("settings", &edited);
+	reply.AddBool("result", false);
+	reply.AddMessage("settings", &edited);
 
 	BLooper* looper = new BLooper("settings parent");
 	ASSERT_TRUE(looper->Lock());
@@ -241,7 +241,7 @@ TEST_F(MVImageTest, SettingsReply)
 	looper->Quit();
 	EXPECT_STREQ(fImage.Name(), "/Disk/backups");
 
-	(void)reply.ReplaceBool("result", true);
+	reply.ReplaceBool("result", true);
 	fImage.MessageReceived(&reply);
 	EXPECT_STREQ(fImage.Name(), "/Disk/elsewhere");
 }

@@ -17,8 +17,8 @@ TEST(MVVolumeTest, SettingsKeys)
 	EXPECT_STREQ(buffer, "");
 
 	BMessage damaged;
-	(void)damaged.AddInt32(kVolumeNameKey, 7);
-	(void)damaged.AddString(kVolumeOverwriteKey, "yes");
+	damaged.AddInt32(kVolumeNameKey, 7);
+	damaged.AddString(kVolumeOverwriteKey, "yes");
 	volume.SetPref(damaged);
 	EXPECT_EQ(volume.Name(), nullptr);
 	EXPECT_FALSE(volume.IsOverwrite());
@@ -77,7 +77,7 @@ TEST(MVVolumeTest, ArchiveRoundTrip)
 	EXPECT_EQ(frame, BRect(20, 20, 420, 195));
 
 	BMessage other;
-	(void)other.AddString(kArchiveClassKey, "MVCruncher");
+	other.AddString(kArchiveClassKey, "MVCruncher");
 	EXPECT_EQ(MVVolume::Instantiate(&other), nullptr);
 	EXPECT_EQ(MVVolume::Instantiate(nullptr), nullptr);
 }

@@ -39,7 +39,7 @@ TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
 		std::vector<int32> errors;
 	};
 	BMessage badAddOn = MakeJob({"INCLUDE /HD/src/a"});
-	(void)badAddOn.ReplaceString("addon", "NoSuchAddOn");
+	badAddOn.ReplaceString("addon", "NoSuchAddOn");
 	BMessage badCompressor = MakeJob({"INCLUDE /HD/src/a"}, "/Disk/backups", "NoSuchPacker");
 	std::vector<Case> cases = {
 		{"no destination name", MakeJob({"INCLUDE /HD/src/a"}, nullptr), {37}},
@@ -85,7 +85,7 @@ TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 48); }));
 	ASSERT_EQ(std::remove((fFolder / "hd/src/gone").c_str()), 0);
-	worker.SendMessage(kMsgJobContinue);
+	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 0);
@@ -119,7 +119,7 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/large"}));
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 49); }));
-	worker.SendMessage(kMsgJobPause);
+	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
 	// While paused the image stops growing.
 	std::string folder = fFolder / "disk/backups";
 	auto imageSize = [&folder]() -> int64 {
@@ -136,13 +136,13 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 		return still;
 	};
 	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
-	worker.SendMessage(kMsgJobContinue);
+	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	ASSERT_TRUE(AwaitCondition([&] { return imageSize() > before; }, kPatience));
 	// Paused again, so that the abort meets the backup in the middle of
 	// the file however fast the disk is.
-	worker.SendMessage(kMsgJobPause);
+	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
 	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
-	worker.SendMessage(kMsgJobDelete);
+	ASSERT_EQ(worker.SendMessage(kMsgJobDelete), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 1);
@@ -187,10 +187,10 @@ TEST_F(BackupEngineTest, MediaChangeOnARemovableDrive)
 	ASSERT_EQ(VolumeTable::InsertMedium(dev_t(device), nullptr), B_OK);
 	BMessage answer(MVToolServer::kMsgRequestAnswer);
 	answer.AddInt32("which", 0);
-	worker.SendMessage(&answer);
+	ASSERT_EQ(worker.SendMessage(&answer), B_OK);
 	std::optional<BMessage> cont = fServerInbox.Await(kMsgJobContinue, kPatience);
 	ASSERT_TRUE(cont);
-	worker.SendMessage(&*cont);
+	ASSERT_EQ(worker.SendMessage(&*cont), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 0);
@@ -241,7 +241,7 @@ TEST_F(BackupEngineTest, OverwriteModeDeletesEarlierBackups)
 	BMessage volume;
 	ASSERT_EQ(job.FindMessage("volume", &volume), B_OK);
 	volume.AddBool(kVolumeOverwriteKey, true);
-	(void)job.ReplaceMessage("volume", &volume);
+	job.ReplaceMessage("volume", &volume);
 	std::optional<BMessage> finished = RunJob(job);
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), 0);
@@ -269,10 +269,10 @@ TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
 	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/*"}));
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 49); }));
-	worker.SendMessage(kMsgJobPause);
+	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
 	std::string source = fFolder / "hd/src/shrinks";
 	ASSERT_EQ(truncate(source.c_str(), kKept), 0);
-	worker.SendMessage(kMsgJobContinue);
+	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
@@ -286,8 +286,9 @@ TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
 		if (record.kind == ArchiveRecordKind::FileHeader) {
 			inShrunk = record.name == "shrinks";
 			after = after || record.name == "zafter";
-			if (inShrunk)
+			if (inShrunk) {
 				EXPECT_EQ(record.size, int64(kSize));
+			}
 		} else if (record.kind == ArchiveRecordKind::DataBlock && inShrunk) {
 			stored += record.data;
 		}
@@ -314,7 +315,7 @@ TEST_F(BackupEngineTest, EntryThatBecameAFifoIsSkipped)
 		[](const BMessage& line) { return IsLine(line, 48); }));
 	ASSERT_EQ(unlink(link.c_str()), 0);
 	ASSERT_EQ(mkfifo(link.c_str(), 0644), 0);
-	worker.SendMessage(kMsgJobContinue);
+	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
 	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);

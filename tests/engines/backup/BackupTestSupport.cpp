@@ -30,7 +30,7 @@ void FakeServer::MessageReceived(BMessage* message)
 	if (message->what == kMsgLogRead) {
 		BMessage reply(fList);
 		reply.what = kMsgLogData;
-		message->SendReply(&reply);
+		(void)message->SendReply(&reply);
 		return;
 	}
 	if (message->what == kMsgDeleteBackups) {
@@ -38,7 +38,7 @@ void FakeServer::MessageReceived(BMessage* message)
 		for (int32 i = 0; message->FindString("name", i, &name) == B_OK; i++)
 			std::remove((fImageFolder + "/" + name).c_str());
 		BMessage reply(kMsgBackupsDeleted);
-		message->SendReply(&reply);
+		(void)message->SendReply(&reply);
 	}
 }
 
@@ -103,10 +103,11 @@ BMessenger BackupEngineTest::StartJob(const BMessage& job, bool pausedFirst)
 	BMessenger messenger(worker);
 	BMessage subscribe(kMsgSubscribe);
 	subscribe.AddMessenger("user", fSubscriber->Messenger());
-	messenger.SendMessage(&subscribe);
-	if (pausedFirst)
-		messenger.SendMessage(kMsgJobPause);
-	messenger.SendMessage(&job);
+	EXPECT_EQ(messenger.SendMessage(&subscribe), B_OK);
+	if (pausedFirst) {
+		EXPECT_EQ(messenger.SendMessage(kMsgJobPause), B_OK);
+	}
+	EXPECT_EQ(messenger.SendMessage(&job), B_OK);
 	return messenger;
 }
 

@@ -164,9 +164,9 @@ TEST(RestoreTest, HostileBackupStaysInside)
 				break;
 			std::string path(name);
 			if (path == "/sys/h/evil")
-				(void)catalogue->ReplaceString(kLogNameKey, i, "/sys/h/..");
+				catalogue->ReplaceString(kLogNameKey, i, "/sys/h/..");
 			else if (path == "/sys/h/evil/payload")
-				(void)catalogue->ReplaceString(kLogNameKey, i, "/sys/h/zlink/payload");
+				catalogue->ReplaceString(kLogNameKey, i, "/sys/h/zlink/payload");
 			else if (path == "/sys/h/zother") {
 				// Its header claims a length of 1 GiB.
 				int64 offset = 0;

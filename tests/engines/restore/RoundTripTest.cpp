@@ -220,7 +220,7 @@ TEST(RoundTripTest, PauseContinueAndAbort)
 	ASSERT_EQ(worker.SendMessage(&barrier, &reply, kPatience), B_OK);
 	off_t paused = SizeOf(restored);
 	EXPECT_LT(paused, off_t(big.size()));
-	snooze(200000);
+	(void)snooze(200000);
 	ASSERT_EQ(worker.SendMessage(&barrier, &reply, kPatience), B_OK);
 	EXPECT_EQ(SizeOf(restored), paused);
 

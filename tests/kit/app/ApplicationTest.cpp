@@ -24,7 +24,7 @@ public:
 		pulses++;
 		if (pulses == 1) {
 			// Busy for many pulse periods: the ticker must not queue them up.
-			snooze(30000);
+			(void)snooze(30000);
 			queuedAfterBusyPulse = CountQueuedMessages();
 		}
 		if (pulses == 5)
@@ -87,19 +87,19 @@ TEST(ApplicationTest, QuitFromAnotherThreadAndDefaultReplies)
 		BMessage request('ask ');
 		class Answerer : public BHandler {
 		public:
-			void MessageReceived(BMessage* message) override { message->SendReply('rply'); }
+			void MessageReceived(BMessage* message) override { (void)message->SendReply('rply'); }
 		};
 		Answerer answerer;
 		ASSERT_TRUE(looper->Lock());
 		looper->AddHandler(&answerer);
 		looper->Unlock();
-		BMessenger(&answerer).SendMessage(&request);
+		EXPECT_EQ(BMessenger(&answerer).SendMessage(&request), B_OK);
 		while (!app.gotReply)
-			snooze(1000);
+			(void)snooze(1000);
 		ASSERT_TRUE(looper->Lock());
 		looper->RemoveHandler(&answerer);
 		looper->Quit();
-		be_app_messenger.SendMessage(B_QUIT_REQUESTED);
+		EXPECT_EQ(be_app_messenger.SendMessage(B_QUIT_REQUESTED), B_OK);
 	});
 	app.Run();
 	other.join();

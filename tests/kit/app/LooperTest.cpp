@@ -77,7 +77,7 @@ public:
 				reply.AddInt32("value", message->GetInt32("value", -1));
 				reply.AddInt32("thread", find_thread(nullptr));
 				reply.AddBool("waiting", message->IsSourceWaiting());
-				message->SendReply(&reply);
+				(void)message->SendReply(&reply);
 				break;
 			}
 			case kBlock:
@@ -279,7 +279,7 @@ TEST(LooperTest, TimeOutsAndSelfRequests)
 			status_t status = BMessenger(this).SendMessage(kEcho, &answer);
 			BMessage reply(B_REPLY);
 			reply.AddInt32("status", status);
-			message->SendReply(&reply);
+			(void)message->SendReply(&reply);
 		}
 	};
 	SelfAsker* asker = new SelfAsker;
@@ -445,7 +445,7 @@ TEST(LooperTest, QuitRequestedDecides)
 	ASSERT_EQ(messenger.SendMessage(B_QUIT_REQUESTED, &reply), B_OK);
 	EXPECT_TRUE(reply.GetBool("result", false));
 	status_t exitValue;
-	wait_for_thread(thread, &exitValue);
+	EXPECT_EQ(wait_for_thread(thread, &exitValue), B_OK);
 	EXPECT_TRUE(destroyed);
 	EXPECT_FALSE(messenger.IsValid());
 }

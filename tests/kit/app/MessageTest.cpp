@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
+#include <app/Looper.h>
 #include <storage/EntryRef.h>
 
 namespace {
@@ -171,6 +173,56 @@ TEST(MessageTest, FindAndChangeErrors)
 	EXPECT_EQ(message.AddData("str", B_STRING_TYPE, "abc", 4), B_OK);
 	EXPECT_EQ(message.GetInt32("missing", 42), 42);
 	EXPECT_STREQ(message.GetString("n", "dflt"), "dflt");
+}
+
+// A message keeps the first value it failed to store: it is refused by
+// Flatten and by every send, copies carry the failure, MakeEmpty clears it,
+// and failed finds and removals of what is not there do not count.
+TEST(MessageTest, AFailedBuildKeepsTheMessageIn)
+{
+	BMessage message('test');
+	ASSERT_EQ(message.AddInt32("n", 1), B_OK);
+	int32 value;
+	EXPECT_EQ(message.FindInt32("missing", &value), B_NAME_NOT_FOUND);
+	EXPECT_EQ(message.RemoveName("missing"), B_NAME_NOT_FOUND);
+	EXPECT_EQ(message.InitCheck(), B_OK);
+
+	const std::pair<const char*, std::function<status_t(BMessage&)>> failures[] = {
+		{"add of another type", [](BMessage& m) { return m.AddString("n", "x"); }},
+		{"replace of nothing", [](BMessage& m) { return m.ReplaceInt32("missing", 5); }},
+		{"replace past the end", [](BMessage& m) { return m.ReplaceInt32("n", 3, 5); }},
+		{"set of another type", [](BMessage& m) { return m.SetString("n", "x"); }},
+		{"add of a null string", [](BMessage& m) {
+			return m.AddString("s", static_cast<const char*>(nullptr));
+		}},
+	};
+	BLooper* target = new BLooper("build target");
+	ASSERT_GE(target->Run(), 0);
+	BMessenger messenger(target);
+	for (const auto& [what, fail] : failures) {
+		SCOPED_TRACE(what);
+		BMessage built(message);
+		status_t status = fail(built);
+		ASSERT_NE(status, B_OK);
+		// Later successes do not hide the first failure.
+		EXPECT_EQ(built.AddInt32("later", 2), B_OK);
+		EXPECT_EQ(built.InitCheck(), status);
+		std::vector<char> flat;
+		EXPECT_EQ(built.Flatten(&flat), status);
+		EXPECT_EQ(built.FlattenedSize(), status);
+		BMessage copy(built);
+		EXPECT_EQ(copy.InitCheck(), status);
+		BMessage holder;
+		EXPECT_NE(holder.AddMessage("nested", &built), B_OK);
+		EXPECT_NE(holder.InitCheck(), B_OK);
+		EXPECT_EQ(messenger.SendMessage(&built), status);
+		EXPECT_EQ(built.MakeEmpty(), B_OK);
+		EXPECT_EQ(built.InitCheck(), B_OK);
+		EXPECT_EQ(built.Flatten(&flat), B_OK);
+		EXPECT_EQ(messenger.SendMessage(&built), B_OK);
+	}
+	ASSERT_TRUE(messenger.LockTarget());
+	target->Quit();
 }
 
 // Names are listed in the order they were first added, filtered by type.

@@ -54,7 +54,7 @@ public:
 				reply.AddInt32("value", message->GetInt32("value", -1));
 				reply.AddInt32("team", current_team());
 				reply.AddString("text", message->GetString("text", ""));
-				message->SendReply(&reply);
+				(void)message->SendReply(&reply);
 				break;
 			}
 			case kCallBack: {
@@ -62,7 +62,7 @@ public:
 				if (message->FindMessenger("user", &target) == B_OK) {
 					BMessage call('back');
 					call.AddInt32("team", current_team());
-					target.SendMessage(&call);
+					(void)target.SendMessage(&call);
 				}
 				break;
 			}
@@ -97,7 +97,7 @@ public:
 	bool WaitRegistered() const
 	{
 		app_info info;
-		for (bigtime_t start = system_time(); system_time() - start < kPatience; snooze(2000)) {
+		for (bigtime_t start = system_time(); system_time() - start < kPatience; (void)snooze(2000)) {
 			if (be_roster->GetRunningAppInfo(fTeam, &info) == B_OK)
 				return true;
 		}

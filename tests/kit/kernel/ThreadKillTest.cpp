@@ -50,7 +50,7 @@ TEST(ThreadKillTest, KillEndsBlockedThreads)
 		Report* report = static_cast<Report*>(data);
 		DestructionFlag flag(report->destroyed);
 		report->blocking = true;
-		snooze(B_INFINITE_TIMEOUT);
+		(void)snooze(B_INFINITE_TIMEOUT);
 		report->pastBlocking = true;
 		return B_OK;
 	}, &snoozing);
@@ -92,7 +92,7 @@ TEST(ThreadKillTest, KillEndsBlockedThreads)
 		Report* report = static_cast<Report*>(data);
 		DestructionFlag flag(report->destroyed);
 		report->blocking = true;
-		wait_for_thread(report->other, nullptr);
+		(void)wait_for_thread(report->other, nullptr);
 		report->pastBlocking = true;
 		return B_OK;
 	}, &waiting);
@@ -164,11 +164,11 @@ TEST(ThreadKillTest, SwallowedKillAndSelfKill)
 		DestructionFlag flag(swallow->report.destroyed);
 		try {
 			swallow->report.blocking = true;
-			snooze(B_INFINITE_TIMEOUT);
+			(void)snooze(B_INFINITE_TIMEOUT);
 		} catch (...) {
 			swallow->swallowed++;
 		}
-		snooze(B_INFINITE_TIMEOUT);
+		(void)snooze(B_INFINITE_TIMEOUT);
 		swallow->report.pastBlocking = true;
 		return B_OK;
 	}, &swallow);
@@ -179,7 +179,7 @@ TEST(ThreadKillTest, SwallowedKillAndSelfKill)
 	thread = StartThread(+[](void* data) -> status_t {
 		Report* report = static_cast<Report*>(data);
 		DestructionFlag flag(report->destroyed);
-		kill_thread(find_thread(nullptr));
+		(void)kill_thread(find_thread(nullptr));
 		report->pastBlocking = true;
 		return B_OK;
 	}, &self);

@@ -86,7 +86,7 @@ public:
 			return;
 		EXPECT_EQ(BMessenger(fLooper).SendMessage(B_QUIT_REQUESTED), B_OK);
 		status_t exitValue;
-		wait_for_thread(fThread, &exitValue);
+		(void)wait_for_thread(fThread, &exitValue);
 		fLooper = nullptr;
 	}
 

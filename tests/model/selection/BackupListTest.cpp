@@ -149,7 +149,7 @@ TEST_F(BackupListTest, MalformedLinesAreSkipped)
 	MVBackupList list;
 	BMessage selection = Selection({"INCLUDE //boot/./home/x/../a", "INCLUDE", "INCLUDE /*",
 		"INCLUDE relative/a", "INCLUDE /boot/..", "EXCLUDE /", "INCLUDE /boot/home/a/"});
-	(void)selection.AddString("refs", "INCLUDE /boot/home/*");
+	selection.AddString("refs", "INCLUDE /boot/home/*");
 	list.SetTo(&selection);
 	EXPECT_THAT(Walk(list), ElementsAre("0 /boot", "1 /boot/home", "2 /boot/home/a"));
 }
@@ -276,11 +276,11 @@ TEST_F(BackupListTest, WideFolderLookups)
 	MVBackupList list;
 	BMessage selection;
 	for (int index = kFiles - 1; index >= 0; index--)
-		(void)selection.AddString("SELECTION", "INCLUDE /boot/wide/f" + std::to_string(index));
+		selection.AddString("SELECTION", "INCLUDE /boot/wide/f" + std::to_string(index));
 	for (int index = 0; index < kFiles; index += 2)
-		(void)selection.AddString("SELECTION", "EXCLUDE /boot/wide/f" + std::to_string(index));
+		selection.AddString("SELECTION", "EXCLUDE /boot/wide/f" + std::to_string(index));
 	for (int index = 0; index < kFiles; index += 4)
-		(void)selection.AddString("SELECTION", "INCLUDE /boot/wide/f" + std::to_string(index));
+		selection.AddString("SELECTION", "INCLUDE /boot/wide/f" + std::to_string(index));
 	list.SetTo(&selection);
 
 	EXPECT_EQ(list.CountItems(), 2 + kFiles / 2 + kFiles / 4);
@@ -311,8 +311,8 @@ TEST_F(BackupListTest, RepeatedRebuildKeepsNames)
 	// The kept names come after freed ones, so reclaiming must move them.
 	BMessage selection = Selection({"INCLUDE /boot/home/*", "INCLUDE /boot/keep/*"});
 	for (int round = 0; round < 12; round++) {
-		(void)selection.AddString("SELECTION", "EXCLUDE /boot/home/*");
-		(void)selection.AddString("SELECTION", "INCLUDE /boot/home/*");
+		selection.AddString("SELECTION", "EXCLUDE /boot/home/*");
+		selection.AddString("SELECTION", "INCLUDE /boot/home/*");
 	}
 	MVBackupList list;
 	list.SetTo(&selection);

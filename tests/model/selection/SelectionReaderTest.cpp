@@ -28,7 +28,7 @@ TEST(SelectionReaderTest, SelectionLines)
 	BMessage message = Lines("SELECTION", {"INCLUDE /boot/home/*", "EXCLUDE /boot/home/tmp/*",
 		"INCLUDE /boot/a*b", "EXCLUDE /boot/x/*/y", "INCL", "INCLUDE no/slash",
 		"INCLUDEX/boot/odd", "INCLUDE /boot//home/./b/"});
-	(void)message.AddString("refs", "INCLUDE /boot/ignored");
+	message.AddString("refs", "INCLUDE /boot/ignored");
 	MVSelection selection(&message);
 
 	std::vector<std::string> seen;
@@ -48,7 +48,7 @@ TEST(SelectionReaderTest, SelectionLines)
 	MVSelection none(nullptr);
 	EXPECT_FALSE(none.NextLine());
 	BMessage wrongType;
-	(void)wrongType.AddInt32("SELECTION", 5);
+	wrongType.AddInt32("SELECTION", 5);
 	MVSelection numbers(&wrongType);
 	EXPECT_FALSE(numbers.NextLine());
 }
@@ -98,8 +98,8 @@ TEST(SelectionReaderTest, RedirectionPairs)
 	BMessage message = Lines("source", {"REDIREC /boot/home/*", "CLEAR   /boot/mail",
 		"REDIREC", "REDIREC /data/x", "REDIREC /data/unpaired"});
 	for (const char* target : {"/data/restored", "", "/data/skipped", "/data/y"})
-		(void)message.AddString("redirect", target);
-	(void)message.AddString("SELECTION", "INCLUDE /boot/home/*");
+		message.AddString("redirect", target);
+	message.AddString("SELECTION", "INCLUDE /boot/home/*");
 	MVRedirection redirection(&message);
 
 	ASSERT_TRUE(redirection.NextLine());
