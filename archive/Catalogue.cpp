@@ -122,13 +122,14 @@ std::string Catalogue::Compressor() const
 
 std::string Catalogue::CataloguePath(const std::string& path)
 {
-	const std::string prefix = std::string("/") + VolumeTable::kBootAlias + "/";
-	if (path.compare(0, prefix.size(), prefix) != 0)
+	const std::string root = std::string("/") + VolumeTable::kBootAlias;
+	bool isRoot = path == root;
+	if (!isRoot && path.compare(0, root.size() + 1, root + "/") != 0)
 		return path;
 	VolumeTable::Volume boot;
 	if (VolumeTable::GetVolume(VolumeTable::BootDevice(), &boot) != B_OK)
 		return path;
-	return "/" + boot.name + path.substr(prefix.size() - 1);
+	return "/" + boot.name + path.substr(root.size());
 }
 
 bool Catalogue::NeedsNewerProgram(int16 version)

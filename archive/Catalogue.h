@@ -66,8 +66,9 @@ public:
 	const BMessage& Message() const { return fMessage; }
 	BMessage& Message() { return fMessage; }
 
-	// "/boot/rest" becomes "/<boot volume name>/rest"; "/boot" itself and
-	// every other path stay as they are.
+	// "/boot" and "/boot/rest" become "/<boot volume name>" and
+	// "/<boot volume name>/rest", so that every path of a backup names its
+	// volume the same way; every other path stays as it is.
 	static std::string CataloguePath(const std::string& path);
 	// Whether a backup of this version needs a newer program to be read.
 	static bool NeedsNewerProgram(int16 version);

@@ -53,20 +53,6 @@ std::string MakeNewBackupId(time_t now)
 		random(generator));
 }
 
-// The path an entry is catalogued under: the boot volume by its name, its
-// root included, so that every path of a backup names its volume the same
-// way.
-std::string CataloguePathOf(const std::string& path)
-{
-	std::string bootRoot = std::string("/") + VolumeTable::kBootAlias;
-	if (path != bootRoot)
-		return Catalogue::CataloguePath(path);
-	std::string translated = Catalogue::CataloguePath(bootRoot + "/");
-	if (translated.size() > 1 && translated.back() == '/')
-		translated.pop_back();
-	return translated;
-}
-
 }	// namespace
 
 // The entry being written: what its file header said and where the step
@@ -595,7 +581,7 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	Entry& entry = *fEntry;
 	entry.file.Unset();
 	entry.path = path;
-	entry.reportPath = CataloguePathOf(path);
+	entry.reportPath = Catalogue::CataloguePath(path);
 	entry.level = fList.OutlineLevel();
 	entry.listSize = fList.GetSize();
 	entry.linkTarget.clear();
@@ -636,7 +622,7 @@ void MVBackupServer::_SkipEntry(const std::string& path)
 {
 	fEntryCount--;
 	fTotalSize -= fList.GetSize();
-	_Log(kLineError, kTextCannotRead, {CataloguePathOf(path)});
+	_Log(kLineError, kTextCannotRead, {Catalogue::CataloguePath(path)});
 	fList.FindNext();
 	_Progress(false);
 	NextStep(kStepBuildHeader);

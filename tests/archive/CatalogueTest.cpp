@@ -81,6 +81,20 @@ protected:
 
 }
 
+// Only "/boot" and what lies below it take the boot volume's name.
+TEST_F(CatalogueTest, CataloguePathsNameTheBootVolume)
+{
+	const std::pair<const char*, const char*> cases[] = {
+		{"/boot", "/Disk"},
+		{"/boot/home/a", "/Disk/home/a"},
+		{"/bootstrap/a", "/bootstrap/a"},
+		{"/Server/logdata", "/Server/logdata"},
+		{"/Disk/home", "/Disk/home"},
+	};
+	for (const auto& [path, catalogued] : cases)
+		EXPECT_EQ(Catalogue::CataloguePath(path), catalogued) << path;
+}
+
 TEST_F(CatalogueTest, OneFileOnTheBootVolume)
 {
 	MemoryArchive archive;
@@ -92,7 +106,8 @@ TEST_F(CatalogueTest, OneFileOnTheBootVolume)
 	ASSERT_EQ(catalogue.SetSize(3), B_OK);
 
 	ASSERT_EQ(catalogue.CountEntries(), 3);
-	const char* paths[] = {"/boot", "/Disk/home", "/Disk/home/a"};
+	// The boot volume is named by its name, its root too.
+	const char* paths[] = {"/Disk", "/Disk/home", "/Disk/home/a"};
 	const EntryKind kinds[] = {EntryKind::VolumeRoot, EntryKind::Directory, EntryKind::File};
 	for (int32 i = 0; i < 3; i++) {
 		CatalogueEntry entry;

@@ -458,8 +458,11 @@ TEST_F(ToolServerTest, AbortEndsAPausedJob)
 	start.AddInt32("job_id", 8);
 	ASSERT_EQ(messenger.SendMessage(&start), B_OK);
 	ASSERT_TRUE(fServer.Inbox().Await(kMsgQuestion, kPatience).has_value());
+	// Both aborts are queued before the worker sees the first.
+	ASSERT_TRUE(messenger.LockTarget());
 	ASSERT_EQ(messenger.SendMessage(kMsgJobDelete), B_OK);
 	ASSERT_EQ(messenger.SendMessage(kMsgJobDelete), B_OK);
+	worker->Unlock();
 	std::optional<BMessage> finished = fServer.Inbox().Await(kMsgJobFinished, kPatience);
 	ASSERT_TRUE(finished.has_value());
 	EXPECT_EQ(finished->GetInt32("status", 0), kAborted);
