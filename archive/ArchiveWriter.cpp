@@ -181,16 +181,7 @@ status_t ArchiveWriter::WriteFileData(BDataIO* file, int64 size, int64* written)
 	// which also holds when the size is a whole multiple of a block.
 	auto readBlock = [file](std::vector<uint8>& into, int64 remaining) -> ssize_t {
 		size_t want = remaining < kDataBlockMaxRaw ? size_t(remaining) : kDataBlockMaxRaw;
-		size_t done = 0;
-		while (done < want) {
-			ssize_t read = file->Read(into.data() + done, want - done);
-			if (read < 0)
-				return done > 0 ? ssize_t(done) : read;
-			if (read == 0)
-				break;
-			done += size_t(read);
-		}
-		return ssize_t(done);
+		return file->ReadFully(into.data(), want);
 	};
 
 	ssize_t length = readBlock(fCurrent, size);

@@ -413,7 +413,7 @@ void MVBackupServer::_ReadData()
 	Entry& entry = *fEntry;
 	uint32 want = uint32(std::min<int64>(entry.size - entry.done, kDataBlockMaxRaw));
 	uint8* raw = fReadBuffer.data();
-	ssize_t got = entry.readFailed ? 0 : _ReadFileBlock(raw, want);
+	ssize_t got = entry.readFailed ? 0 : fEntry->file.ReadFully(raw, want);
 	if (got < ssize_t(want)) {
 		// The file shrank or cannot be read any more. Its header promised
 		// its size, so the rest is stored as zeros and the stream stays
@@ -636,20 +636,6 @@ void MVBackupServer::_ReportSkippedAttributes(const std::string& path,
 		std::string what = name == "*" ? path : path + " (" + name + ")";
 		_Log(kLineError, kTextAttributes, {what});
 	}
-}
-
-ssize_t MVBackupServer::_ReadFileBlock(uint8* buffer, size_t length)
-{
-	size_t done = 0;
-	while (done < length) {
-		ssize_t read = fEntry->file.Read(buffer + done, length - done);
-		if (read < 0)
-			return done > 0 ? ssize_t(done) : read;
-		if (read == 0)
-			break;
-		done += size_t(read);
-	}
-	return ssize_t(done);
 }
 
 bool MVBackupServer::_Fits(int64 length)

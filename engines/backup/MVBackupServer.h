@@ -109,7 +109,6 @@ private:
 	void _SkipEntry(const std::string& path);
 	void _ReportSkippedAttributes(const std::string& path,
 		const std::vector<std::string>& skipped);
-	ssize_t _ReadFileBlock(uint8* buffer, size_t length);
 	bool _Fits(int64 length);
 	// Writes the writer's pending record; false when the stream broke.
 	bool _WritePending();

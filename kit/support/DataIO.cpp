@@ -18,6 +18,21 @@ status_t BDataIO::ReadExactly(void* buffer, size_t size)
 	return B_OK;
 }
 
+ssize_t BDataIO::ReadFully(void* buffer, size_t size)
+{
+	char* out = static_cast<char*>(buffer);
+	size_t done = 0;
+	while (done < size) {
+		ssize_t got = Read(out + done, size - done);
+		if (got < 0)
+			return done > 0 ? ssize_t(done) : got;
+		if (got == 0)
+			break;
+		done += size_t(got);
+	}
+	return ssize_t(done);
+}
+
 status_t BDataIO::WriteExactly(const void* buffer, size_t size)
 {
 	const char* in = static_cast<const char*>(buffer);

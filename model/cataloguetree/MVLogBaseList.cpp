@@ -231,7 +231,7 @@ mvtreelistnode* MVLogBaseList::AddFullPath(const char* path)
 				return nullptr;
 			}
 			node = _NewNode(entry);
-			_LinkLastSibling(parent, node);
+			_Links().LinkLast(parent, node);
 		}
 		parent = node;
 	}
@@ -256,14 +256,14 @@ void MVLogBaseList::InsertData(mvtreelistnode* node, const char* path, int32 res
 	for (int32 element = 0; data.SetFromReply(reply, element); element++) {
 		mvtreelistnode* added = _NewNode(CreateEntry(data, nullptr));
 		if (previous == nullptr)
-			_LinkFirstChild(node, added);
+			_Links().LinkFirstChild(node, added);
 		else if (data.level > previousLevel)
-			_LinkFirstChild(previous, added);
+			_Links().LinkFirstChild(previous, added);
 		else {
 			mvtreelistnode* sibling = previous;
 			for (int32 up = previousLevel - data.level; up > 0 && sibling->parent != node; up--)
 				sibling = sibling->parent;
-			_LinkAfter(sibling, added);
+			_Links().LinkAfter(sibling, added);
 		}
 		previous = added;
 		previousLevel = data.level;
@@ -302,21 +302,6 @@ mvtreelistnode* MVLogBaseList::_NewNode(MVTreeEntryLog* entry)
 MVTreeListNodeLinks MVLogBaseList::_Links()
 {
 	return MVTreeListNodeLinks(MVTreeListNodeAccess{fFirst});
-}
-
-void MVLogBaseList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
-{
-	_Links().LinkAfter(reference, node);
-}
-
-void MVLogBaseList::_LinkFirstChild(mvtreelistnode* parent, mvtreelistnode* node)
-{
-	_Links().LinkFirstChild(parent, node);
-}
-
-void MVLogBaseList::_LinkLastSibling(mvtreelistnode* parent, mvtreelistnode* node)
-{
-	_Links().LinkLast(parent, node);
 }
 
 void MVLogBaseList::_Unlink(mvtreelistnode* node)

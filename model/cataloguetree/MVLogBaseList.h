@@ -81,9 +81,6 @@ private:
 	mvtreelistnode* _FindChild(mvtreelistnode* firstSibling, std::string_view name) const;
 	mvtreelistnode* _NewNode(MVTreeEntryLog* entry);
 	MVTreeListNodeLinks _Links();
-	void _LinkAfter(mvtreelistnode* reference, mvtreelistnode* node);
-	void _LinkFirstChild(mvtreelistnode* parent, mvtreelistnode* node);
-	void _LinkLastSibling(mvtreelistnode* parent, mvtreelistnode* node);
 	void _Unlink(mvtreelistnode* node);
 	void _FreeSubtree(mvtreelistnode* node);
 	void _FreeChildren(mvtreelistnode* node);

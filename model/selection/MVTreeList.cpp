@@ -136,7 +136,7 @@ mvtreelistnode* MVTreeList::AddFullPath(MVRecordList* lines)
 			if (node == nullptr)
 				return nullptr;
 			fDetached.erase(node);
-			_LinkLast(parent, node);
+			_Links().LinkLast(parent, node);
 			created = true;
 		}
 		parent = node;
@@ -178,9 +178,9 @@ void MVTreeList::_ListChildren(mvtreelistnode* folder, const std::string& path,
 			continue;
 		fDetached.erase(child);
 		if (previous != nullptr)
-			_LinkAfter(previous, child);
+			_Links().LinkAfter(previous, child);
 		else
-			_LinkLast(folder, child);
+			_Links().LinkLast(folder, child);
 		previous = child;
 		if (child->entry->IsDirectory())
 			folders->emplace_back(child, path + "/" + name);
@@ -198,36 +198,27 @@ bool MVTreeList::AddNode(mvtreelistnode* reference, mvtreelistnode* node, int32 
 	}
 	if (reference != nullptr && position != kTreeListFirstChild && !_IsLinked(reference))
 		return false;
-	_Unlink(node);
+	_Links().Unlink(node);
 	fDetached.erase(node);
 	if (reference == nullptr) {
-		if (fFirst != nullptr)
-			_LinkBefore(fFirst, node);
-		else
-			_LinkLast(nullptr, node);
+		_Links().LinkFirstChild(nullptr, node);
 		return true;
 	}
 	switch (position) {
 		case kTreeListAfter:
-			_LinkAfter(reference, node);
+			_Links().LinkAfter(reference, node);
 			break;
 		case kTreeListBefore:
-			_LinkBefore(reference, node);
+			_Links().LinkBefore(reference, node);
 			break;
 		case kTreeListFirstChild:
-			if (reference->firstChild != nullptr)
-				_LinkBefore(reference->firstChild, node);
-			else
-				_LinkLast(reference, node);
+			_Links().LinkFirstChild(reference, node);
 			break;
 		case kTreeListParent:
-			_LinkBefore(reference, node);
-			_Unlink(reference);
+			_Links().LinkBefore(reference, node);
+			_Links().Unlink(reference);
 			fDetached.erase(reference);
-			if (node->firstChild != nullptr)
-				_LinkBefore(node->firstChild, reference);
-			else
-				_LinkLast(node, reference);
+			_Links().LinkFirstChild(node, reference);
 			break;
 	}
 	return true;
@@ -244,7 +235,7 @@ void MVTreeList::RemoveNode(mvtreelistnode* node)
 			break;
 		}
 	}
-	_Unlink(node);
+	_Links().Unlink(node);
 	fDetached.insert(node);
 }
 
@@ -330,30 +321,6 @@ MVTreeListNodeLinks MVTreeList::_Links()
 }
 
 
-void MVTreeList::_LinkLast(mvtreelistnode* parent, mvtreelistnode* node)
-{
-	_Links().LinkLast(parent, node);
-}
-
-
-void MVTreeList::_LinkBefore(mvtreelistnode* reference, mvtreelistnode* node)
-{
-	_Links().LinkBefore(reference, node);
-}
-
-
-void MVTreeList::_LinkAfter(mvtreelistnode* reference, mvtreelistnode* node)
-{
-	_Links().LinkAfter(reference, node);
-}
-
-
-void MVTreeList::_Unlink(mvtreelistnode* node)
-{
-	_Links().Unlink(node);
-}
-
-
 bool MVTreeList::_IsLinked(mvtreelistnode* node)
 {
 	return _Links().IsLinked(node);
@@ -362,7 +329,7 @@ bool MVTreeList::_IsLinked(mvtreelistnode* node)
 
 void MVTreeList::_FreeSubtree(mvtreelistnode* root)
 {
-	_Unlink(root);
+	_Links().Unlink(root);
 	fDetached.erase(root);
 	// Leaves first, walking the links, so that any depth works without
 	// recursion.

@@ -87,10 +87,6 @@ protected:
 private:
 	mvtreelistnode* _FindChild(mvtreelistnode* parent, const char* name) const;
 	MVTreeListNodeLinks _Links();
-	void _LinkLast(mvtreelistnode* parent, mvtreelistnode* node);
-	void _LinkBefore(mvtreelistnode* reference, mvtreelistnode* node);
-	void _LinkAfter(mvtreelistnode* reference, mvtreelistnode* node);
-	void _Unlink(mvtreelistnode* node);
 	bool _IsLinked(mvtreelistnode* node);
 	void _FreeSubtree(mvtreelistnode* node);
 	void _FreeChildren(mvtreelistnode* node);

@@ -23,6 +23,9 @@ public:
 	// Reads or writes exactly size bytes; B_PARTIAL_READ or the stream's
 	// error when it cannot.
 	[[nodiscard]] status_t ReadExactly(void* buffer, size_t size);
+	// Reads until size bytes arrived or the stream ends: the bytes read, or
+	// the error of the first read when nothing could be read.
+	ssize_t ReadFully(void* buffer, size_t size);
 	[[nodiscard]] status_t WriteExactly(const void* buffer, size_t size);
 };
 
