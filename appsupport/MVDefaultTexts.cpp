@@ -1,6 +1,8 @@
 #include "MVDefaultTexts.h"
 
-// Ids without a text hold null; ids 328 and up are the schedule field names,
+#include "MVLocale.h"
+
+// Ids without a text hold null; ids 328 to 338 are the schedule field names,
 // which the programs never install as texts.
 const char* const kDefaultTexts[kDefaultTextCount] = {
 	/*   0 */ "Ok",
@@ -342,4 +344,18 @@ const char* const kDefaultTexts[kDefaultTextCount] = {
 	/* 336 */ "Days",
 	/* 337 */ "Hours",
 	/* 338 */ "Minutes",
+	/* 339 */ "Status:\t\t\t\tBackup ended with errors!",
+	/* 340 */ "Status:\t\t\t\tRestore ended with errors!",
 };
+
+void InstallDefaultTexts(MVLocale* locale)
+{
+	// The schedule's field names keep their places as empty texts, which
+	// the lookups treat as absent.
+	const char* texts[kDefaultTextCount];
+	for (int32 id = 0; id < kDefaultTextCount; id++) {
+		bool scheduleName = id >= kInstalledTextCount && id < kFirstAddedText;
+		texts[id] = scheduleName ? "" : kDefaultTexts[id];
+	}
+	locale->SetDefaultText(texts, kDefaultTextCount, MVLocale::kEnglish);
+}

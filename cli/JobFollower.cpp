@@ -9,6 +9,7 @@
 
 #include "ExitStatus.h"
 #include "MVLocale.h"
+#include "JobEndStatus.h"
 #include "ReportLineType.h"
 #include "ReportText.h"
 #include "ServerProtocol.h"
@@ -22,8 +23,6 @@ void InterruptReceived(int)
 	sInterrupted = true;
 }
 
-constexpr int32 kStatusAborted = 1;
-constexpr int32 kStatusErrors = 2;
 constexpr uint32 kMsgQuestionReply = 'jbrs';
 
 // Button indices of a job's question, as the worker reads "which".
@@ -185,9 +184,9 @@ void JobFollower::_ReportLine(const BMessage& message)
 void JobFollower::_Finished(const BMessage& message)
 {
 	int32 status = message.GetInt32("status", 0);
-	if (status == kStatusAborted)
+	if (status == kJobEndedAborted)
 		fAborted = true;
-	else if (status == kStatusErrors)
+	else if (status == kJobEndedWithErrors)
 		fHadErrors = true;
 	const char* outcome = fAborted ? "was aborted" : fHadErrors ? "ended with errors"
 		: "ended successfully";

@@ -13,8 +13,7 @@
 
 void ReportText::UseEnglish()
 {
-	MVLocale::GetInstance()->SetDefaultText(kDefaultTexts, kInstalledTextCount,
-		MVLocale::kEnglish);
+	InstallDefaultTexts(MVLocale::GetInstance());
 }
 
 std::string ReportText::Line(const BMessage& message, int32 index)

@@ -14,6 +14,8 @@ enum : int32 {
 	kTextSpeedBytes = 16,
 	// "Can't load add-on %s": the file is missing or not an add-on.
 	kTextAddOnLoad = 22,
+	// "Add-on %s is corrupt": it loads but has no factory.
+	kTextAddOnCorrupt = 23,
 	kTextStart = 33,
 	kTextScanning = 41,
 	// A backup written by a newer program: title, major and minor version.

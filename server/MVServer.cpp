@@ -55,7 +55,7 @@ void MVServer::_SetUpLocale()
 	fLocale->SetAppID(kLocaleAppID);
 	// The entries after the installed texts are the schedule's field
 	// names, which are never translated.
-	fLocale->SetDefaultText(kDefaultTexts, kInstalledTextCount, MVLocale::kEnglish);
+	InstallDefaultTexts(fLocale);
 }
 
 void MVServer::_StartReportServer()

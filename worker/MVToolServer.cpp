@@ -393,12 +393,17 @@ int32 MVToolServer::GetPause() const
 
 MVVolume* MVToolServer::LoadDestinationAddOn(const char* name, const BMessage* settings)
 {
-	return fLoader.LoadDestination(name, settings, &fDestinationImage);
+	return fLoader.LoadDestination(name, settings, &fDestinationImage, &fAddOnFailure);
 }
 
 MVCruncher* MVToolServer::LoadCruncherAddOn(const char* name, const BMessage* settings)
 {
-	return fLoader.LoadCruncher(name, settings, &fCompressorImage);
+	return fLoader.LoadCruncher(name, settings, &fCompressorImage, &fAddOnFailure);
+}
+
+int32 MVToolServer::AddOnFailureText() const
+{
+	return fAddOnFailure == B_MISSING_SYMBOL ? kTextAddOnCorrupt : kTextAddOnLoad;
 }
 
 void MVToolServer::FreeDestinationAddOn()

@@ -106,6 +106,9 @@ public:
 	MVCruncher* LoadCruncherAddOn(const char* name, const BMessage* settings);
 	void FreeDestinationAddOn();
 	void FreeCruncherAddOn();
+	// The text of the last failed load's error line: kTextAddOnCorrupt for
+	// an add-on without its factory, kTextAddOnLoad for any other failure.
+	int32 AddOnFailureText() const;
 
 	// Reads the backup header (kBackupHeaderSize bytes) from the
 	// destination into header: the bytes read, 0 on failure.
@@ -200,6 +203,7 @@ private:
 	time_t fStartTime;
 	image_id fDestinationImage = 0;
 	image_id fCompressorImage = 0;
+	status_t fAddOnFailure = B_OK;
 	int16 fBackupVersion = 0;
 
 	AddOnLoader fLoader;

@@ -47,18 +47,24 @@ bool AddOnLoader::IsPlainFileName(const char* name)
 }
 
 void* AddOnLoader::_Instantiate(const char* folder, const char* name, const char* symbol,
-	image_id* image) const
+	image_id* image, status_t* failure) const
 {
+	*failure = B_BAD_VALUE;
 	if (!IsPlainFileName(name))
 		return nullptr;
 	std::string path = fServerFolder + "/" + folder + "/" + name;
 	*image = load_add_on(path.c_str());
-	if (*image < 0)
+	if (*image < 0) {
+		*failure = *image;
 		return nullptr;
+	}
 	void* factory = nullptr;
 	void* object = nullptr;
-	if (get_image_symbol(*image, symbol, B_SYMBOL_TYPE_TEXT, &factory) == B_OK)
+	*failure = B_MISSING_SYMBOL;
+	if (get_image_symbol(*image, symbol, B_SYMBOL_TYPE_TEXT, &factory) == B_OK) {
 		object = reinterpret_cast<void* (*)()>(factory)();
+		*failure = object != nullptr ? B_OK : B_ERROR;
+	}
 	if (object == nullptr) {
 		// An image that cannot be unloaded stays mapped, unused.
 		(void)unload_add_on(*image);
@@ -68,11 +74,14 @@ void* AddOnLoader::_Instantiate(const char* folder, const char* name, const char
 }
 
 MVVolume* AddOnLoader::LoadDestination(const char* name, const BMessage* settings,
-	image_id* imageSlot) const
+	image_id* imageSlot, status_t* failure) const
 {
 	image_id image;
+	status_t status;
 	auto* volume = static_cast<MVVolume*>(
-		_Instantiate(kDestinationFolder, name, kInstantiateVolumeSymbol, &image));
+		_Instantiate(kDestinationFolder, name, kInstantiateVolumeSymbol, &image, &status));
+	if (failure != nullptr)
+		*failure = status;
 	if (volume == nullptr)
 		return nullptr;
 	if (settings != nullptr)
@@ -82,11 +91,14 @@ MVVolume* AddOnLoader::LoadDestination(const char* name, const BMessage* setting
 }
 
 MVCruncher* AddOnLoader::LoadCruncher(const char* name, const BMessage* settings,
-	image_id* imageSlot) const
+	image_id* imageSlot, status_t* failure) const
 {
 	image_id image;
+	status_t status;
 	auto* cruncher = static_cast<MVCruncher*>(
-		_Instantiate(kCompressorFolder, name, kInstantiateCruncherSymbol, &image));
+		_Instantiate(kCompressorFolder, name, kInstantiateCruncherSymbol, &image, &status));
+	if (failure != nullptr)
+		*failure = status;
 	if (cruncher == nullptr)
 		return nullptr;
 	if (settings != nullptr)

@@ -32,10 +32,14 @@ public:
 	// Loads from the add-ons of the running program.
 	AddOnLoader();
 
+	// *failure (when given) tells why nothing was made: B_BAD_VALUE for a
+	// name that is no plain file name, the loader's error for a file that
+	// is missing or no add-on, B_MISSING_SYMBOL for an add-on without its
+	// factory, B_ERROR for a factory that made nothing.
 	MVVolume* LoadDestination(const char* name, const BMessage* settings,
-		image_id* imageSlot) const;
+		image_id* imageSlot, status_t* failure = nullptr) const;
 	MVCruncher* LoadCruncher(const char* name, const BMessage* settings,
-		image_id* imageSlot) const;
+		image_id* imageSlot, status_t* failure = nullptr) const;
 
 	// Unloads the image of a slot, if any, and clears the slot.
 	static void Free(image_id* imageSlot);
@@ -43,9 +47,10 @@ public:
 	static bool IsPlainFileName(const char* name);
 
 private:
-	// The add-on's factory result, or null; the new image in *image.
+	// The add-on's factory result, or null with the reason in *failure; the
+	// new image in *image.
 	void* _Instantiate(const char* folder, const char* name, const char* symbol,
-		image_id* image) const;
+		image_id* image, status_t* failure) const;
 
 	std::string fServerFolder;
 };

@@ -25,6 +25,19 @@ std::vector<JobReportLine> BackupStatistics::Lines() const
 		lines.push_back({kLineType, kTextPackRatio, {PackRatio()}});
 	lines.push_back(JobStatistics::TimeLine(elapsedSeconds));
 	lines.push_back(JobStatistics::AmountLine(kTextSpeedMB, double(Speed())));
-	lines.push_back({kLineType, aborted ? kTextBackupAborted : kTextBackupSuccessful, {}});
+	int32 status = EndStatus();
+	int32 statusText = kTextBackupSuccessful;
+	if (status == kJobEndedAborted)
+		statusText = kTextBackupAborted;
+	else if (status == kJobEndedWithErrors)
+		statusText = kTextBackupEndedWithErrors;
+	lines.push_back({kLineType, statusText, {}});
 	return lines;
+}
+
+int32 BackupStatistics::EndStatus() const
+{
+	if (aborted)
+		return kJobEndedAborted;
+	return errors > 0 ? kJobEndedWithErrors : kJobEndedSuccessfully;
 }

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "JobEndStatus.h"
 #include "JobReportLine.h"
 #include "ReportLineType.h"
 
@@ -21,8 +22,13 @@ struct BackupStatistics {
 	int32 elapsedSeconds = 0;
 	int32 pausedSeconds = 0;
 	bool aborted = false;
+	// Error lines written while the backup went on (items it could not
+	// save whole).
+	int32 errors = 0;
 
 	std::vector<JobReportLine> Lines() const;
+	// The end status of the job (JobEndStatus.h).
+	int32 EndStatus() const;
 
 	// How much the compressor saved, in percent of the bytes read.
 	double PackRatio() const;

@@ -53,4 +53,5 @@ enum : int32 {
 	kTextAttributes = 319,
 	kTextPackRatio = 323,
 	kTextCannotRead = 326,
+	kTextBackupEndedWithErrors = 339,
 };

@@ -158,7 +158,7 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 	fDestinationAddOn = addOn;
 	fDestination = LoadDestinationAddOn(addOn, &fDestinationSettings);
 	if (fDestination == nullptr) {
-		_AbortWith(kTextAddOnLoad, {_AddOnPath(kDestinationFolder, addOn)});
+		_AbortWith(AddOnFailureText(), {_AddOnPath(kDestinationFolder, addOn)});
 		return false;
 	}
 	fSpace.SetVolume(fDestination);
@@ -175,7 +175,7 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 	fCruncher = LoadCruncherAddOn(compressor, &settings);
 	fWriter.SetCruncher(fCruncher);
 	if (fCruncher == nullptr) {
-		_AbortWith(kTextAddOnLoad, {_AddOnPath(kCompressorFolder, compressor)});
+		_AbortWith(AddOnFailureText(), {_AddOnPath(kCompressorFolder, compressor)});
 		return false;
 	}
 	return true;
@@ -556,6 +556,7 @@ void MVBackupServer::_End()
 	statistics.elapsedSeconds = int32(CurrentTime() - GetStartTime());
 	statistics.pausedSeconds = GetPause();
 	statistics.aborted = aborted;
+	statistics.errors = fErrors;
 	for (const JobReportLine& line : statistics.Lines())
 		_Log(line);
 
@@ -570,7 +571,7 @@ void MVBackupServer::_End()
 	finished.AddInt64("size", fBytesSaved);
 	finished.AddTime("date", int32(fCreationTime));
 	finished.AddString("backup_id", fBackupID.c_str());
-	finished.AddInt32("status", aborted ? kStatusAborted : kStatusSuccess);
+	finished.AddInt32("status", statistics.EndStatus());
 	FinishJob(&finished);
 }
 
@@ -716,12 +717,14 @@ void MVBackupServer::_AbortWith(int32 textID, const MVTextArguments& arguments)
 
 void MVBackupServer::_Log(int32 lineType, int32 textID, const MVTextArguments& arguments)
 {
+	if (lineType == kLineError)
+		fErrors++;
 	LogInsert(lineType, textID, arguments);
 }
 
 void MVBackupServer::_Log(const JobReportLine& line)
 {
-	LogInsert(line.lineType, line.textID, line.arguments);
+	_Log(line.lineType, line.textID, line.arguments);
 }
 
 void MVBackupServer::_Progress(bool force)

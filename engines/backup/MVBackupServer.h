@@ -58,9 +58,6 @@ public:
 		kStepEnd = 'BSTA',
 	};
 
-	static constexpr int32 kStatusSuccess = 0;
-	static constexpr int32 kStatusAborted = 1;
-
 	// serverFolder: the server program's folder in the system's
 	// "/<volume>/..." form, which holds "logdata". The loader finds the
 	// add-ons.
@@ -132,6 +129,8 @@ private:
 	uint32 fResumeStep = 0;
 	// A failure ends the backup with its end step.
 	bool fFailed = false;
+	// Error lines so far: the backup ends with errors when it has any.
+	int32 fErrors = 0;
 	bool fCatalogueWritten = false;
 	bool fFinished = false;
 

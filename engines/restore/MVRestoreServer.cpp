@@ -237,7 +237,7 @@ bool MVRestoreServer::_LoadAddOns(const BMessage& catalogue)
 	(void)catalogue.FindMessage(kLogDestinationSettingsKey, &destinationSettings);
 	fDestination = LoadDestinationAddOn(destination, &destinationSettings);
 	if (fDestination == nullptr) {
-		_Fatal(kTextAddOnLoad, {destination});
+		_Fatal(AddOnFailureText(), {destination});
 		return false;
 	}
 
@@ -249,7 +249,7 @@ bool MVRestoreServer::_LoadAddOns(const BMessage& catalogue)
 	(void)catalogue.FindMessage(kLogCruncherSettingsKey, &cruncherSettings);
 	fCruncher = LoadCruncherAddOn(compressor, &cruncherSettings);
 	if (fCruncher == nullptr) {
-		_Fatal(kTextAddOnLoad, {given});
+		_Fatal(AddOnFailureText(), {given});
 		return false;
 	}
 	// The pass-through compressor's blocks are read as they are stored.

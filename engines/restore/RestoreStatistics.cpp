@@ -1,6 +1,7 @@
 #include "RestoreStatistics.h"
 
 #include "JobStatistics.h"
+#include "JobEndStatus.h"
 #include "RestoreTexts.h"
 
 std::vector<JobReportLine> RestoreStatistics::EndLines(int32 elapsed, int32 paused,
@@ -14,14 +15,19 @@ std::vector<JobReportLine> RestoreStatistics::EndLines(int32 elapsed, int32 paus
 	lines.push_back(JobStatistics::AmountLine(kTextBytesRestoredMB, double(bytesRestored)));
 	lines.push_back(JobStatistics::TimeLine(elapsed));
 	lines.push_back(JobStatistics::SpeedLine(bytesRestored, elapsed, paused));
-	lines.push_back({kLineStatistics,
-		aborted ? kTextRestoreAborted : kTextRestoreSuccessful, {}});
+	int32 status = EndStatus(aborted);
+	int32 statusText = kTextRestoreSuccessful;
+	if (status == kJobEndedAborted)
+		statusText = kTextRestoreAborted;
+	else if (status == kJobEndedWithErrors)
+		statusText = kTextRestoreEndedWithErrors;
+	lines.push_back({kLineStatistics, statusText, {}});
 	return lines;
 }
 
 int32 RestoreStatistics::EndStatus(bool aborted) const
 {
 	if (aborted)
-		return 1;
-	return errors != 0 ? 2 : 0;
+		return kJobEndedAborted;
+	return errors != 0 ? kJobEndedWithErrors : kJobEndedSuccessfully;
 }

@@ -46,4 +46,5 @@ enum : int32 {
 	kTextCannotReadLinkHeader = 91,
 	kTextLinkMismatch = 92,
 	kTextBackupLoaded = 325,
+	kTextRestoreEndedWithErrors = 340,
 };

@@ -1,4 +1,5 @@
 #include "MVDefaultTexts.h"
+#include "MVLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,9 @@
 // entry shifts every text after it.
 TEST(DefaultTextsTest, TextsSitAtTheirIds)
 {
-	EXPECT_EQ(kDefaultTextCount, 339);
+	EXPECT_EQ(kDefaultTextCount, 341);
 	EXPECT_EQ(kInstalledTextCount, 328);
+	EXPECT_EQ(kFirstAddedText, 339);
 	EXPECT_EQ(sizeof(kDefaultTexts) / sizeof(kDefaultTexts[0]), size_t(kDefaultTextCount));
 
 	EXPECT_STREQ(kDefaultTexts[0], "Ok");
@@ -38,6 +40,23 @@ TEST(DefaultTextsTest, TextsSitAtTheirIds)
 	EXPECT_STREQ(kDefaultTexts[328], "Sunday");
 	EXPECT_STREQ(kDefaultTexts[335], "Months");
 	EXPECT_STREQ(kDefaultTexts[338], "Minutes");
+	EXPECT_STREQ(kDefaultTexts[339], "Status:\t\t\t\tBackup ended with errors!");
+	EXPECT_STREQ(kDefaultTexts[340], "Status:\t\t\t\tRestore ended with errors!");
+}
+
+// A locale gets every text but the schedule's field names; the texts added
+// after them are there in English whatever the locale's language.
+TEST(DefaultTextsTest, InstalledTextsLeaveOutTheScheduleNames)
+{
+	MVLocale* locale = MVLocale::GetInstance();
+	InstallDefaultTexts(locale);
+	EXPECT_STREQ(locale->Text(327), kDefaultTexts[327]);
+	for (int32 id = kInstalledTextCount; id < kFirstAddedText; id++)
+		EXPECT_EQ(locale->Text(id), nullptr) << id;
+	for (int32 id = kFirstAddedText; id < kDefaultTextCount; id++)
+		EXPECT_STREQ(locale->Text(id), kDefaultTexts[id]) << id;
+	EXPECT_EQ(locale->Text(kDefaultTextCount), nullptr);
+	delete locale;
 }
 
 

@@ -139,7 +139,7 @@ TEST(TextFormatTest, RandomFormatsStayBounded)
 TEST(TextFormatTest, FormatsTextIds)
 {
 	delete MVLocale::GetInstance();
-	MVLocale::GetInstance()->SetDefaultText(kDefaultTexts, kInstalledTextCount, "English");
+	InstallDefaultTexts(MVLocale::GetInstance());
 	EXPECT_EQ(MVTextFormat::FormatText(9, { int32(12) }), "Files saved:\t\t12");
 	EXPECT_EQ(MVTextFormat::FormatText(45, { int64(1) << 40, int64(7) }),
 		"Free space needed: 1099511627776 Bytes, space available: 7 Bytes");

@@ -131,8 +131,7 @@ class ToolServerTest : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
-		MVLocale::GetInstance()->SetDefaultText(kDefaultTexts, kInstalledTextCount,
-			MVLocale::kEnglish);
+		InstallDefaultTexts(MVLocale::GetInstance());
 	}
 
 	void TearDown() override

@@ -71,11 +71,20 @@ TEST_F(AddOnLoaderTest, FailuresKeepThePreviousAddOn)
 	EXPECT_STREQ(volume->Name(), "/boot/backups");
 	image_id first = slot;
 
-	for (const char* name : {"NullFactory", "NoFactory", "Missing", "", "../MVImage",
-			"sub/MVImage", ".", ".."}) {
-		EXPECT_EQ(loader.LoadDestination(name, &settings, &slot), nullptr) << name;
+	const std::pair<const char*, status_t> failures[] = {
+		{"NullFactory", B_ERROR}, {"NoFactory", B_MISSING_SYMBOL}, {"../MVImage", B_BAD_VALUE},
+		{"sub/MVImage", B_BAD_VALUE}, {".", B_BAD_VALUE}, {"..", B_BAD_VALUE}, {"", B_BAD_VALUE},
+	};
+	for (const auto& [name, reason] : failures) {
+		status_t failure = B_OK;
+		EXPECT_EQ(loader.LoadDestination(name, &settings, &slot, &failure), nullptr) << name;
+		EXPECT_EQ(failure, reason) << name;
 		EXPECT_EQ(slot, first) << name;
 	}
+	status_t failure = B_OK;
+	EXPECT_EQ(loader.LoadDestination("Missing", &settings, &slot, &failure), nullptr);
+	EXPECT_LT(failure, B_OK);
+	EXPECT_NE(failure, B_MISSING_SYMBOL);
 	EXPECT_EQ(loader.LoadDestination(nullptr, &settings, &slot), nullptr);
 	// The first image is still there: its object still works.
 	EXPECT_EQ(volume->Start("20261208000000001", kVolumeModeWrite), 0);

@@ -69,7 +69,7 @@ TEST_F(BackupEngineTest, FullBackupOfEveryKindOfEntry)
 
 	std::optional<BMessage> finished = RunJob(MakeJob({"INCLUDE /HD/src/*"}));
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
+	EXPECT_EQ(finished->GetInt32("status", -1), kJobEndedSuccessfully);
 	EXPECT_TRUE(ErrorTexts().empty());
 	std::string id = finished->GetString("backup_id", "");
 	ASSERT_EQ(id.size(), 16u);

@@ -32,6 +32,21 @@ bool IsLine(const BMessage& message, int32 textID)
 // text and leave neither an image nor a catalogue.
 TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
 {
+	// Beside the real add-ons, a destination and a compressor that load
+	// but have no factory.
+	std::string addOns = fFolder / "loader/add-ons";
+	std::filesystem::create_directories(addOns + "/destination");
+	std::filesystem::create_directories(addOns + "/compressors");
+	std::string built = std::string(MORVANE_DIST_DIR) + "/Backup_Server/add-ons/";
+	for (const char* kind : {"destination", "compressors"}) {
+		ASSERT_EQ(symlink(MORVANE_LOADER_TEST_ADDONS "/NoFactory",
+			(addOns + "/" + kind + "/NoFactory").c_str()), 0);
+	}
+	ASSERT_EQ(symlink((built + "destination/MVImage").c_str(),
+		(addOns + "/destination/MVImage").c_str()), 0);
+	ASSERT_EQ(symlink((built + "compressors/MVNone").c_str(),
+		(addOns + "/compressors/MVNone").c_str()), 0);
+	fLoader = std::make_unique<AddOnLoader>(fFolder / "loader");
 	fFolder.WriteFile("hd/src/a", "a");
 	struct Case {
 		const char* what;
@@ -41,11 +56,16 @@ TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
 	BMessage badAddOn = MakeJob({"INCLUDE /HD/src/a"});
 	badAddOn.ReplaceString("addon", "NoSuchAddOn");
 	BMessage badCompressor = MakeJob({"INCLUDE /HD/src/a"}, "/Disk/backups", "NoSuchPacker");
+	BMessage corruptAddOn = MakeJob({"INCLUDE /HD/src/a"});
+	corruptAddOn.ReplaceString("addon", "NoFactory");
+	BMessage corruptCompressor = MakeJob({"INCLUDE /HD/src/a"}, "/Disk/backups", "NoFactory");
 	std::vector<Case> cases = {
 		{"no destination name", MakeJob({"INCLUDE /HD/src/a"}, nullptr), {37}},
 		{"read-only destination", MakeJob({"INCLUDE /HD/src/a"}, "/CD/backups"), {38}},
 		{"destination add-on", badAddOn, {22}},
 		{"compressor add-on", badCompressor, {22}},
+		{"destination add-on without factory", corruptAddOn, {23}},
+		{"compressor add-on without factory", corruptCompressor, {23}},
 		{"empty selection", MakeJob({"INCLUDE /HD/src/missing"}), {42}},
 	};
 	for (Case& test : cases) {
@@ -76,7 +96,8 @@ TEST_F(BackupEngineTest, NotEnoughFreeSpace)
 }
 
 // An entry removed after the scan is reported with text 326 and skipped;
-// the rest is saved and the counts leave it out.
+// the rest is saved, the counts leave it out, and the backup ends with
+// errors.
 TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 {
 	fFolder.WriteFile("hd/src/keep", "keep");
@@ -88,8 +109,9 @@ TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(finished->GetInt32("status", -1), 0);
+	EXPECT_EQ(finished->GetInt32("status", -1), kJobEndedWithErrors);
 	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupEndedWithErrors), 1);
 	BMessage message;
 	ASSERT_EQ(CatalogueFile::Read(CataloguePath(finished->GetString("backup_id", "")).c_str(),
 		&message), B_OK);
@@ -275,8 +297,10 @@ TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
 	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
+	EXPECT_EQ(finished->GetInt32("status", -1), kJobEndedWithErrors);
 	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupEndedWithErrors), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 0);
 
 	std::string stored;
 	bool after = false;
@@ -318,8 +342,10 @@ TEST_F(BackupEngineTest, EntryThatBecameAFifoIsSkipped)
 	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
 	std::optional<BMessage> finished = Finish();
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusSuccess);
+	EXPECT_EQ(finished->GetInt32("status", -1), kJobEndedWithErrors);
 	EXPECT_EQ(ErrorTexts(), std::vector<int32>{326});
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupEndedWithErrors), 1);
+	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 0);
 }
 
 // A destination that breaks in the middle of the backup aborts the job with
@@ -340,7 +366,7 @@ TEST_F(BackupEngineTest, WriteErrorInTheMiddleAbortsTheBackup)
 
 	std::optional<BMessage> finished = RunJob(job);
 	ASSERT_TRUE(finished);
-	EXPECT_EQ(finished->GetInt32("status", -1), MVBackupServer::kStatusAborted);
+	EXPECT_EQ(finished->GetInt32("status", -1), kJobEndedAborted);
 	EXPECT_EQ(ErrorTexts(), std::vector<int32>{20});
 	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1);
 	EXPECT_EQ(CountLines(kLineStatistics, kTextBackupSuccessful), 0);

@@ -17,6 +17,7 @@
 #include <app/Message.h>
 
 #include "BackupTexts.h"
+#include "JobEndStatus.h"
 #include "ArchiveReader.h"
 #include "MemoryArchive.h"
 #include "MessageInbox.h"

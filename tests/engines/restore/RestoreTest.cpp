@@ -8,6 +8,7 @@
 
 #include "ArchiveFormat.h"
 #include "CatalogueFormat.h"
+#include "JobEndStatus.h"
 #include "RestoreTestSupport.h"
 #include "RestoreTexts.h"
 
@@ -136,8 +137,11 @@ TEST(RestoreTest, DamagedBlockStopsOneFile)
 		}
 	});
 	BMessage end = bed.RunRestore(RedirectedSelection("/2024010100000003/sys/d", "/sys/out"), 0);
-	EXPECT_EQ(end.GetInt32("status", -1), 2);
+	EXPECT_EQ(end.GetInt32("status", -1), kJobEndedWithErrors);
 	EXPECT_EQ(bed.CountLines(kTextBlockMismatch), 1);
+	// The report's status line says so too.
+	EXPECT_EQ(bed.CountLines(kTextRestoreEndedWithErrors), 1);
+	EXPECT_EQ(bed.CountLines(kTextRestoreSuccessful), 0);
 	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/d/b").value_or(""), "bee");
 	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/d/a").value_or("").size(), 65512u);
 }

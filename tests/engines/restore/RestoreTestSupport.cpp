@@ -65,8 +65,7 @@ RestoreTestBed::RestoreTestBed()
 {
 	// The English texts, as the server has them, so that questions carry
 	// their text.
-	MVLocale::GetInstance()->SetDefaultText(kDefaultTexts, kInstalledTextCount,
-		MVLocale::kEnglish);
+	InstallDefaultTexts(MVLocale::GetInstance());
 	fFolder.MakeFolder("sys/server/logdata");
 	fFolder.MakeFolder("dest");
 	fFolder.MakeFolder("media");
