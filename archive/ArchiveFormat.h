@@ -124,8 +124,9 @@ constexpr uint32 kDataBlockMaxRaw = kDataBlockSize - kDataBlockFixedSize;
 // A compressor may add one byte to data it cannot shrink; no payload is ever
 // longer than a whole block.
 constexpr uint32 kDataBlockMaxPacked = kDataBlockSize;
-// A link's target is read with at most this many bytes.
-constexpr uint32 kSymLinkMaxTarget = 1024;
+// A link's target is stored whole: Linux allows this many bytes at most. A
+// backup never cuts one; readers take up to this many.
+constexpr uint32 kSymLinkMaxTarget = 4095;
 
 constexpr uint32 kEndOfMediumSize = 8;
 constexpr uint32 kCatalogueRecordSize = 8;

@@ -108,11 +108,14 @@ status_t ArchiveWriter::PrepareDataBlock(uint8* raw, uint32 length, uint32 block
 
 status_t ArchiveWriter::PrepareSymLink(const char* target)
 {
-	uint32 length = uint32(strnlen(target, kSymLinkMaxTarget));
+	_SetPending(nullptr, 0);
+	size_t length = strnlen(target, kSymLinkMaxTarget + 1);
+	if (length > kSymLinkMaxTarget)
+		return B_NAME_TOO_LONG;
 	uint8* payload = fRecord.data() + kDataBlockFixedSize;
 	memcpy(payload, target, length);
 	payload[length] = 0;
-	return _PrepareBlock(length + 1, 1, true);
+	return _PrepareBlock(uint32(length) + 1, 1, true);
 }
 
 status_t ArchiveWriter::PrepareCatalogue(const BMessage& catalogue)

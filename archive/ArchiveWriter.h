@@ -61,8 +61,9 @@ public:
 	// B_BAD_DATA when the compressor grew it beyond a block.
 	[[nodiscard]] status_t PrepareDataBlock(uint8* raw, uint32 length, uint32 blockNumber,
 		bool last);
-	// The one block of a link: its target (cut to kSymLinkMaxTarget bytes)
-	// and a NUL, neither scrambled nor compressed.
+	// The one block of a link: its whole target and a NUL, neither
+	// scrambled nor compressed. B_NAME_TOO_LONG for a target of more than
+	// kSymLinkMaxTarget bytes, which is never cut.
 	[[nodiscard]] status_t PrepareSymLink(const char* target);
 	// The catalogue record with the flattened catalogue; B_NO_MEMORY when
 	// it cannot be held.

@@ -464,7 +464,10 @@ void MVBackupServer::_DataDone()
 
 void MVBackupServer::_BuildLink()
 {
-	(void)fWriter.PrepareSymLink(fEntry->linkTarget.c_str());
+	if (fWriter.PrepareSymLink(fEntry->linkTarget.c_str()) != B_OK) {
+		_AbortWith(kTextLinkWrite, {_DestinationName(), fEntry->reportPath});
+		return;
+	}
 	NextStep(kStepWriteLink);
 }
 
@@ -597,9 +600,13 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	if (S_ISLNK(status.st_mode)) {
 		if (entry.level == 0)
 			return false;
+		// A target the archive cannot hold whole is not cut: the link is
+		// skipped with an error line.
 		BSymLink link(path.c_str());
-		if (link.ReadLink(&entry.linkTarget) != B_OK)
+		if (link.ReadLink(&entry.linkTarget) != B_OK
+			|| entry.linkTarget.size() > kSymLinkMaxTarget) {
 			return false;
+		}
 	} else if (!S_ISDIR(status.st_mode)) {
 		// Only regular files have data to read; a pipe or a device would
 		// block or never end.

@@ -102,6 +102,9 @@ void MVRestoreServer::RunStep(uint32 step)
 		case kStepData:
 			ReadFile();
 			break;
+		case kStepLink:
+			_ReadLink();
+			break;
 		case kStepEnd:
 			EndeRestore();
 			break;
@@ -372,7 +375,8 @@ void MVRestoreServer::_CreateTarget(const std::string& target, const char* redir
 			_CreateFolder(target);
 			break;
 		case EntryKind::SymLink:
-			_CreateLink(target);
+			// Its block may lie on the next medium, as a file's data may.
+			NextStep(kStepLink);
 			break;
 		case EntryKind::File:
 			_CreateFile(target);
@@ -530,17 +534,32 @@ void MVRestoreServer::_AbandonFile()
 
 // #pragma mark - file data
 
-void MVRestoreServer::ReadFile()
+bool MVRestoreServer::_HaveBlockOnMedium(uint32 step)
 {
 	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
-		StartMediaChange(kStepData);
-		return;
+		StartMediaChange(step);
+		return false;
 	}
 	uint32 magic = 0;
 	if (!fSource->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
-		_MediumEnded();
-		return;
+		_MediumEnded(step);
+		return false;
 	}
+	return true;
+}
+
+void MVRestoreServer::_ReadLink()
+{
+	if (!_HaveBlockOnMedium(kStepLink))
+		return;
+	NextStep(kStepNextItem);
+	_CreateLink(fTarget);
+}
+
+void MVRestoreServer::ReadFile()
+{
+	if (!_HaveBlockOnMedium(kStepData))
+		return;
 	fBlockNumber++;
 	DataBlock block;
 	DataBlockStatus status = fReader->ReadDataBlock(&block);
@@ -550,7 +569,7 @@ void MVRestoreServer::ReadFile()
 			break;
 		case DataBlockStatus::EndOfMedium:
 			fBlockNumber--;
-			_MediumEnded();
+			_MediumEnded(kStepData);
 			return;
 		case DataBlockStatus::WrongMagic:
 		case DataBlockStatus::Corrupt:
@@ -580,10 +599,10 @@ void MVRestoreServer::ReadFile()
 	_FinishFile();
 }
 
-void MVRestoreServer::_MediumEnded()
+void MVRestoreServer::_MediumEnded(uint32 resumeStep)
 {
 	fWantedMedia++;
-	StartMediaChange(kStepData);
+	StartMediaChange(resumeStep);
 }
 
 // #pragma mark - media

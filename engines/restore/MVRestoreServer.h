@@ -6,10 +6,11 @@
 // and add-ons and opens it on the destination, 'rhea' moves to the next
 // item and recreates it from its file header ('rcur' recreates the current
 // one, after a media change), 'rdat' writes one data block of the current
-// file, 'rsto' writes the statistics and ends the job with 'MVJf'. Media
-// that must be changed are asked for through the worker base's media
-// question. Progress is sent a few times a second at most, and once more at
-// the end.
+// file, 'rlnk' makes a link from its block, 'rsto' writes the statistics and
+// ends the job with 'MVJf'. Media that must be changed are asked for through
+// the worker base's media question; a file's data and a link's block may
+// each begin on the next medium. Progress is sent a few times a second at
+// most, and once more at the end.
 //
 // Backups are untrusted input: paths and names are checked, nothing is
 // written through a link the restore made, redirected items stay inside
@@ -45,6 +46,7 @@ public:
 	static constexpr uint32 kStepNextItem = 'rhea';
 	static constexpr uint32 kStepCurrentItem = 'rcur';
 	static constexpr uint32 kStepData = 'rdat';
+	static constexpr uint32 kStepLink = 'rlnk';
 	static constexpr uint32 kStepEnd = 'rsto';
 
 	// serverFolder is the server program's folder in system form; the
@@ -89,7 +91,11 @@ private:
 	void _FileCreated();
 	void _FinishFile();
 	void _AbandonFile();
-	void _MediumEnded();
+	// True when the block of the current item is the next record of the
+	// medium in the drive; otherwise asks for the medium, to go on at step.
+	bool _HaveBlockOnMedium(uint32 step);
+	void _ReadLink();
+	void _MediumEnded(uint32 resumeStep);
 	void _Progress(bool force);
 	void _CloseDestination();
 	void _ReleaseAddOns();

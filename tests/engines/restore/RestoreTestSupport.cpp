@@ -61,7 +61,7 @@ void ListEntries(const std::string& native, std::vector<std::string>* names)
 
 }	// namespace
 
-RestoreTestBed::RestoreTestBed()
+RestoreTestBed::RestoreTestBed(off_t mediumSize)
 {
 	// The English texts, as the server has them, so that questions carry
 	// their text.
@@ -71,7 +71,7 @@ RestoreTestBed::RestoreTestBed()
 	fFolder.MakeFolder("media");
 	fVolumes = std::make_unique<ScopedEnv>("MORVANE_VOLUMES",
 		"sys=" + (fFolder / "sys") + ";dest=" + (fFolder / "dest") + ";media="
-		+ (fFolder / "media") + ",removable,size=" + std::to_string(kMediumSize));
+		+ (fFolder / "media") + ",removable,size=" + std::to_string(mediumSize));
 	(void)VolumeTable::Reload();
 	fRegistry.SetHook([this](BMessage* message) { fInbox.Add(*message); });
 	fLooper = new BLooper("restore test server");

@@ -24,8 +24,8 @@ public:
 	static constexpr off_t kMediumSize = 400000;
 
 	// Volumes "sys" (boot, the test folder's "sys"), "dest" (the images)
-	// and "media", removable, of kMediumSize bytes.
-	RestoreTestBed();
+	// and "media", removable, of mediumSize bytes.
+	explicit RestoreTestBed(off_t mediumSize = kMediumSize);
 	~RestoreTestBed();
 
 	std::string Native(const std::string& systemPath) const;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/xattr.h>
@@ -10,7 +13,10 @@
 #include <storage/VolumeTable.h>
 #include <support/TypeConstants.h>
 
+#include "ArchiveReader.h"
 #include "AwaitCondition.h"
+#include "JobEndStatus.h"
+#include "MemoryArchive.h"
 #include "RestoreTestSupport.h"
 #include "RestoreTexts.h"
 #include "ServerProtocol.h"
@@ -194,6 +200,96 @@ TEST(RoundTripTest, TwoMediaBackupAndRestore)
 	EXPECT_EQ(bed.CountLines(kTextInsertMedia), asked);
 	EXPECT_TRUE(ReadWholeFile(bed.Folder() / "sys/out/m/spans") == spans);
 	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/m/tail").value_or(""), "after the change");
+}
+
+// Where a link's records lie in a backup image: its header's offset and
+// length, and its block's length.
+struct LinkRecords {
+	int64 headerOffset = -1;
+	int64 headerLength = 0;
+	int64 blockLength = 0;
+};
+
+LinkRecords FindLink(const std::string& image, const char* name)
+{
+	std::string bytes = ReadWholeFile(image).value_or("");
+	MemoryArchive archive(bytes.data(), bytes.size());
+	ArchiveReader reader(&archive);
+	LinkRecords found;
+	ArchiveRecordKind kind;
+	int64 before = 0;
+	bool inLink = false;
+	while (reader.NextRecord(&kind) == B_OK) {
+		int64 after = archive.Position();
+		if (kind == ArchiveRecordKind::FileHeader) {
+			inLink = strcmp(reader.Header().Name(), name) == 0;
+			if (inLink) {
+				found.headerOffset = before;
+				found.headerLength = after - before;
+			}
+		} else if (kind == ArchiveRecordKind::DataBlock && inLink) {
+			found.blockLength = after - before;
+		}
+		before = after;
+	}
+	return found;
+}
+
+// A link whose header ends one medium has its block, with a target of
+// thousands of bytes, on the next; the restore asks for that medium and
+// makes the link with its whole target.
+TEST(RoundTripTest, LinkBlockOnTheNextMedium)
+{
+	const std::string target = std::string(3000, 't') + "/end";
+	auto makeTree = [&](RestoreTestBed& bed) {
+		bed.Folder().WriteFile("sys/a/pad", Pattern(100000, 9));
+		bed.Folder().MakeFolder("sys/b");
+		ASSERT_EQ(symlink(target.c_str(), (bed.Folder() / "sys/b/zlink").c_str()), 0);
+		bed.Folder().MakeFolder("sys/out");
+	};
+	const std::vector<std::string> lines = {"INCLUDE /sys/a/pad", "INCLUDE /sys/b/zlink"};
+
+	// A first backup on a fixed volume shows where the link's records lie.
+	LinkRecords link;
+	{
+		RestoreTestBed trial;
+		makeTree(trial);
+		std::string id = trial.RunBackup(lines, "MVNone");
+		ASSERT_FALSE(id.empty());
+		link = FindLink(trial.Folder() / ("dest/backups/" + id), "zlink");
+		ASSERT_GT(link.headerOffset, 0);
+		ASSERT_GT(link.blockLength, int64(target.size()));
+	}
+
+	// The medium holds the link's header and the end-of-medium record, not
+	// the block.
+	RestoreTestBed bed(link.headerOffset + link.headerLength + kEndOfMediumSize
+		+ link.blockLength / 2);
+	makeTree(bed);
+	dev_t device = MediaDevice();
+	std::string id = bed.RunBackup(lines, "MVNone", "/media/backups", [&](const BMessage&) {
+		ASSERT_EQ(VolumeTable::InsertMedium(device, nullptr), B_OK);
+	});
+	ASSERT_FALSE(id.empty());
+	std::string first = ReadWholeFile(bed.Folder() / ("media.medium-1/backups/" + id))
+		.value_or("");
+	ASSERT_EQ(int64(first.size()), link.headerOffset + link.headerLength + kEndOfMediumSize);
+	bed.Folder().WriteFile("media.medium-1/marker-1", "");
+	bed.Folder().WriteFile("media/marker-2", "");
+
+	BMessage end = bed.FinishJob(bed.StartRestore(RedirectedSelection(id, "/sys/b", "/sys/out"),
+		0), [&](const BMessage& question) {
+			std::string medium = FindMedium(bed.Folder(), WantedMedium(question));
+			ASSERT_FALSE(medium.empty());
+			ASSERT_EQ(VolumeTable::InsertMedium(device, medium.c_str()), B_OK);
+		});
+	EXPECT_EQ(end.GetInt32("status", -1), kJobEndedSuccessfully);
+	EXPECT_EQ(bed.CountLines(kTextInsertMedia), 2);
+	char restored[8192];
+	ssize_t length = readlink((bed.Folder() / "sys/out/b/zlink").c_str(), restored,
+		sizeof(restored));
+	ASSERT_GT(length, 0);
+	EXPECT_EQ(std::string(restored, size_t(length)), target);
 }
 
 // Pausing a restore stops its file from growing; continuing finishes it with
