@@ -488,7 +488,7 @@ void MVJobQueue::JobReplace(BMessage* request)
 	_SaveJobs();
 }
 
-bool MVJobQueue::JobRestart(int32 jobId)
+bool MVJobQueue::JobRestart(int32 jobId, bool finished)
 {
 	QueuedJob* job = _Job(jobId);
 	if (job == nullptr)
@@ -507,7 +507,8 @@ bool MVJobQueue::JobRestart(int32 jobId)
 		|| !MVJobScheduler::NextStart(schedule, job->date, now, &next)) {
 		return false;
 	}
-	SetTime(job->record.get(), "last_start", job->date);
+	if (finished)
+		SetTime(job->record.get(), "last_start", job->date);
 	SetTime(&schedule, "TIME", next);
 	job->record->SetMessage("scheduler", &schedule);
 	job->date = next;

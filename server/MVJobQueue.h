@@ -63,8 +63,10 @@ public:
 	bool JobContinue(int32 jobId);
 	// After the job's worker ended: true when the job stays queued for its
 	// next start (a repeating one, or one started before its time), false
-	// when it is done.
-	bool JobRestart(int32 jobId);
+	// when it is done. A run that finished ("last_start" moves to its
+	// start time) is the base of the next incremental or differential
+	// backup; an aborted one is not.
+	bool JobRestart(int32 jobId, bool finished = true);
 	// For backup jobs: the selection of the base job and the time after
 	// which changed files are saved ("archive_time").
 	void PrepareBackupJob(BMessage* record);

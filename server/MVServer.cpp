@@ -11,6 +11,7 @@
 #include "MVReportServer.h"
 #include "MVRosterClientLink.h"
 #include "MVServerLog.h"
+#include "JobEndStatus.h"
 #include "MessageForwarding.h"
 #include "ServerProtocol.h"
 
@@ -263,7 +264,8 @@ void MVServer::_HandleJobDelete(BMessage* message)
 void MVServer::_HandleJobFinished(BMessage* message)
 {
 	int32 jobId = message->GetInt32("job_id", 0);
-	if (fQueue.JobRestart(jobId)) {
+	bool finished = message->GetInt32("status", kJobEndedSuccessfully) != kJobEndedAborted;
+	if (fQueue.JobRestart(jobId, finished)) {
 		fQueue.JobChanged(jobId);
 		int32 result = fQueue.SaveJobList();
 		if (result != 0)

@@ -1,5 +1,6 @@
 #include "MVBackupList.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <climits>
@@ -29,6 +30,15 @@ int32 ClampTime(time_t time)
 	if (time > INT32_MAX)
 		return INT32_MAX;
 	return static_cast<int32>(time);
+}
+
+
+// When an entry last changed: its content, or its status (permissions,
+// owner, attributes, links, and the move that brought it here, which
+// keeps an old modification time).
+int32 ChangeTimeOf(const struct stat& status)
+{
+	return ClampTime(std::max(status.st_mtime, status.st_ctime));
 }
 
 
@@ -98,7 +108,7 @@ void MVBackupList::_Include(const std::string& path, bool directory)
 		InsertAllSubDirs(node);
 	else
 		_At(node).size = status.st_size;
-	_At(node).modificationTime = ClampTime(status.st_mtime);
+	_At(node).modificationTime = ChangeTimeOf(status);
 }
 
 
@@ -234,10 +244,10 @@ MVBackupList::NodeId MVBackupList::AddFullPath(const char* path)
 			node = _CreateNode(component);
 			if (node == kNoNode)
 				return kNoNode;
-			time_t time = 0;
 			BEntry entry(std::string(components.Consumed()).c_str());
-			if (entry.GetModificationTime(&time) == B_OK)
-				_At(node).modificationTime = ClampTime(time);
+			struct stat status;
+			if (entry.GetStat(&status) == B_OK)
+				_At(node).modificationTime = ChangeTimeOf(status);
 			_Links().LinkLast(parent, node);
 			created = true;
 		}
@@ -317,7 +327,7 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 			if (entry.SetTo(childPath.c_str()) != B_OK || entry.GetStat(&status) != B_OK)
 				continue;
 			_At(node).size = status.st_size;
-			_At(node).modificationTime = ClampTime(status.st_mtime);
+			_At(node).modificationTime = ChangeTimeOf(status);
 			// Another file system mounted here is not walked into: it is a
 			// volume of its own, or a pseudo file system such as /proc.
 			if (IsFolder(status) && !entry.IsMountPoint())

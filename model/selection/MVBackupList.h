@@ -61,6 +61,10 @@ public:
 	// The cursor node's depth (0 on the top level), -1 without a cursor.
 	int32 OutlineLevel() const;
 	// Size and modification time of the cursor node; 0 without a cursor.
+	// The time is when the entry last changed: the later of its content's
+	// modification and its status change, so that a file moved in with an
+	// old modification time, or given new permissions or attributes, counts
+	// as changed.
 	int64 GetSize() const;
 	int32 GetModificationTime() const;
 

@@ -1,6 +1,7 @@
 // Differential backups and overwrite mode through `morvane` and a real server.
 
 #include "MorvaneFixture.h"
+#include "NextSecond.h"
 
 #include "AwaitCondition.h"
 
@@ -43,6 +44,8 @@ TEST_F(BackupModesTest, DifferentialHoldsEverythingSinceTheFullRun)
 			"data/sub", "data"}) {
 		SetOld(Source(name));
 	}
+	// The full run starts after every status change above.
+	(void)NextSecond();
 	CommandResult full = Run({"backup", "--to", Source("images"), "--every", "1d",
 		Source("data")});
 	ASSERT_EQ(full.exitCode, 0) << full.output;

@@ -3,6 +3,7 @@
 #include "MorvaneFixture.h"
 
 #include "AwaitCondition.h"
+#include "NextSecond.h"
 
 #include <filesystem>
 #include <map>
@@ -183,6 +184,8 @@ TEST_F(BackupTest, IncrementalHoldsTheChangedFiles)
 			"data/change", "data/sub", "data/other", "data"}) {
 		SetOld(Source(name));
 	}
+	// The full run starts after every status change above.
+	(void)NextSecond();
 	CommandResult full = Run({"backup", "--to", Source("images"), "--every", "1d",
 		Source("data")});
 	ASSERT_EQ(full.exitCode, 0) << full.output;

@@ -15,6 +15,7 @@
 
 #include "AwaitCondition.h"
 #include "InProcessServer.h"
+#include "JobEndStatus.h"
 #include "MVJobListFile.h"
 #include "MessageRecorder.h"
 
@@ -168,14 +169,16 @@ protected:
 
 	// Ends the job's worker as a worker ends: it quits, and the server
 	// hears of it.
-	void FinishJob(int32 jobId)
+	void FinishJob(int32 jobId, int32 status = kJobEndedSuccessfully)
 	{
 		BMessenger worker = Worker(jobId);
 		if (worker.IsValid()) {
 			ASSERT_EQ(worker.SendMessage(B_QUIT_REQUESTED), B_OK);
 			EXPECT_TRUE(AwaitCondition([&] { return !worker.IsValid(); }, kPatience));
 		}
-		Handle(kMsgJobFinished, WithJob(jobId));
+		BMessage finished = WithJob(jobId);
+		finished.AddInt32("status", status);
+		Handle(kMsgJobFinished, finished);
 	}
 
 	// The workers of jobs that left the queue as well as those of queued ones.
@@ -445,13 +448,29 @@ TEST_F(JobQueueTest, FinishedJobsAreRescheduledOrRemoved)
 	EXPECT_EQ(State(early), kJobWaiting);
 	EXPECT_EQ(Date(early), kNow + 5 * kHour);
 
+	// An aborted run is rescheduled, but the next one still saves what
+	// changed since the last run that finished.
+	fNow = date + 11 * kHour + 60;
+	fServer->Pulse();
+	FinishJob(hourly, kJobEndedAborted);
+	EXPECT_EQ(Date(hourly), date + 12 * kHour);
+	lastStart = 0;
+	EXPECT_EQ(fServer->Queue().FindJob(hourly)->FindTime("last_start", &lastStart), B_OK);
+	EXPECT_EQ(lastStart, date);
+	// One that ended with errors finished: it moves the base on.
+	fNow = date + 12 * kHour + 60;
+	fServer->Pulse();
+	FinishJob(hourly, kJobEndedWithErrors);
+	EXPECT_EQ(fServer->Queue().FindJob(hourly)->FindTime("last_start", &lastStart), B_OK);
+	EXPECT_EQ(lastStart, date + 12 * kHour);
+
 	// What stays queued is what the file holds.
 	std::vector<BMessage> saved = JobList();
 	ASSERT_EQ(saved.size(), 2u);
 	EXPECT_EQ(saved[0].GetInt32("job_id", 0), hourly);
 	ASSERT_EQ(saved[0].FindMessage("scheduler", &schedule), B_OK);
 	EXPECT_EQ(schedule.FindTime("TIME", &time), B_OK);
-	EXPECT_EQ(time, date + 11 * kHour);
+	EXPECT_EQ(time, date + 13 * kHour);
 
 	// A finished job that the queue does not know changes nothing.
 	int32 countBefore = client.Inbox().CountAll();

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <storage/Entry.h>
 
 #include "MVBackupList.h"
+#include "NextSecond.h"
 #include "SelectionTestSupport.h"
 
 using ::testing::ElementsAre;
@@ -33,7 +36,8 @@ class BackupListTest : public SelectionTest {};
 
 
 // A single file brings the nodes of its path, each with its level, and its
-// size; the folders above it have the times of their entries.
+// size; the folders above it have the times of their entries: when each
+// last changed, its status change included.
 TEST_F(BackupListTest, SingleFileCreatesEveryComponent)
 {
 	WriteBoot("home/a", "12345");
@@ -54,12 +58,15 @@ TEST_F(BackupListTest, SingleFileCreatesEveryComponent)
 	EXPECT_EQ(list.GetSize(), 0);
 	ref = list.FindNext();
 	EXPECT_TRUE(BEntry(ref).IsDirectory());
-	EXPECT_EQ(list.GetModificationTime(), 1000);
+	struct stat status;
+	ASSERT_EQ(stat(Boot("home").c_str(), &status), 0);
+	EXPECT_EQ(list.GetModificationTime(), int32(std::max(status.st_mtime, status.st_ctime)));
 	ref = list.FindNext();
 	EXPECT_TRUE(BEntry(ref).IsFile());
 	EXPECT_STREQ(ref->name(), "a");
 	EXPECT_EQ(list.GetSize(), 5);
-	EXPECT_EQ(list.GetModificationTime(), 2000);
+	ASSERT_EQ(stat(Boot("home/a").c_str(), &status), 0);
+	EXPECT_EQ(list.GetModificationTime(), int32(status.st_ctime));
 	EXPECT_EQ(list.FindNext(), nullptr);
 	EXPECT_EQ(list.OutlineLevel(), -1);
 	EXPECT_EQ(list.GetSize(), 0);
@@ -183,41 +190,40 @@ TEST_F(BackupListTest, SymbolicLinksAreNotFollowed)
 
 
 // The filter drops unchanged leaves, and folders left with nothing that
-// are unchanged themselves; changed files keep the folders above them.
+// are unchanged themselves; changed files keep the folders above them. An
+// entry changed since the archive time counts by its status change too: a
+// file moved in with an old modification time, or given new permissions.
 TEST_F(BackupListTest, FilterKeepsChangedEntries)
 {
-	WriteBoot("home/old");
-	WriteBoot("home/new");
-	WriteBoot("home/quiet/old");
-	WriteBoot("home/touched/old");
-	SetTime(Boot("home/old"), 100);
-	SetTime(Boot("home/new"), 5000);
-	SetTime(Boot("home/quiet/old"), 100);
-	SetTime(Boot("home/quiet"), 100);
-	SetTime(Boot("home/touched/old"), 100);
-	SetTime(Boot("home/touched"), 5000);
-	SetTime(Boot("home"), 100);
-	SetTime(Boot(""), 100);
+	for (const char* name : {"home/old", "home/new", "home/moved", "home/chmodded",
+			"home/quiet/old", "home/touched/old"}) {
+		WriteBoot(name);
+	}
+	for (const char* name : {"home/old", "home/quiet/old", "home/quiet", "home/touched/old",
+			"home/moved", "home/chmodded"}) {
+		SetTime(Boot(name), 100);
+	}
+	// Everything above changed before the archive time; what follows after.
+	int32 archiveTime = NextSecond();
+	SetTime(Boot("home/new"), archiveTime + 100);
+	SetTime(Boot("home/moved"), 100);
+	ASSERT_EQ(chmod(Boot("home/chmodded").c_str(), 0600), 0);
+	SetTime(Boot("home/touched"), 100);
 
 	MVBackupList list;
 	BMessage selection = Selection({"INCLUDE /boot/home/*"});
 	list.SetTo(&selection);
-	EXPECT_EQ(list.CountItems(), 8);
-	list.SetFilter(1000);
+	EXPECT_EQ(list.CountItems(), 10);
+	list.SetFilter(archiveTime);
 	std::vector<std::string> kept = Walk(list);
 	std::sort(kept.begin(), kept.end());
-	EXPECT_THAT(kept, ElementsAre("0 /boot", "1 /boot/home", "2 /boot/home/new",
-		"2 /boot/home/touched"));
-	EXPECT_EQ(list.CountItems(), 4);
+	EXPECT_THAT(kept, ElementsAre("0 /boot", "1 /boot/home", "2 /boot/home/chmodded",
+		"2 /boot/home/moved", "2 /boot/home/new", "2 /boot/home/touched"));
+	EXPECT_EQ(list.CountItems(), 6);
 
-	list.SetFilter(10000);
-	EXPECT_TRUE(list.IsEmpty());
-	EXPECT_EQ(list.CountItems(), 0);
-
-	BMessage files = Selection({"INCLUDE /boot/home/new", "INCLUDE /boot/home/old"});
-	list.SetTo(&files);
 	list.SetFilter(INT32_MAX);
 	EXPECT_TRUE(list.IsEmpty());
+	EXPECT_EQ(list.CountItems(), 0);
 	EXPECT_EQ(list.FindFirst(), nullptr);
 }
 
