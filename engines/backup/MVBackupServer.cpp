@@ -134,7 +134,7 @@ void MVBackupServer::StartJob(const BMessage* job)
 			_AbortWith(kTextNoDestination);
 		else if (fDestination->IsReadOnly())
 			_AbortWith(kTextReadOnly);
-		else if (_Scan(job)) {
+		else if (_CanWriteCatalogue() && _Scan(job)) {
 			_BeginArchive(job);
 			if (freeSpace >= fTotalSize || fDestination->IsRemovable()) {
 				_Log(kLineInfo, kTextBackupData);
@@ -149,6 +149,28 @@ void MVBackupServer::StartJob(const BMessage* job)
 			}
 		}
 	}
+}
+
+// The catalogue file is written last; a folder that cannot take it is found
+// out before any data goes out, by a file made and removed there.
+bool MVBackupServer::_CanWriteCatalogue()
+{
+	std::string path = CatalogueFile::PathFor(fServerFolder, fBackupID);
+	if (fServerFolder.empty()) {
+		_AbortWith(kTextCataloguePath, {path});
+		return false;
+	}
+	std::string folder = fServerFolder + "/" + kCatalogueFolder;
+	(void)create_directory(folder.c_str(), 0755);
+	std::string probe = folder + "/." + fBackupID + ".probe";
+	BFile file(probe.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
+	if (file.InitCheck() != B_OK) {
+		_AbortWith(kTextCatalogueCreate, {path});
+		return false;
+	}
+	file.Unset();
+	(void)BEntry(probe.c_str()).Remove();
+	return true;
 }
 
 bool MVBackupServer::_LoadAddOns(const BMessage* job)
@@ -492,10 +514,6 @@ void MVBackupServer::_LinkDone()
 
 void MVBackupServer::_PrepareCatalogue()
 {
-	if (fServerFolder.empty()) {
-		_AbortWith(kTextCataloguePath, {CatalogueFile::PathFor(fServerFolder, fBackupID)});
-		return;
-	}
 	if (fCatalogue.SetSize(fBytesSaved) != B_OK) {
 		_AbortWith(kTextCatalogueMemory);
 		return;

@@ -83,6 +83,7 @@ private:
 	// Start.
 	bool _LoadAddOns(const BMessage* job);
 	void _ReportSettings(int64 freeSpace);
+	bool _CanWriteCatalogue();
 	bool _Scan(const BMessage* job);
 	void _BeginArchive(const BMessage* job);
 

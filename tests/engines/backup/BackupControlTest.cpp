@@ -68,15 +68,25 @@ TEST_F(BackupEngineTest, FailuresBeforeTheFirstWrite)
 		{"compressor add-on without factory", corruptCompressor, {23}},
 		{"empty selection", MakeJob({"INCLUDE /HD/src/missing"}), {42}},
 	};
-	for (Case& test : cases) {
+	auto check = [this](const Case& test) {
 		fSubscriber->Inbox().Clear();
 		std::optional<BMessage> finished = RunJob(test.job);
 		ASSERT_TRUE(finished) << test.what;
 		EXPECT_EQ(finished->GetInt32("status", -1), 1) << test.what;
 		EXPECT_EQ(ErrorTexts(), test.errors) << test.what;
 		EXPECT_EQ(CountLines(kLineStatistics, kTextBackupAborted), 1) << test.what;
-		EXPECT_FALSE(ReadWholeFile(CatalogueNative(finished->GetString("backup_id", ""))));
-	}
+		std::string id = finished->GetString("backup_id", "");
+		EXPECT_FALSE(ReadWholeFile(CatalogueNative(id))) << test.what;
+		EXPECT_FALSE(ReadWholeFile(fFolder / ("disk/backups/" + id))) << test.what;
+	};
+	for (Case& test : cases)
+		check(test);
+
+	// A catalogue folder that cannot take the catalogue file is found out
+	// before any data goes out.
+	std::filesystem::remove_all(fFolder / "hd/server/logdata");
+	fFolder.WriteFile("hd/server/logdata", "a file in the way");
+	check({"catalogue folder", MakeJob({"INCLUDE /HD/src/a"}), {8}});
 }
 
 // A fixed volume without room for the selection refuses it with texts 43
@@ -137,7 +147,7 @@ TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 // file on with the next block number.
 TEST_F(BackupEngineTest, PauseContinueAndAbort)
 {
-	fFolder.WriteFile("hd/src/large", std::string(40 * 1024 * 1024, 'L'));
+	fFolder.WriteFile("hd/src/large", std::string(64 * 1024 * 1024, 'L'));
 	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/large"}));
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 49); }));
@@ -159,9 +169,9 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 	};
 	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
 	ASSERT_EQ(worker.SendMessage(kMsgJobContinue), B_OK);
-	ASSERT_TRUE(AwaitCondition([&] { return imageSize() > before; }, kPatience));
-	// Paused again, so that the abort meets the backup in the middle of
-	// the file however fast the disk is.
+	ASSERT_TRUE(AwaitCondition([&] { return imageSize() > before; }, kPatience, 1000));
+	// Paused again at once, so that the abort meets the backup in the
+	// middle of the file however fast the disk is.
 	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
 	ASSERT_TRUE(AwaitCondition(stopsGrowing, kPatience, 50000));
 	ASSERT_EQ(worker.SendMessage(kMsgJobDelete), B_OK);

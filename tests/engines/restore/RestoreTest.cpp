@@ -9,8 +9,10 @@
 #include "ArchiveFormat.h"
 #include "CatalogueFormat.h"
 #include "JobEndStatus.h"
+#include "MVRestoreServer.h"
 #include "RestoreTestSupport.h"
 #include "RestoreTexts.h"
+#include "ServerProtocol.h"
 
 namespace {
 
@@ -144,6 +146,28 @@ TEST(RestoreTest, DamagedBlockStopsOneFile)
 	EXPECT_EQ(bed.CountLines(kTextRestoreSuccessful), 0);
 	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/d/b").value_or(""), "bee");
 	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/d/a").value_or("").size(), 65512u);
+}
+
+// Step codes that reach a worker before its start, and a second start,
+// change nothing: the job runs once, from its first start, to one end.
+TEST(RestoreTest, StrayStepsAndASecondStartAreIgnored)
+{
+	RestoreTestBed bed;
+	bed.Folder().WriteFile("sys/d/a", "a once");
+	bed.Folder().MakeFolder("sys/out");
+	bed.WriteBackup("2024010100000009", "/sys/d");
+	std::vector<BMessage> early;
+	for (uint32 code : {MVRestoreServer::kStepNextItem, MVRestoreServer::kStepData,
+			MVRestoreServer::kStepLink, MVRestoreServer::kStepEnd, uint32('wkst')}) {
+		early.emplace_back(code);
+	}
+	BMessage end = bed.FinishJob(bed.StartRestore(
+		RedirectedSelection("/2024010100000009/sys/d", "/sys/out"), 0, early, true));
+	EXPECT_EQ(end.GetInt32("status", -1), kJobEndedSuccessfully);
+	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/d/a").value_or(""), "a once");
+	// The end went to the server and to the subscriber, both the bed.
+	EXPECT_EQ(bed.Inbox().Count(kMsgJobFinished), 2);
+	EXPECT_EQ(bed.CountLines(kTextRestoreSuccessful), 1);
 }
 
 // A hostile catalogue and image: a "../" path, a link followed by a file

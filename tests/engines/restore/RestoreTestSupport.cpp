@@ -191,7 +191,8 @@ BMessage RestoreTestBed::RunRestore(const BMessage& selection, int32 overwrite)
 	return FinishJob(StartRestore(selection, overwrite));
 }
 
-BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwrite)
+BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwrite,
+	const std::vector<BMessage>& early, bool startTwice)
 {
 	fInbox.Clear();
 	MVRestoreServer* worker = new MVRestoreServer("/sys/server",
@@ -203,9 +204,11 @@ BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwri
 	worker->Run();
 	BMessenger workerMessenger(worker);
 
+	for (const BMessage& message : early)
+		EXPECT_EQ(workerMessenger.SendMessage(&message), B_OK);
 	BMessage subscribe(kMsgSubscribe);
 	subscribe.AddMessenger("user", server);
-	(void)workerMessenger.SendMessage(&subscribe);
+	EXPECT_EQ(workerMessenger.SendMessage(&subscribe), B_OK);
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 7);
 	job.AddInt32("report_id", 3);
@@ -216,7 +219,10 @@ BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwri
 	options.AddInt32("overwrite", overwrite);
 	job.AddMessage("restore", &options);
 	job.AddMessage("selection", &selection);
-	(void)workerMessenger.SendMessage(&job);
+	EXPECT_EQ(workerMessenger.SendMessage(&job), B_OK);
+	if (startTwice) {
+		EXPECT_EQ(workerMessenger.SendMessage(&job), B_OK);
+	}
 	return workerMessenger;
 }
 
@@ -282,7 +288,7 @@ std::string RestoreTestBed::RunBackup(const std::vector<std::string>& lines,
 	BMessenger workerMessenger(worker);
 	BMessage subscribe(kMsgSubscribe);
 	subscribe.AddMessenger("user", server);
-	(void)workerMessenger.SendMessage(&subscribe);
+	EXPECT_EQ(workerMessenger.SendMessage(&subscribe), B_OK);
 
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 8);

@@ -39,8 +39,11 @@ public:
 	// Runs a restore job and returns its 'MVJf'; the report lines and
 	// progress land in Lines().
 	BMessage RunRestore(const BMessage& selection, int32 overwrite);
-	// The same in two halves, for tests that control the running job.
-	BMessenger StartRestore(const BMessage& selection, int32 overwrite);
+	// The same in two halves, for tests that control the running job. The
+	// early messages reach the worker before its start message; the start
+	// message goes twice when asked to.
+	BMessenger StartRestore(const BMessage& selection, int32 overwrite,
+		const std::vector<BMessage>& early = {}, bool startTwice = false);
 	// A media question's answer: the test puts the medium in, given the
 	// question; the bed then answers Continue and passes the server's
 	// continue on to the worker.
