@@ -78,6 +78,9 @@ status_t fs_stat_dev(dev_t device, fs_info* info)
 	info->root = root.st_ino;
 	info->flags = MorvaneKit::VolumeFlags(volume);
 	info->block_size = space.f_frsize > 0 ? off_t(space.f_frsize) : 4096;
+	// A folder volume of fixed size counts in its own blocks, or in bytes.
+	if (volume.fixedSize >= 0)
+		info->block_size = volume.blockSize > 0 ? volume.blockSize : 1;
 	info->io_size = space.f_bsize > 0 ? off_t(space.f_bsize) : info->block_size;
 	info->total_blocks = capacity / info->block_size;
 	info->free_blocks = freeBytes / info->block_size;

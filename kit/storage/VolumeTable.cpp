@@ -78,6 +78,8 @@ bool ApplyOption(std::string_view option, VolumeTable::Volume* volume)
 	}
 	if (option.substr(0, 5) == "size=")
 		return ParseSize(option.substr(5), &volume->fixedSize);
+	if (option.substr(0, 6) == "block=")
+		return ParseSize(option.substr(6), &volume->blockSize) && volume->blockSize > 0;
 	return false;
 }
 
@@ -329,7 +331,9 @@ bool MatchNative(const Table& table, const std::string& native, std::string* pat
 
 
 // The bytes of the regular files below a folder, not following links.
-off_t BytesBelow(const std::string& folder)
+// The bytes the files below a folder take: their sizes, each rounded up to
+// whole blocks when blockSize is given.
+off_t BytesBelow(const std::string& folder, off_t blockSize)
 {
 	namespace fs = std::filesystem;
 	off_t total = 0;
@@ -338,8 +342,12 @@ off_t BytesBelow(const std::string& folder)
 		fs::directory_options::skip_permission_denied, error);
 	for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
 		struct stat status;
-		if (lstat(it->path().c_str(), &status) == 0 && S_ISREG(status.st_mode))
-			total += status.st_size;
+		if (lstat(it->path().c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+			continue;
+		off_t size = status.st_size;
+		if (blockSize > 0)
+			size = (size + blockSize - 1) / blockSize * blockSize;
+		total += size;
 	}
 	return total;
 }
@@ -531,7 +539,10 @@ status_t VolumeTable::GetSpace(const Volume& volume, off_t* capacity, off_t* fre
 		if (!IsFolder(volume.folder))
 			return B_DEV_NOT_READY;
 		*capacity = volume.fixedSize;
-		*freeBytes = std::max<off_t>(0, volume.fixedSize - BytesBelow(volume.folder));
+		off_t left = volume.fixedSize - BytesBelow(volume.folder, volume.blockSize);
+		if (volume.blockSize > 0)
+			left = left / volume.blockSize * volume.blockSize;
+		*freeBytes = std::max<off_t>(0, left);
 		return B_OK;
 	}
 	struct statvfs info;

@@ -4,6 +4,7 @@
 #include "MorvaneFixture.h"
 
 #include <filesystem>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -78,4 +79,41 @@ TEST_F(MediaChangeTest, TwoMediaBackupAndRestore)
 	EXPECT_EQ(Count(restore.output, "Change Media"), 2u);
 	EXPECT_TRUE(ReadWholeFile(Source("back/m/spans")) == spans);
 	EXPECT_EQ(ReadWholeFile(Source("back/m/tail")).value_or(""), "after the change");
+}
+
+// Many small files onto media that count in 4 KiB blocks, as real file
+// systems do: each full medium ends properly and the backup asks for the
+// next one instead of failing, and the restore gives every file back.
+TEST_F(MediaChangeTest, SmallFilesOnMediaThatCountInBlocks)
+{
+	AddMediaVolume(2 * 1024 * 1024, 4096);
+	std::map<std::string, std::string> files;
+	uint32 seed = 12345;
+	for (int32 i = 0; i < 1000; i++) {
+		seed = seed * 1103515245u + 12345u;
+		size_t size = 100 + (seed >> 8) % 4901;
+		std::string name = "small/d" + std::to_string(i % 10) + "/f" + std::to_string(i);
+		files[name] = std::string(size, char('a' + i % 26));
+		fSource.WriteFile(name, files[name]);
+	}
+
+	CommandResult backup = Run({"backup", "--to", MediaFolder() + "/backups",
+		"--on-media-change", "mkdir '" + MediaFolder() + "'", Source("small")});
+	ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	size_t changes = Count(backup.output, "Change Media");
+	EXPECT_GE(changes, 1u) << backup.output;
+	std::vector<std::string> ids = BackupIds();
+	ASSERT_EQ(ids.size(), 1u);
+
+	// Label the media in their order: the ejected ones, then the drive's.
+	for (size_t medium = 1; medium <= changes; medium++) {
+		fMedia.WriteFile("media.medium-" + std::to_string(medium) + "/label-"
+			+ std::to_string(medium), "");
+	}
+	fMedia.WriteFile("media/label-" + std::to_string(changes + 1), "");
+	CommandResult restore = Run({"restore", ids[0], "/Source/small", "--to", Source("back"),
+		"--on-media-change", InsertNextLabelledMedium()});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	for (const auto& [name, content] : files)
+		ASSERT_EQ(ReadWholeFile(Source("back/" + name)).value_or("missing"), content) << name;
 }

@@ -30,6 +30,8 @@ std::vector<std::string> MorvaneFixture::_Environment() const
 	if (fMediaCapacity > 0) {
 		volumes += ";Media=" + MediaFolder() + ",removable,size="
 			+ std::to_string(fMediaCapacity);
+		if (fMediaBlockSize > 0)
+			volumes += ",block=" + std::to_string(fMediaBlockSize);
 	}
 	return {volumes};
 }
@@ -97,9 +99,10 @@ std::string MorvaneFixture::SubmittedJobId(const std::string& output)
 	return output.substr(at, output.find(' ', at) - at);
 }
 
-void MorvaneFixture::AddMediaVolume(int64 capacity)
+void MorvaneFixture::AddMediaVolume(int64 capacity, int64 blockSize)
 {
 	fMediaCapacity = capacity;
+	fMediaBlockSize = blockSize;
 	fMedia.MakeFolder("media");
 }
 

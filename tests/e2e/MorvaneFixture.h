@@ -50,9 +50,10 @@ protected:
 	// The job id of "Job N submitted." in a command's output.
 	static std::string SubmittedJobId(const std::string& output);
 
-	// Adds the removable volume "Media" of the given capacity; its medium is
-	// the folder MediaFolder(), and ejected media go beside it.
-	void AddMediaVolume(int64 capacity);
+	// Adds the removable volume "Media" of the given capacity, counted in
+	// whole blocks of blockSize bytes when it is given; its medium is the
+	// folder MediaFolder(), and ejected media go beside it.
+	void AddMediaVolume(int64 capacity, int64 blockSize = 0);
 	std::string MediaFolder() const { return fMedia / "media"; }
 
 	// Declared before the processes it starts, so that they end first.
@@ -65,4 +66,5 @@ private:
 	std::vector<std::string> _Environment() const;
 
 	int64 fMediaCapacity = 0;
+	int64 fMediaBlockSize = 0;
 };

@@ -1,5 +1,6 @@
 #include "MVImage.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -81,7 +82,11 @@ int64 MVImage::GetFreeSpace()
 	if (!_GetVolume(&volume))
 		return -1;
 	off_t freeBytes = volume.FreeBytes();
-	return freeBytes >= 0 ? freeBytes : -1;
+	if (freeBytes < 0)
+		return -1;
+	// A volume that counts in bytes needs nothing held back.
+	off_t blockSize = volume.BlockSize();
+	return std::max<off_t>(0, freeBytes - (blockSize > 1 ? blockSize : 0));
 }
 
 
@@ -324,8 +329,8 @@ bool MVImage::_GetVolume(BVolume* volume) const
 
 
 // The file system has the last word; this only stops a write that the
-// volume's own count of free bytes (a fixed-size folder volume's, too)
-// says cannot fit, before any of it lands.
+// volume's own count says cannot fit, before any of it lands. The image
+// grows into the rest of its last block first, then into free blocks.
 status_t MVImage::_CheckRoomFor(int64 length)
 {
 	off_t size;
@@ -339,7 +344,9 @@ status_t MVImage::_CheckRoomFor(int64 length)
 	if (!_GetVolume(&volume))
 		return B_OK;
 	off_t freeBytes = volume.FreeBytes();
-	return freeBytes >= 0 && growth > freeBytes ? B_DEVICE_FULL : B_OK;
+	off_t blockSize = std::max<off_t>(volume.BlockSize(), 1);
+	off_t lastBlockRest = (blockSize - size % blockSize) % blockSize;
+	return freeBytes >= 0 && growth > freeBytes + lastBlockRest ? B_DEVICE_FULL : B_OK;
 }
 
 

@@ -3,8 +3,11 @@
 // MVImage: the destination that keeps every backup as one file ("image")
 // named after the backup, directly in a target folder on any volume. The
 // target folder is the system path "/<volume>/..." in "MVVOLNAME"; with
-// "createpath" set, Start makes it and its missing parents. Capacity, free
-// space and the media flags are those of the volume that holds the folder.
+// "createpath" set, Start makes it and its missing parents. Capacity and the
+// media flags are those of the volume that holds the folder; the free space
+// is the volume's less one block (on a volume that counts in blocks), which
+// a file system may need beyond the bytes written: so a writer that counts
+// bytes never meets a full medium it was told had room.
 //
 // Contract: that of MVVolume; the caller owns the object, uses it from one
 // thread at a time and deletes it before it unloads the add-on. The object
@@ -14,9 +17,10 @@
 // An open image is locked (flock), so that no other destination, in this
 // process or another, opens or deletes it while a job uses it. Backup names
 // are single leaf names: a name with "/", "." or ".." never reaches outside
-// the target folder. A Write that would grow the image beyond the volume's
-// free space writes nothing and returns B_DEVICE_FULL, so a full medium
-// never holds half a record.
+// the target folder. A Write that would grow the image beyond what the
+// volume's free blocks and the rest of the image's last block hold writes
+// nothing and returns B_DEVICE_FULL, so a full medium never holds half a
+// record.
 
 #include <memory>
 

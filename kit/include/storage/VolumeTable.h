@@ -10,12 +10,14 @@
 // volume is named after the last component of its mount point, with " 2",
 // " 3", ... added where names would clash.
 //
-// MORVANE_VOLUMES="name=folder[,ro][,removable][,size=BYTES];..." replaces
-// the mount table; the first entry is the boot volume. "ro" makes the kit
-// refuse to create, change or remove anything below the folder with
+// MORVANE_VOLUMES="name=folder[,ro][,removable][,size=BYTES][,block=BYTES];..."
+// replaces the mount table; the first entry is the boot volume. "ro" makes
+// the kit refuse to create, change or remove anything below the folder with
 // B_READ_ONLY_DEVICE; "size" fixes the reported capacity, and the free bytes
-// are that size minus the bytes of the files below the folder. Entries that
-// cannot be used are skipped with a message on stderr.
+// are that size minus the bytes of the files below the folder. With "block"
+// the volume counts as a real file system does: every file takes whole
+// blocks, and the free bytes are whole blocks too. Entries that cannot be
+// used are skipped with a message on stderr.
 //
 // Such a folder marked "removable" stands for a drive whose medium is the
 // folder: Eject() moves the folder away, which leaves the drive empty (its
@@ -56,6 +58,7 @@ public:
 		bool shared = false;        // a network file system
 		bool knowsAttributes = true;
 		off_t fixedSize = -1;       // the capacity "size=" sets, or -1
+		off_t blockSize = 0;        // the allocation unit "block=" sets, or 0
 	};
 
 	// Where a system path leads. The root "/" is the list of volumes and

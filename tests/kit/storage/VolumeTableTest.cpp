@@ -146,7 +146,8 @@ TEST(VolumeTableTest, ReportsOptionsAndFixedSize)
 	EXPECT_EQ(info.flags & (B_FS_IS_READONLY | B_FS_IS_REMOVABLE | B_FS_HAS_ATTR),
 		uint32(B_FS_IS_READONLY | B_FS_IS_REMOVABLE | B_FS_HAS_ATTR));
 	EXPECT_EQ(info.flags & B_FS_HAS_QUERY, 0u);
-	EXPECT_EQ(info.total_blocks, 100000 / info.block_size);
+	EXPECT_EQ(info.block_size, 1);
+	EXPECT_EQ(info.total_blocks, 100000);
 
 	BVolume hd;
 	BVolumeRoster roster;
@@ -155,6 +156,35 @@ TEST(VolumeTableTest, ReportsOptionsAndFixedSize)
 	EXPECT_FALSE(hd.IsRemovable());
 	EXPECT_GT(hd.Capacity(), 0);
 	EXPECT_FALSE(hd == stick);
+}
+
+// With a block size the volume counts as a file system does: each file takes
+// whole blocks, and the free bytes are whole blocks.
+TEST(VolumeTableTest, BlocksRoundFilesAndFreeSpace)
+{
+	TestFolder folder;
+	folder.MakeFolder("hd");
+	folder.MakeFolder("card");
+	ScopedVolumes volumes("hd=" + folder / "hd" + ";card=" + folder / "card"
+		+ ",removable,size=10000,block=1024");
+	BVolume card(dev_t(dev_for_path("/card/x")));
+	ASSERT_EQ(card.InitCheck(), B_OK);
+	EXPECT_EQ(card.BlockSize(), 1024);
+	// 10000 bytes hold 9 whole blocks.
+	EXPECT_EQ(card.FreeBytes(), 9216);
+	folder.WriteFile("card/one", "1");
+	EXPECT_EQ(card.FreeBytes(), 8192);
+	folder.WriteFile("card/full", std::string(1024, 'f'));
+	EXPECT_EQ(card.FreeBytes(), 7168);
+	folder.WriteFile("card/over", std::string(1025, 'o'));
+	EXPECT_EQ(card.FreeBytes(), 5120);
+	folder.WriteFile("card/empty", "");
+	EXPECT_EQ(card.FreeBytes(), 5120);
+
+	for (const char* bad : {",block=0", ",block=x", ",block="}) {
+		ScopedVolumes refused("hd=" + folder / "hd" + ";bad=" + folder / "card" + bad);
+		EXPECT_LT(dev_for_path("/bad/x"), 0) << bad;
+	}
 }
 
 
