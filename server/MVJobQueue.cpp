@@ -263,6 +263,18 @@ void MVJobQueue::StartDueJobs()
 	}
 }
 
+bool MVJobQueue::HasWorkingJobs() const
+{
+	return std::any_of(fJobs.begin(), fJobs.end(),
+		[](const QueuedJob& job) { return job.worker.IsValid(); });
+}
+
+bool MVJobQueue::HasWaitingJobs() const
+{
+	return std::any_of(fJobs.begin(), fJobs.end(),
+		[](const QueuedJob& job) { return job.state == kJobWaiting; });
+}
+
 void MVJobQueue::JobStart(int32 jobId)
 {
 	QueuedJob* job = _Job(jobId);

@@ -81,6 +81,10 @@ public:
 	void JobList(BMessage* reply) const;
 	// Starts every waiting job whose time has come.
 	void StartDueJobs();
+	// Whether a job has a worker, running or paused in its work.
+	bool HasWorkingJobs() const;
+	// Whether a job waits for its start time (not held, not edited).
+	bool HasWaitingJobs() const;
 
 	// Sends the message to the worker of the job its "job_id" names. False
 	// when it names no job, the job has no live worker, or the worker does

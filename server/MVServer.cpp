@@ -341,7 +341,7 @@ void MVServer::AddClient(team_id team)
 {
 	if (!fClients.Add(team))
 		return;
-	fToldAlone = false;
+	fToldAlone.clear();
 	fQueue.AddClient(team);
 	fLog->Log("Client %d registered.", team);
 }
@@ -372,14 +372,24 @@ void MVServer::_DropEndedClients()
 	}
 }
 
+// Jobs must not die with the client that submitted them: a job with a
+// worker, and one that waits for a start time it reaches by itself, keep
+// the server up. A job held on hold does not; it waits for a client.
 bool MVServer::_StaysWithoutClients()
 {
-	if (!fDaemon) {
+	const char* reason = nullptr;
+	if (fDaemon)
+		reason = "as a daemon";
+	else if (fQueue.HasWorkingJobs())
+		reason = "while its jobs run";
+	else if (fQueue.HasWaitingJobs())
+		reason = "for the jobs that wait for their time";
+	if (reason == nullptr) {
 		fLog->Log("No client is registered; the server quits.");
 		return false;
 	}
-	if (!fToldAlone)
-		fLog->Log("No client is registered; the server stays up as a daemon.");
-	fToldAlone = true;
+	if (fToldAlone != reason)
+		fLog->Log("No client is registered; the server stays up %s.", reason);
+	fToldAlone = reason;
 	return true;
 }

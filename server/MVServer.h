@@ -11,10 +11,11 @@
 // report server and the job workers are loopers of their own and reach that
 // state only by messages.
 //
-// Lifetime: the server lives while at least one client is registered: the
-// first pulse that finds none quits it, unless it runs as a daemon. Quit()
-// quits the report server first, then ends Run(); the object itself belongs
-// to its creator.
+// Lifetime: the first pulse that finds no registered client quits the
+// server, unless it runs as a daemon, a job has a worker (running, or paused
+// in the middle of its work), or a job waits for a start time it reaches by
+// itself (one held on hold does not count). Quit() quits the report server
+// first, then ends Run(); the object itself belongs to its creator.
 //
 // Clients: a client registers with its team id. The server reaches it through
 // its client link and drops it at the first pulse after its team has ended.
@@ -89,7 +90,8 @@ private:
 	// In this order: the registries below are built on the log and link.
 	std::string fProgramFolder;
 	bool fDaemon;
-	bool fToldAlone = false;
+	// Why the server last stayed up without a client, once logged.
+	std::string fToldAlone;
 	std::unique_ptr<MVServerLog> fStandardErrorLog;
 	MVServerLog* fLog;
 	std::unique_ptr<MVClientLink> fRosterLink;

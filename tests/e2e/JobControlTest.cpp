@@ -3,8 +3,11 @@
 #include "MorvaneFixture.h"
 
 #include "AwaitCondition.h"
+#include "ServerProtocol.h"
 
 #include <filesystem>
+
+#include <app/Messenger.h>
 
 namespace fs = std::filesystem;
 
@@ -135,4 +138,30 @@ TEST_F(JobControlTest, AbortWhileRunning)
 	EXPECT_TRUE(BackupIds().empty());
 	EXPECT_TRUE(!fs::exists(LogDataFolder()) || fs::is_empty(LogDataFolder()));
 	EXPECT_EQ(JobState(jobId), "");
+}
+
+// A job does not die with the client that released it: with no client left,
+// the server starts it at its next pulse, runs it to its end, lists its
+// backup, and only then quits by itself.
+TEST_F(JobControlTest, JobsOutliveTheirClient)
+{
+	fSource.WriteFile("alone/file", "saved with no client watching");
+	CommandResult held = Run({"backup", "--hold", "--to", Source("images"), Source("alone")});
+	ASSERT_EQ(held.exitCode, 0) << held.output;
+	std::string jobId = SubmittedJobId(held.output);
+	CommandResult release = Run({"continue", jobId});
+	ASSERT_EQ(release.exitCode, 0) << release.output;
+
+	// Two pulses at most: one starts the job, one after its end quits.
+	constexpr bigtime_t kPulses = 3 * 5000000;
+	ASSERT_TRUE(AwaitCondition([&] {
+		std::error_code error;
+		return !fs::is_empty(LogDataFolder(), error) && !error;
+	}, kPulses, 50000)) << fTree.ReadLog();
+	EXPECT_TRUE(AwaitCondition([] { return !BMessenger(kServerSignature).IsValid(); },
+		kPulses, 50000)) << fTree.ReadLog();
+	std::string log = fTree.ReadLog();
+	EXPECT_NE(log.find("stays up for the jobs that wait for their time"), std::string::npos)
+		<< log;
+	EXPECT_EQ(BackupIds().size(), 1u);
 }

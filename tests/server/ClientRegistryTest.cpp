@@ -3,6 +3,8 @@
 // and quits the server when none is left.
 
 #include "InProcessServer.h"
+
+#include <functional>
 #include "MessageRecorder.h"
 
 namespace {
@@ -162,7 +164,9 @@ TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
 	fLink.Add(22, BMessenger());
 	fLink.Add(23, BMessenger());
 	CreateServer();
+	// Held, so that it does not keep the server up.
 	int32 jobId = QueueJob(BMessage('MVJA'));
+	ASSERT_TRUE(fServer->Queue().JobPause(jobId));
 	for (team_id team : {21, 22, 23})
 		Handle(kMsgAddClient, Client(team));
 
@@ -181,4 +185,47 @@ TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
 	EXPECT_NE(ReadLog().find("No client is registered; the server quits."), std::string::npos);
 	EXPECT_FALSE(fServer->ReportServer().IsValid());
 	EXPECT_EQ(find_thread("MVReportServer"), B_NAME_NOT_FOUND);
+}
+
+// Without a client the server stays up while a job has a worker, running or
+// paused in its work, or waits for its start time; a held job does not keep
+// it, and it quits at the first pulse once none of that holds.
+TEST_F(ClientRegistryTest, JobsKeepTheServerUpWithoutClients)
+{
+	struct Case {
+		const char* what;
+		std::function<void(int32 jobId)> prepare;
+		bool staysUp;
+		const char* logged;
+	};
+	const Case cases[] = {
+		{"a running job", [this](int32 jobId) { fServer->Queue().JobStart(jobId); }, true,
+			"stays up while its jobs run"},
+		{"a job paused in its work", [this](int32 jobId) {
+			fServer->Queue().JobStart(jobId);
+			ASSERT_TRUE(fServer->Queue().JobPause(jobId));
+		}, true, "stays up while its jobs run"},
+		{"a waiting job", [](int32) {}, true, "for the jobs that wait for their time"},
+		{"a held job", [this](int32 jobId) { ASSERT_TRUE(fServer->Queue().JobPause(jobId)); },
+			false, "the server quits"},
+	};
+	for (const Case& test : cases) {
+		SCOPED_TRACE(test.what);
+		CreateServer();
+		BMessage record('MVJA');
+		record.AddInt32("job_type", kJobFullBackup);
+		int32 jobId = QueueJob(record);
+		test.prepare(jobId);
+		fServer->Pulse();
+		EXPECT_EQ(fServer->ReportServer().IsValid(), test.staysUp);
+		EXPECT_NE(ReadLog().find(test.logged), std::string::npos) << ReadLog();
+		if (!test.staysUp)
+			continue;
+		// Once the job has gone, the next pulse quits.
+		QuitWorkers();
+		EXPECT_TRUE(fServer->Queue().JobRem(jobId));
+		fServer->Pulse();
+		EXPECT_FALSE(fServer->ReportServer().IsValid());
+		fServer.reset();
+	}
 }
