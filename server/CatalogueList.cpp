@@ -79,11 +79,9 @@ int32 CountOf(const BMessage& list, const char* name)
 
 bool CatalogueList::IsFileName(const char* name)
 {
-	if (name == nullptr || name[0] == '\0' || strchr(name, '/') != nullptr)
+	if (name == nullptr || name[0] == '\0' || name[0] == '.' || strchr(name, '/') != nullptr)
 		return false;
-	if (strlen(name) >= B_FILE_NAME_LENGTH)
-		return false;
-	return strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+	return strlen(name) < B_FILE_NAME_LENGTH;
 }
 
 CatalogueSlot CatalogueList::ReadSlot(BNode* node, const char* name, int64 inode)

@@ -40,10 +40,10 @@ struct CatalogueSlot {
 
 class CatalogueList {
 public:
-	// A name that can only mean a file directly inside the catalogue
-	// folder: not empty, no '/', not "." or "..", and short enough for a
-	// leaf name. Names from other processes are checked with it before
-	// anything is opened or removed.
+	// A name that can only mean a catalogue file directly inside the
+	// catalogue folder: not empty, no '/', not hidden (the temporary files
+	// of a writer are), and short enough for a leaf name. Names from other
+	// processes are checked with it before anything is opened or removed.
 	static bool IsFileName(const char* name);
 
 	// The slot of a file from its attributes; missing or short ones keep

@@ -9,6 +9,8 @@
 #include <storage/NodeMonitor.h>
 #include <storage/VolumeTable.h>
 
+#include <storage/AtomicFileWriter.h>
+
 #include "AddOnLoader.h"
 #include "BackupHeader.h"
 #include "CatalogueBrowser.h"
@@ -28,6 +30,9 @@ constexpr bigtime_t kLockRetryInterval = 50000;
 // A lock held longer than this is not a writer at work; the attributes are
 // then read as they are, so that no file can stall the server.
 constexpr int32 kMaxLockRetries = 200;
+// Pulses a file that arrived without attributes waits for them before it
+// is listed as it is, as at a start.
+constexpr int32 kArrivalPulses = 12;
 // How long the report server may take to tell its deletion rule.
 constexpr bigtime_t kReportServerTimeout = 5000000;
 // A destination that keeps reporting backups is not believed for ever.
@@ -57,6 +62,11 @@ MVCatalogueRegistry::~MVCatalogueRegistry()
 void MVCatalogueRegistry::Start(const BMessenger& watcher)
 {
 	_CreateFolder();
+	if (!fFolder.empty()) {
+		int32 removed = AtomicFileWriter::RemoveStaleTemporaries(fFolder.c_str());
+		if (removed > 0)
+			fLog.Log("%d unfinished catalogue file(s) of an earlier run were removed.", removed);
+	}
 	_LoadList();
 	_Watch(watcher);
 }
@@ -83,8 +93,10 @@ void MVCatalogueRegistry::_LoadList()
 		return;
 	BDirectory folder(fFolder.c_str());
 	BEntry entry;
-	while (folder.GetNextEntry(&entry) == B_OK)
-		LogAddToList(entry);
+	while (folder.GetNextEntry(&entry) == B_OK) {
+		if (CatalogueList::IsFileName(entry.Name()))
+			LogAddToList(entry);
+	}
 }
 
 void MVCatalogueRegistry::_Watch(const BMessenger& watcher)
@@ -208,9 +220,42 @@ void MVCatalogueRegistry::LogUpdateList(BMessage* message)
 		case B_ENTRY_MOVED:
 			_CatalogueMoved(message);
 			break;
-		default:
-			// New files are listed when their job reports its end.
+		case B_ENTRY_CREATED:
+			_CatalogueArrived(message);
 			break;
+		default:
+			break;
+	}
+}
+
+// A file made in the folder or moved in from elsewhere. One that carries its
+// attributes (a catalogue moved in) is listed at once; one still being
+// written (a copy) waits for them.
+void MVCatalogueRegistry::_CatalogueArrived(BMessage* message)
+{
+	const char* name = message->GetString("name", nullptr);
+	if (!_IsCatalogueFolder(message->GetInt64("directory", 0)) || !CatalogueList::IsFileName(name))
+		return;
+	fArrived[name] = 0;
+	ListArrivedCatalogues();
+}
+
+void MVCatalogueRegistry::ListArrivedCatalogues()
+{
+	for (auto it = fArrived.begin(); it != fArrived.end();) {
+		std::string path = _CataloguePath(it->first.c_str());
+		BEntry entry(path.c_str());
+		CatalogueAttributes attributes;
+		bool complete = CatalogueFile::ReadAttributes(path.c_str(), &attributes) == B_OK
+			&& attributes.version != 0;
+		if (!entry.Exists()) {
+			it = fArrived.erase(it);
+		} else if (complete || ++it->second > kArrivalPulses) {
+			LogAddListEntry(entry);
+			it = fArrived.erase(it);
+		} else {
+			++it;
+		}
 	}
 }
 

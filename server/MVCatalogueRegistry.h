@@ -16,6 +16,7 @@
 // the watcher given to Start() and are handed to LogUpdateList(). The client
 // registry and the log are not owned and must outlive the registry.
 
+#include <map>
 #include <string>
 
 #include <app/Message.h>
@@ -67,6 +68,10 @@ public:
 	void LogUpdateList(BMessage* message);
 	// Lists the catalogues a finished job names ("backup_id" of 'MVJf').
 	void AddFinishedBackups(const BMessage& finished);
+	// Lists the files that came into the folder unfinished (a copy in
+	// progress) once they carry their attributes, or as they are after a
+	// while; the server calls it at every pulse.
+	void ListArrivedCatalogues();
 
 	// Browses "/" (the list) or "/<catalogue>[/<entry path>]" with a
 	// LogReadMode; an unknown or unusable path adds nothing.
@@ -90,6 +95,7 @@ private:
 	void _Watch(const BMessenger& watcher);
 	std::string _CataloguePath(const char* name) const;
 	bool _IsCatalogueFolder(int64 directory) const;
+	void _CatalogueArrived(BMessage* message);
 	void _CatalogueRemoved(BMessage* message);
 	void _CatalogueMoved(BMessage* message);
 	bool _OpenCatalogue(const char* name);
@@ -105,6 +111,9 @@ private:
 	std::string fFolder;
 	node_ref fFolderNode;
 	BMessage fList;
+	// Files that arrived without their attributes yet, with the pulses they
+	// have waited.
+	std::map<std::string, int32> fArrived;
 	char fOpenName[kOpenCatalogueNameSize];
 	BMessage fOpenCatalogue;
 };

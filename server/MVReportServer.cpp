@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include <app/Roster.h>
+#include <storage/AtomicFileWriter.h>
 #include <storage/Directory.h>
 #include <storage/Entry.h>
 #include <storage/NodeMonitor.h>
@@ -70,6 +71,8 @@ MVReportServer::MVReportServer(const char* serverFolder)
 	// An existing folder stays as it is; a missing one that cannot be made
 	// leaves the store empty, and reports of jobs cannot be kept.
 	(void)create_directory(fFolder.c_str(), 0777);
+	// Reports a server killed while writing them left half-written.
+	(void)AtomicFileWriter::RemoveStaleTemporaries(fFolder.c_str());
 	fPolicy = ReportPrunePolicy::Load(_PolicyPath().c_str());
 	BDirectory folder(fFolder.c_str());
 	if (folder.InitCheck() == B_OK && folder.GetNodeRef(&fFolderRef) == B_OK)

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include <storage/AtomicFileWriter.h>
 #include <storage/Directory.h>
 
 #include <MVDefaultTexts.h>
@@ -110,6 +111,9 @@ void MVServer::_QuitReportServer()
 
 void MVServer::_LoadJobs()
 {
+	// A server killed while it saved the list left its temporary file.
+	if (!fProgramFolder.empty())
+		(void)AtomicFileWriter::RemoveStaleTemporaries(fProgramFolder.c_str());
 	int32 result = fQueue.LoadJobList();
 	// A missing file is the normal first start.
 	if (result > 1)
@@ -362,6 +366,7 @@ void MVServer::Pulse()
 		return;
 	}
 	fQueue.StartDueJobs();
+	fCatalogues.ListArrivedCatalogues();
 }
 
 void MVServer::_DropEndedClients()

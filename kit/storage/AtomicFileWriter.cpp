@@ -5,8 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 #include <ctime>
+
+#include <storage/Directory.h>
+#include <storage/Entry.h>
 
 #include "StoragePrivate.h"
 
@@ -188,4 +195,41 @@ status_t AtomicFileWriter::WriteFile(const char* path, const void* data, size_t 
 	if (status == B_OK && size > 0)
 		status = writer.File()->WriteExactly(data, size);
 	return status == B_OK ? writer.Commit() : status;
+}
+
+
+bool AtomicFileWriter::IsTemporaryName(const char* leaf)
+{
+	// ".<name>.<8 hex digits>~", as TemporaryLeaf() makes them.
+	constexpr size_t kSuffixLength = 10;
+	if (leaf == nullptr || leaf[0] != '.')
+		return false;
+	size_t length = strlen(leaf);
+	if (length < 2 + kSuffixLength || leaf[length - 1] != '~'
+		|| leaf[length - kSuffixLength] != '.') {
+		return false;
+	}
+	for (size_t at = length - kSuffixLength + 1; at < length - 1; at++) {
+		if (!isxdigit(static_cast<unsigned char>(leaf[at])))
+			return false;
+	}
+	return true;
+}
+
+
+int32 AtomicFileWriter::RemoveStaleTemporaries(const char* folder)
+{
+	BDirectory directory(folder);
+	BEntry entry;
+	std::vector<std::string> stale;
+	while (directory.GetNextEntry(&entry) == B_OK) {
+		if (entry.IsFile() && IsTemporaryName(entry.Name()))
+			stale.emplace_back(entry.Name());
+	}
+	int32 removed = 0;
+	for (const std::string& name : stale) {
+		if (BEntry((std::string(folder) + "/" + name).c_str()).Remove() == B_OK)
+			removed++;
+	}
+	return removed;
 }

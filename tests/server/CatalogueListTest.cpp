@@ -178,8 +178,9 @@ TEST(CatalogueListTest, MisalignedListsAreNotExtended)
 TEST(CatalogueListTest, FileNamesStayInTheFolder)
 {
 	EXPECT_TRUE(CatalogueList::IsFileName("2024010112345678"));
-	EXPECT_TRUE(CatalogueList::IsFileName("..hidden"));
-	for (const char* name : {"", ".", "..", "a/b", "/x", "../x", "x/"})
+	// Hidden names are no catalogues: a writer's temporary files are hidden.
+	for (const char* name : {"", ".", "..", "a/b", "/x", "../x", "x/", "..hidden",
+			".2024010112345678.0badcafe~"})
 		EXPECT_FALSE(CatalogueList::IsFileName(name)) << name;
 	EXPECT_FALSE(CatalogueList::IsFileName(nullptr));
 	EXPECT_FALSE(CatalogueList::IsFileName(std::string(256, 'a').c_str()));

@@ -2,9 +2,11 @@
 // catalogue folder and finished jobs, and what it tells the clients.
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include <storage/Entry.h>
@@ -351,4 +353,63 @@ TEST_F(CatalogueRegistryTest, LockedFilesAreReadAfterTheirWriter)
 	EXPECT_TRUE(listed);
 	EXPECT_EQ(SlotOf("2024010100000001"), 0);
 	EXPECT_STREQ(List().GetString("title", 0, ""), "Weekly");
+}
+
+// Temporary files that writers killed before their end left behind are
+// removed at start and never listed. A catalogue moved in from another
+// folder is listed as it arrives; a copy is listed once it carries its
+// attributes, at the pulse after.
+TEST_F(CatalogueRegistryTest, ArrivingCataloguesAreListedAndTemporariesNever)
+{
+	const std::string temporary = ".2024010100000009.0badcafe~";
+	fFolder.WriteFile("Backup_Server/logdata/" + temporary, "half a catalogue");
+	fFolder.WriteFile("Backup_Server/.MorvaneServer.joblist.12345678~", "half a list");
+	fFolder.MakeFolder("Backup_Server/report");
+	fFolder.WriteFile("Backup_Server/report/.report.deadbeef~", "half a report");
+	fFolder.WriteFile("Backup_Server/logdata/.hidden", "kept, never listed");
+	fFolder.MakeFolder("Backup_Server/elsewhere");
+	ASSERT_EQ(CatalogueFile::Write((std::string(kProgramFolder) + "/elsewhere/2024010100000005")
+		.c_str(), MakeCatalogue("2024010100000005", Backup())), B_OK);
+	CreateServer();
+	RegisterClient();
+	EXPECT_EQ(CatalogueList::CountSlots(List()), 0);
+	for (const char* gone : {"logdata/.2024010100000009.0badcafe~",
+			".MorvaneServer.joblist.12345678~", "report/.report.deadbeef~"}) {
+		EXPECT_FALSE(ReadWholeFile(NativePath(gone)).has_value()) << gone;
+	}
+	EXPECT_TRUE(ReadWholeFile(NativePath("logdata/.hidden")).has_value());
+	RunServer();
+
+	ASSERT_EQ(rename(NativePath("elsewhere/2024010100000005").c_str(),
+		NativeCatalogue("2024010100000005").c_str()), 0);
+	std::optional<BMessage> moved = AwaitNamed(kMsgLogInserted, "2024010100000005");
+	ASSERT_TRUE(moved.has_value());
+	EXPECT_STREQ(moved->GetString("title", ""), "Weekly");
+
+	// A copy arrives empty; its content and attributes follow.
+	fFolder.WriteFile("Backup_Server/logdata/2024010100000006", "");
+	Backup copied;
+	copied.title = "Copied";
+	ASSERT_EQ(CatalogueFile::Write((std::string(kProgramFolder) + "/elsewhere/copy").c_str(),
+		MakeCatalogue("2024010100000006", copied)), B_OK);
+	std::string copy = NativePath("elsewhere/copy");
+	std::string target = NativeCatalogue("2024010100000006");
+	char names[4096];
+	ssize_t length = listxattr(copy.c_str(), names, sizeof(names));
+	ASSERT_GT(length, 0);
+	for (const char* name = names; name < names + length; name += strlen(name) + 1) {
+		char value[256];
+		ssize_t size = getxattr(copy.c_str(), name, value, sizeof(value));
+		ASSERT_GE(size, 0) << name;
+		ASSERT_EQ(setxattr(target.c_str(), name, value, size_t(size), 0), 0) << name;
+	}
+	ASSERT_EQ(BMessenger(fServer.get()).SendMessage(B_PULSE), B_OK);
+	std::optional<BMessage> arrived = AwaitNamed(kMsgLogInserted, "2024010100000006");
+	ASSERT_TRUE(arrived.has_value());
+	EXPECT_STREQ(arrived->GetString("title", ""), "Copied");
+
+	DrainClient();
+	EXPECT_EQ(CountNamed(kMsgLogInserted, "2024010100000006"), 1);
+	for (const char* hidden : {".hidden", ".2024010100000009.0badcafe~"})
+		EXPECT_EQ(CountNamed(kMsgLogInserted, hidden), 0) << hidden;
 }

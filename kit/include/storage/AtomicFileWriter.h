@@ -52,6 +52,13 @@ public:
 	[[nodiscard]] static status_t WriteFile(const char* path, const void* data, size_t size,
 		mode_t mode = 0644);
 
+	// Whether a leaf name is that of a writer's temporary file.
+	static bool IsTemporaryName(const char* leaf);
+	// Removes the temporary files that writers killed before their end left
+	// in a folder (a system path); call it only when no writer works there.
+	// The number of files removed.
+	static int32 RemoveStaleTemporaries(const char* folder);
+
 private:
 	[[nodiscard]] status_t _CreateTemporary(const std::string& folderPath, const char* leaf);
 	[[nodiscard]] status_t _MatchTarget(mode_t mode);
