@@ -12,6 +12,7 @@
 
 #include "MVPulseUtil.h"
 #include "MVReportLine.h"
+#include "MVServerLog.h"
 #include "ProgramFolder.h"
 #include "ReportDelivery.h"
 #include "ReportFile.h"
@@ -83,6 +84,9 @@ MVReportServer::MVReportServer(const char* serverFolder)
 MVReportServer::~MVReportServer()
 {
 	fPulse.reset();
+	_WriteUnwrittenReports();
+	if (fLog != nullptr && !fUnwritten.empty())
+		fLog->Log("%zu report(s) could not be written and are lost.", fUnwritten.size());
 	if (fWatching)
 		(void)stop_watching(BMessenger(this));
 	for (std::unique_ptr<PendingArea>& pending : fAreas)
@@ -244,11 +248,56 @@ void MVReportServer::_StoreReport(BMessage* message)
 		return;
 	BMessage report = std::move(open->second.report);
 	fOpen.erase(open);
+	// Older reports first, so that they keep their order on disk.
+	_WriteUnwrittenReports();
+	status_t status = _WriteReport(report);
+	if (status != B_OK)
+		_KeepUnwritten(std::move(report), status);
+}
+
+status_t MVReportServer::_WriteReport(const BMessage& report)
+{
 	if (fFolder.empty())
-		return;
+		return B_NO_INIT;
 	ReportListEntry entry;
-	if (ReportFile::Write(fFolder, report, &entry) != B_OK)
-		return;
+	status_t status = ReportFile::Write(fFolder, report, &entry);
+	if (status == B_OK)
+		_PutEntry(entry);
+	return status;
+}
+
+void MVReportServer::_KeepUnwritten(BMessage report, status_t status)
+{
+	ReportListEntry entry;
+	entry.reportID = report.GetInt32("report_id", 0);
+	entry.jobID = report.GetInt32("job_id", 0);
+	entry.jobType = report.GetInt32("job_type", 0);
+	entry.title = report.GetString("title", "");
+	(void)report.FindTime("date", &entry.date);
+	if (fLog != nullptr) {
+		fLog->Log("The report %s of job %d cannot be written to %s: %s; it is kept "
+			"in memory until it can be.", ReportFile::Name(entry.reportID).c_str(), int(entry.jobID),
+			fFolder.c_str(), strerror_status(status));
+	}
+	_PutEntry(entry);
+	fUnwritten[entry.reportID] = std::move(report);
+}
+
+void MVReportServer::_WriteUnwrittenReports()
+{
+	for (auto it = fUnwritten.begin(); it != fUnwritten.end();) {
+		if (_WriteReport(it->second) != B_OK)
+			return;
+		if (fLog != nullptr) {
+			fLog->Log("The report %s is written now.",
+				ReportFile::Name(it->first).c_str());
+		}
+		it = fUnwritten.erase(it);
+	}
+}
+
+void MVReportServer::_PutEntry(const ReportListEntry& entry)
+{
 	int32 index = _IndexOf(entry.reportID);
 	if (index >= 0)
 		fList[index] = entry;
@@ -272,6 +321,11 @@ void MVReportServer::_OpenReport(BMessage* message)
 		if (viewer.IsValid() && !known)
 			viewers.push_back(viewer);
 		_Deliver(open->second.report, viewer, message);
+		return;
+	}
+	auto unwritten = fUnwritten.find(reportID);
+	if (unwritten != fUnwritten.end()) {
+		_Deliver(unwritten->second, viewer, message);
 		return;
 	}
 	if (_IndexOf(reportID) < 0)
@@ -371,12 +425,7 @@ void MVReportServer::_AddEntryFromFile(const char* name)
 	// The name decides: a file copied under another name keeps the id of
 	// its attributes, which would make two slots of one id.
 	entry.reportID = reportID;
-	int32 index = _IndexOf(reportID);
-	if (index >= 0) {
-		fList[index] = entry;
-		return;
-	}
-	fList.push_back(entry);
+	_PutEntry(entry);
 }
 
 int32 MVReportServer::_IndexOf(int32 reportID) const
@@ -412,6 +461,7 @@ bool MVReportServer::_DeleteReport(int32 reportID)
 {
 	if (_IndexOf(reportID) < 0)
 		return false;
+	fUnwritten.erase(reportID);
 	BEntry entry(_PathOf(reportID).c_str());
 	if (entry.Exists() && entry.Remove() != B_OK)
 		return false;
@@ -439,6 +489,7 @@ void MVReportServer::_DeleteReports(BMessage* message)
 void MVReportServer::_Prune()
 {
 	_ReleaseExpiredAreas();
+	_WriteUnwrittenReports();
 	for (int32 reportID : fPolicy.Select(fList, time(nullptr)))
 		(void)_DeleteReport(reportID);
 }

@@ -7,7 +7,9 @@
 // "report" folder when the job ends, lists, delivers and deletes stored
 // reports, prunes them by the rule in "report.prefs" every minute, and keeps
 // its list in step with the folder, so that a file removed by hand leaves
-// the list.
+// the list. A report that cannot be written (a full disk) is logged and kept
+// in memory, listed and deliverable, and written again at every pulse and
+// before the next report is stored, until it is written or the server quits.
 //
 // Lifetime: the server application creates and runs it at start and quits
 // it (under its lock) when it quits itself; as a running looper it then
@@ -36,6 +38,7 @@
 #include "ReportPrunePolicy.h"
 
 class MVPulseUtil;
+class MVServerLog;
 
 class MVReportServer : public BLooper {
 public:
@@ -75,6 +78,8 @@ public:
 	// Before Run() only; 0 runs no pulse helper (a test prunes by hand).
 	void SetPruneInterval(bigtime_t interval) { fPruneInterval = interval; }
 	void SetAreaThreshold(size_t threshold) { fAreaThreshold = threshold; }
+	// Before Run() only; the log must outlive the looper. Null logs nothing.
+	void SetLog(MVServerLog* log) { fLog = log; }
 
 	const std::string& Folder() const { return fFolder; }
 
@@ -92,6 +97,10 @@ private:
 	void _CreateReport(BMessage* message);
 	void _AddLine(BMessage* message);
 	void _StoreReport(BMessage* message);
+	status_t _WriteReport(const BMessage& report);
+	void _WriteUnwrittenReports();
+	void _KeepUnwritten(BMessage report, status_t status);
+	void _PutEntry(const ReportListEntry& entry);
 	void _OpenReport(BMessage* message);
 	void _CloseReport(BMessage* message);
 	void _SendList(BMessage* message);
@@ -122,9 +131,12 @@ private:
 	ReportPrunePolicy fPolicy;
 	std::vector<ReportListEntry> fList;
 	std::map<int32, OpenReport> fOpen;
+	// Ended jobs' reports that could not be written yet, by report id.
+	std::map<int32, BMessage> fUnwritten;
 	std::vector<std::unique_ptr<PendingArea>> fAreas;
 	std::unique_ptr<MVPulseUtil> fPulse;
 	Notifier fNotifier;
+	MVServerLog* fLog = nullptr;
 	bigtime_t fPruneInterval = kPruneInterval;
 	size_t fAreaThreshold;
 	bool fWatching = false;

@@ -63,6 +63,7 @@ void MVServer::_SetUpLocale()
 void MVServer::_StartReportServer()
 {
 	fReportServer = new MVReportServer(fProgramFolder.c_str());
+	fReportServer->SetLog(fLog);
 	// The report server cannot see the client list; its news for the
 	// clients come back here to be broadcast from the application thread.
 	BMessenger application(this);

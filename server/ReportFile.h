@@ -32,7 +32,9 @@ class ReportFile {
 public:
 	static constexpr const char* kIdentifier = "MVREPORT";
 	static constexpr size_t kHeaderSize = 100;
-	static constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+	// Covers every report a writer can write: the header and the largest
+	// message that flattens.
+	static constexpr off_t kMaxFileSize = off_t(kHeaderSize + B_MESSAGE_MAX_FLATTENED_SIZE);
 	static constexpr size_t kMaxTitleLength = 4096;
 
 	// The file name of a report.

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 
 #include <app/Looper.h>
@@ -15,6 +16,7 @@
 #include "AwaitCondition.h"
 #include "MVReportLine.h"
 #include "MVReportServer.h"
+#include "MVServerLog.h"
 #include "MessageRecorder.h"
 #include "ReportDelivery.h"
 #include "ReportFile.h"
@@ -75,9 +77,10 @@ protected:
 		(void)VolumeTable::Reload();
 	}
 
-	void StartServer()
+	void StartServer(MVServerLog* log = nullptr)
 	{
 		fServer = new MVReportServer(kServerFolder);
+		fServer->SetLog(log);
 		BMessenger clients = fClients.Messenger();
 		fServer->SetNotifier([clients](const BMessage& message) {
 			(void)clients.SendMessage(&message);
@@ -259,6 +262,52 @@ TEST_F(ReportServerTest, KeepsLinesAndStoresTheReport)
 	std::optional<BMessage> whole = fViewer->fInbox.Await(ReportDelivery::kMsgReport, kPatience);
 	ASSERT_TRUE(whole.has_value());
 	EXPECT_EQ(whole->GetInt32("linetype", 1, 0), kLineError);
+}
+
+// A report that cannot be written is logged, stays listed and deliverable
+// from memory, and is written at the next pulse that can; one still unwritten
+// when the server quits is logged as lost.
+TEST_F(ReportServerTest, KeepsReportsThatCannotBeWritten)
+{
+	MVServerLog log(kServerFolder, MVServerLog::kDefaultMaxSize, nullptr);
+	StartServer(&log);
+	// Today's, which the pruning rule keeps.
+	int32 kept = NewReport(5, "kept", int32(time(nullptr)));
+	int32 lost = NewReport(6, "lost", int32(time(nullptr)));
+	Post(Line(kept, kLineError, { "a line" }));
+	(void)ListedIDs();
+
+	// A file where the folder was: every write fails.
+	std::filesystem::rename(fFolder / "server/report", fFolder / "server/away");
+	fFolder.WriteFile("server/report", "");
+	Finish(kept);
+	EXPECT_EQ(ListedIDs(), std::vector<int32>{ kept });
+	Subscribe(kMsgReportOpen, kept, fViewerMessenger);
+	std::optional<BMessage> delivered = fViewer->fInbox.Await(ReportDelivery::kMsgReport,
+		kPatience);
+	ASSERT_TRUE(delivered.has_value());
+	EXPECT_EQ(delivered->GetInt32("linetype", 0, 0), kLineError);
+
+	std::filesystem::remove(fFolder / "server/report");
+	std::filesystem::rename(fFolder / "server/away", fFolder / "server/report");
+	Post(BMessage(MVReportServer::kMsgPrune));
+	EXPECT_EQ(ListedIDs(), std::vector<int32>{ kept });
+	BMessage stored;
+	ASSERT_EQ(ReportFile::ReadReport(std::string(kServerFolder) + "/report/"
+		+ ReportFile::Name(kept), &stored), B_OK);
+	EXPECT_EQ(stored.GetInt32("linetype", 0, 0), kLineError);
+
+	std::filesystem::rename(fFolder / "server/report", fFolder / "server/away");
+	fFolder.WriteFile("server/report", "");
+	Finish(lost);
+	std::vector<int32> listed = ListedIDs();
+	EXPECT_NE(std::find(listed.begin(), listed.end(), lost), listed.end());
+	StopServer();
+	std::string logged = ReadWholeFile(fFolder / "server/server.log").value_or("");
+	for (const std::string& expected : { "The report " + ReportFile::Name(kept)
+			+ " of job 5 cannot be written", "The report " + ReportFile::Name(kept)
+			+ " is written now", std::string("1 report(s) could not be written and are lost") })
+		EXPECT_NE(logged.find(expected), std::string::npos) << expected << " in\n" << logged;
 }
 
 // Unsubscribing a viewer that never subscribed changes nothing; a viewer
@@ -465,4 +514,25 @@ TEST(ReportFileTest, NamesAreCanonical)
 	EXPECT_EQ(id, 42);
 	for (const char* name : { "42", "0000042x", "000000042", "4294967296", ".00000042.ab~", "" })
 		EXPECT_FALSE(ReportFile::ParseName(name, &id)) << name;
+}
+
+// The reader takes back whatever the writer writes, however large.
+TEST(ReportFileTest, ReadsBackLargeReports)
+{
+	TestFolder folder;
+	ScopedEnv volumes("MORVANE_VOLUMES", "Test=" + folder.Path());
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	BMessage report;
+	report.AddInt32("report_id", 77);
+	std::string line(65 * 1024 * 1024, 'r');
+	report.AddData("reportline", MVReportLine::kTypeCode, line.data(), line.size(), false);
+	ReportListEntry entry;
+	ASSERT_EQ(ReportFile::Write("/Test", report, &entry), B_OK);
+	BMessage read;
+	EXPECT_EQ(ReportFile::ReadReport("/Test/" + ReportFile::Name(77), &read), B_OK);
+	const void* data = nullptr;
+	ssize_t size = 0;
+	ASSERT_EQ(read.FindData("reportline", MVReportLine::kTypeCode, &data, &size), B_OK);
+	EXPECT_EQ(size_t(size), line.size());
+	(void)VolumeTable::Reload();
 }
