@@ -35,7 +35,7 @@ const char* CommandTable::Usage()
 		"  start JOB                 start a queued job now\n"
 		"  pause JOB                 pause a running job, or hold a waiting one\n"
 		"  continue JOB              continue a paused or held job\n"
-		"  abort JOB                 abort a running job; it stays queued\n"
+		"  abort JOB                 abort a running job; one with a time to come stays\n"
 		"  remove JOB                remove a job from the queue\n"
 		"  backups [--json]          list the backups of the catalogue\n"
 		"  ls BACKUP [PATH]          browse a backup's folders and files\n"

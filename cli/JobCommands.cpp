@@ -30,7 +30,9 @@ constexpr JobVerb kJobVerbs[] = {
 	{"continue", kMsgJobContinue, -1,
 		"Usage: morvane continue JOB\n\nContinues the paused or held job JOB.\n"},
 	{"abort", kMsgJobDelete, 1,
-		"Usage: morvane abort JOB\n\nAborts the running job JOB; it stays in the queue.\n"},
+		"Usage: morvane abort JOB\n\nAborts the running job JOB. A repeating job, or one started"
+		" before its time, stays in the queue and waits for its next time; any other job leaves"
+		" the queue when its worker ends.\n"},
 	{"remove", kMsgJobDelete, 0,
 		"Usage: morvane remove JOB\n\nRemoves the job JOB from the queue (aborting it if it"
 		" runs).\n"},
