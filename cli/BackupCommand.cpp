@@ -19,7 +19,7 @@ bool Fail(std::string* error, const std::string& text)
 
 }	// namespace
 
-const char* BackupCommand::Help() const
+std::string BackupCommand::Help() const
 {
 	return "Usage: morvane backup --to DIR [OPTIONS] PATH...\n"
 		"\n"
@@ -49,10 +49,7 @@ const char* BackupCommand::Help() const
 		"  --hold                queue the job on hold ('morvane continue JOB' releases\n"
 		"                        it); implies --no-wait\n"
 		"  --no-wait             submit the job, print its id and return\n"
-		"  --on-media-change CMD answer a media question by running CMD with /bin/sh:\n"
-		"                        exit status 0 continues, any other aborts the job.\n"
-		"                        Without it the question is asked on the terminal; with\n"
-		"                        no terminal on stdin the job is aborted.\n"
+		+ std::string(JobSession::kFollowOptionsHelp) +
 		"\n"
 		"Ctrl-C stops following and leaves the job running (exit status 130).\n"
 		"Exit status: 0 success, 1 aborted, 2 ended with errors, 3 the job could not be\n"
@@ -62,13 +59,14 @@ const char* BackupCommand::Help() const
 void BackupCommand::Declare(CommandLine* line) const
 {
 	for (const char* option : {"to", "compress", "mode", "base", "title", "password", "at",
-			"every", "skip-days", "on-media-change"}) {
+			"every", "skip-days"}) {
 		line->Value(option);
 	}
 	line->Value("exclude", true);
 	line->Flag("overwrite");
 	line->Flag("hold");
 	line->Flag("no-wait");
+	JobSession::DeclareFollowOptions(line);
 }
 
 bool BackupCommand::_CheckMode(const CommandLine& line, std::string* error)
@@ -158,11 +156,9 @@ bool BackupCommand::Check(const CommandLine& line, std::string* error)
 	fOverwrite = line.Has("overwrite");
 	fHold = line.Has("hold");
 	fFollow.wait = !fHold && !line.Has("no-wait");
-	fFollow.mediaCommand = line.Get("on-media-change");
 	fFollow.startNow = !fHold && !line.Has("at");
-	if (line.Has("on-media-change") && fFollow.mediaCommand.empty())
-		return Fail(error, "--on-media-change needs a command");
-	return _CheckMode(line, error) && _CheckSchedule(line, error) && _CheckPaths(line, error);
+	return JobSession::ReadFollowOptions(line, &fFollow, error) && _CheckMode(line, error)
+		&& _CheckSchedule(line, error) && _CheckPaths(line, error);
 }
 
 void BackupCommand::_BuildDestination(BMessage* job) const

@@ -21,7 +21,7 @@ public:
 	static constexpr size_t kMaxPasswordLength = 32;
 
 	const char* Name() const override { return "backup"; }
-	const char* Help() const override;
+	std::string Help() const override;
 	void Declare(CommandLine* line) const override;
 	bool Check(const CommandLine& line, std::string* error) override;
 	int Run(ServerConnection& server, ClientApplication& application) override;

@@ -32,7 +32,7 @@ int CannotRead(status_t status)
 class ListBackupsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "backups"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane backups [--json]\n\n"
 			"Lists the backups of the catalogue: id, mode, size, date, whether a password\n"
@@ -95,7 +95,7 @@ int ListBackupsCommand::Run(ServerConnection& server, ClientApplication&)
 class BrowseCommand : public Command {
 public:
 	const char* Name() const override { return "ls"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane ls [--json] BACKUP [PATH]\n\n"
 			"Lists the folders, files and links of the backup BACKUP (an id as 'morvane\n"
@@ -208,7 +208,7 @@ int BrowseCommand::Run(ServerConnection& server, ClientApplication&)
 class DeleteCommand : public Command {
 public:
 	const char* Name() const override { return "delete"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane delete [--data] BACKUP...\n\n"
 			"Removes the backups BACKUP (ids as 'morvane backups' shows them) from the\n"

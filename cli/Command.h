@@ -18,7 +18,7 @@ public:
 
 	virtual const char* Name() const = 0;
 	// The text of 'morvane COMMAND --help'.
-	virtual const char* Help() const = 0;
+	virtual std::string Help() const = 0;
 	// Declares the options beyond --help.
 	virtual void Declare(CommandLine* line) const = 0;
 	// Takes the parsed words; false with *error set when they do not fit.

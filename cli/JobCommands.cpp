@@ -70,7 +70,7 @@ bool CheckOneJobId(const CommandLine& line, const char* name, int32* jobId, std:
 class ListJobsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "jobs"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane jobs [--json]\n\n"
 			"Lists the job queue: id, type, state, start time and title.\n"
@@ -126,7 +126,7 @@ class ControlJobCommand : public Command {
 public:
 	explicit ControlJobCommand(const JobVerb& verb) : fVerb(verb) {}
 	const char* Name() const override { return fVerb.verb; }
-	const char* Help() const override { return fVerb.help; }
+	std::string Help() const override { return fVerb.help; }
 	void Declare(CommandLine*) const override {}
 	bool Check(const CommandLine& line, std::string* error) override
 	{
@@ -175,28 +175,21 @@ int ControlJobCommand::Run(ServerConnection& server, ClientApplication&)
 class WaitCommand : public Command {
 public:
 	const char* Name() const override { return "wait"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
-		return "Usage: morvane wait [--on-media-change CMD] JOB\n\n"
-			"Follows the queued job JOB until it ends: a progress line on a terminal, the\n"
-			"report lines as they arrive, the statistics at the end. A job that has not\n"
-			"started yet is followed from its start.\n"
-			"  --on-media-change CMD  answer a media question by running CMD with /bin/sh:\n"
-			"                         exit status 0 continues the job, any other aborts it.\n"
-			"                         Without it the question is asked on the terminal, and\n"
-			"                         with no terminal on stdin the job is aborted.\n"
+		return std::string("Usage: morvane wait [--on-media-change CMD] [--verbose] JOB\n\n"
+			"Follows the queued job JOB until it ends: its progress, the warnings and errors\n"
+			"of its report as they arrive, the summary at the end. A job that has not\n"
+			"started yet is followed from its start.\n\n")
+			+ JobSession::kFollowOptionsHelp + "\n"
 			"Ctrl-C stops following and leaves the job running (exit status 130).\n"
 			"Exit status: 0 success, 1 aborted, 2 ended with errors, 3 no such job.\n";
 	}
-	void Declare(CommandLine* line) const override { line->Value("on-media-change"); }
+	void Declare(CommandLine* line) const override { JobSession::DeclareFollowOptions(line); }
 	bool Check(const CommandLine& line, std::string* error) override
 	{
-		fSettings.mediaCommand = line.Get("on-media-change");
-		if (line.Has("on-media-change") && fSettings.mediaCommand.empty()) {
-			*error = "--on-media-change needs a command";
-			return false;
-		}
-		return CheckOneJobId(line, "wait", &fJobId, error);
+		return JobSession::ReadFollowOptions(line, &fSettings, error)
+			&& CheckOneJobId(line, "wait", &fJobId, error);
 	}
 	int Run(ServerConnection& server, ClientApplication& application) override
 	{

@@ -39,7 +39,8 @@ JobFollower::JobFollower(JobEventQueue& events, FILE* out, bool terminal)
 	:
 	fEvents(events),
 	fOut(out),
-	fTerminal(terminal)
+	fTerminal(terminal),
+	fLastProgress(system_time())
 {
 }
 
@@ -159,13 +160,18 @@ void JobFollower::_ClearProgress()
 	fProgressShown = false;
 }
 
-// Only a terminal gets the progress line: in a log or a pipe it would be
-// noise. It is redrawn a few times a second at most.
+// A terminal gets one progress line, redrawn a few times a second at most;
+// a log or a pipe gets a line of its own now and then.
 void JobFollower::_Progress(const BMessage& message)
 {
-	if (!fTerminal)
-		return;
 	bigtime_t now = system_time();
+	if (!fTerminal) {
+		if (now - fLastProgress < fPlainProgressInterval)
+			return;
+		fLastProgress = now;
+		_Print(ReportText::Progress(message));
+		return;
+	}
 	if (fProgressShown && now - fLastProgress < kProgressInterval)
 		return;
 	fLastProgress = now;
@@ -176,9 +182,28 @@ void JobFollower::_Progress(const BMessage& message)
 
 void JobFollower::_ReportLine(const BMessage& message)
 {
-	if (message.GetInt32("linetype", 0) == kLineError)
+	int32 lineType = message.GetInt32("linetype", 0);
+	if (lineType == kLineError)
 		fHadErrors = true;
+	if (!fVerbose && _IsDetail(lineType))
+		return;
 	_Print(ReportText::Line(message));
+}
+
+// The settings block and the line of every item, which a job of many
+// files would flood the output with.
+bool JobFollower::_IsDetail(int32 lineType)
+{
+	switch (lineType) {
+		case kLineVolumeRoot:
+		case kLineDirectory:
+		case kLineSymLink:
+		case kLineFile:
+		case kLineSettings:
+			return true;
+		default:
+			return false;
+	}
 }
 
 void JobFollower::_Finished(const BMessage& message)

@@ -2,8 +2,10 @@
 
 // Follows one job to its end on the command's thread: takes the job's
 // messages from a JobEventQueue, shows progress (one updating line on a
-// terminal, nothing on other outputs), prints the report lines as they
-// arrive, answers the job's questions, and gives the exit status:
+// terminal, a plain line every kPlainProgressInterval on other outputs),
+// prints the report lines as they arrive - by default the notices, warnings,
+// errors and the summary, verbose also the settings and every item - answers
+// the job's questions, and gives the exit status:
 // 0 success, 1 aborted, 2 ended with errors (a worker's status 2, or any
 // error line), 3 the end could not be learnt.
 //
@@ -42,6 +44,9 @@ public:
 	void SetInteractive(bool interactive) { fInteractive = interactive; }
 	// True when the job is known to run already (subscribed with 'MVAB').
 	void SetStarted(bool started) { fStarted = started; }
+	void SetVerbose(bool verbose) { fVerbose = verbose; }
+	// How often progress is printed where it cannot be redrawn.
+	void SetPlainProgressInterval(bigtime_t interval) { fPlainProgressInterval = interval; }
 
 	// Runs until the job ends or an interrupt; the exit status.
 	int Follow(int32 jobId);
@@ -60,6 +65,7 @@ public:
 	static constexpr bigtime_t kProbeInterval = 3000000;
 	static constexpr bigtime_t kEndGrace = 3000000;
 	static constexpr bigtime_t kProgressInterval = 200000;
+	static constexpr bigtime_t kPlainProgressInterval = 10000000;
 
 private:
 	void _Progress(const BMessage& message);
@@ -73,12 +79,15 @@ private:
 	void _ClearProgress();
 	void _Print(const std::string& line);
 
+	static bool _IsDetail(int32 lineType);
 	static std::string _QuestionText(const BMessage& question, const char* field);
 
 	JobEventQueue& fEvents;
 	FILE* fOut;
 	bool fTerminal;
 	bool fInteractive = false;
+	bool fVerbose = false;
+	bigtime_t fPlainProgressInterval = kPlainProgressInterval;
 	std::string fMediaCommand;
 	std::function<void(const BMessage&)> fSender;
 	std::function<JobPresence()> fProbe;
@@ -90,6 +99,6 @@ private:
 	bool fHadErrors = false;
 	bool fEndUnknown = false;
 	bool fProgressShown = false;
-	bigtime_t fLastProgress = 0;
+	bigtime_t fLastProgress;
 	bigtime_t fRemovedAt = 0;
 };

@@ -6,6 +6,7 @@
 #include <app/Messenger.h>
 
 #include "ClientApplication.h"
+#include "CommandLine.h"
 #include "ExitStatus.h"
 #include "JobFollower.h"
 #include "ServerConnection.h"
@@ -35,6 +36,7 @@ int RunFollower(ServerConnection& server, ClientApplication& application, int32 
 	JobFollower follower(application.Events(), stdout, isatty(STDOUT_FILENO) != 0);
 	follower.SetInteractive(isatty(STDIN_FILENO) != 0);
 	follower.SetMediaCommand(settings.mediaCommand);
+	follower.SetVerbose(settings.verbose);
 	follower.SetStarted(started);
 	follower.SetSender([&server](const BMessage& message) {
 		if (server.Post(message) != B_OK)
@@ -48,6 +50,32 @@ int RunFollower(ServerConnection& server, ClientApplication& application, int32 
 }
 
 }	// namespace
+
+const char* const kFollowOptionsHelp =
+	"  --on-media-change CMD answer a media question by running CMD with /bin/sh:\n"
+	"                        exit status 0 continues, any other aborts the job.\n"
+	"                        Without it the question is asked on the terminal; with\n"
+	"                        no terminal on stdin the job is aborted.\n"
+	"  --verbose             print every report line, each saved or restored item\n"
+	"                        and the settings included (by default: progress,\n"
+	"                        warnings, errors and the summary)\n";
+
+void DeclareFollowOptions(CommandLine* line)
+{
+	line->Value("on-media-change");
+	line->Flag("verbose");
+}
+
+bool ReadFollowOptions(const CommandLine& line, FollowSettings* settings, std::string* error)
+{
+	settings->mediaCommand = line.Get("on-media-change");
+	settings->verbose = line.Has("verbose");
+	if (line.Has("on-media-change") && settings->mediaCommand.empty()) {
+		*error = "--on-media-change needs a command";
+		return false;
+	}
+	return true;
+}
 
 status_t FetchJobIndex(ServerConnection& server, BMessage* index)
 {

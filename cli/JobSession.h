@@ -9,17 +9,27 @@
 #include <app/Message.h>
 
 class ClientApplication;
+class CommandLine;
 class ServerConnection;
 
 struct FollowSettings {
 	bool wait = true;               // false: submit and return
 	std::string mediaCommand;       // run for a question instead of asking
+	// Every report line, the items and settings included; by default only
+	// the progress, warnings, errors, notices and the summary.
+	bool verbose = false;
 	// Start the job at once rather than at the scheduler's next look at
 	// the queue, which may be seconds away.
 	bool startNow = true;
 };
 
 namespace JobSession {
+
+// The options of following a job: --on-media-change CMD and --verbose.
+void DeclareFollowOptions(CommandLine* line);
+extern const char* const kFollowOptionsHelp;
+// Reads them into *settings; false with *error set when one is unusable.
+bool ReadFollowOptions(const CommandLine& line, FollowSettings* settings, std::string* error);
 
 [[nodiscard]] status_t FetchJobIndex(ServerConnection& server, BMessage* index);
 // The slot of the job in the index, or -1.

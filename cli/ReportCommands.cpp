@@ -28,7 +28,7 @@ int32 CountOf(const BMessage& message, const char* field)
 class ListReportsCommand : public ListingCommand {
 public:
 	const char* Name() const override { return "reports"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane reports [--json]\n\n"
 			"Lists the stored job reports: report id, job id, job type, date and title.\n"
@@ -84,7 +84,7 @@ int ListReportsCommand::Run(ServerConnection& server, ClientApplication&)
 class ShowReportCommand : public Command {
 public:
 	const char* Name() const override { return "report"; }
-	const char* Help() const override
+	std::string Help() const override
 	{
 		return "Usage: morvane report [--json] [--follow] REPORT\n\n"
 			"Prints the report REPORT (an id as 'morvane reports' shows it) in English.\n"

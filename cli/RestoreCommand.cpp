@@ -21,7 +21,7 @@ bool Fail(std::string* error, const std::string& text)
 
 }	// namespace
 
-const char* RestoreCommand::Help() const
+std::string RestoreCommand::Help() const
 {
 	return "Usage: morvane restore [OPTIONS] BACKUP [PATH...]\n"
 		"\n"
@@ -41,8 +41,7 @@ const char* RestoreCommand::Help() const
 		"  --password P          the password of a protected backup; a missing password\n"
 		"                        is a usage error (64), a wrong one a failure (3)\n"
 		"  --no-wait             submit the job, print its id and return\n"
-		"  --on-media-change CMD answer a media question by running CMD with /bin/sh:\n"
-		"                        exit status 0 continues, any other aborts the job\n"
+		+ std::string(JobSession::kFollowOptionsHelp) +
 		"\n"
 		"Ctrl-C stops following and leaves the job running (exit status 130).\n"
 		"Exit status: 0 success, 1 aborted, 2 ended with errors, 3 the backup, a PATH\n"
@@ -54,9 +53,9 @@ void RestoreCommand::Declare(CommandLine* line) const
 	line->Value("to");
 	line->Value("overwrite");
 	line->Value("password");
-	line->Value("on-media-change");
 	line->Flag("create-root");
 	line->Flag("no-wait");
+	JobSession::DeclareFollowOptions(line);
 }
 
 bool RestoreCommand::Check(const CommandLine& line, std::string* error)
@@ -97,10 +96,7 @@ bool RestoreCommand::Check(const CommandLine& line, std::string* error)
 	fHasPassword = line.Has("password");
 	fPassword = line.Get("password");
 	fFollow.wait = !line.Has("no-wait");
-	fFollow.mediaCommand = line.Get("on-media-change");
-	if (line.Has("on-media-change") && fFollow.mediaCommand.empty())
-		return Fail(error, "--on-media-change needs a command");
-	return true;
+	return JobSession::ReadFollowOptions(line, &fFollow, error);
 }
 
 void RestoreCommand::BuildSelection(const std::string& backup, const std::vector<Item>& items,

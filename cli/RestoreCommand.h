@@ -24,7 +24,7 @@ public:
 	};
 
 	const char* Name() const override { return "restore"; }
-	const char* Help() const override;
+	std::string Help() const override;
 	void Declare(CommandLine* line) const override;
 	bool Check(const CommandLine& line, std::string* error) override;
 	int Run(ServerConnection& server, ClientApplication& application) override;

@@ -48,7 +48,7 @@ int main(int argc, char** argv)
 	if (!line.Parse(words))
 		return UsageError(name + ": " + line.Error());
 	if (line.Has("help")) {
-		fputs(command->Help(), stdout);
+		fputs(command->Help().c_str(), stdout);
 		return kExitSuccess;
 	}
 	std::string error;

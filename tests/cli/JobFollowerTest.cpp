@@ -104,8 +104,9 @@ TEST_F(JobFollowerTest, ReportLinesAndExitStatus)
 	EXPECT_NE(text.find("Starting backup 'Daily':\n"), std::string::npos) << text;
 	EXPECT_NE(text.find("Files saved:\t\t12\n"), std::string::npos) << text;
 	EXPECT_NE(text.find("ended successfully"), std::string::npos) << text;
-	// No progress line and no terminal control outside a terminal.
+	// Outside a terminal no terminal control, and no progress line before its interval.
 	EXPECT_EQ(text.find('\r'), std::string::npos);
+	EXPECT_EQ(text.find("files"), std::string::npos) << text;
 
 	struct Case {
 		std::vector<BMessage> messages;
@@ -122,6 +123,51 @@ TEST_F(JobFollowerTest, ReportLinesAndExitStatus)
 		for (const BMessage& message : ending.messages)
 			events.Push(message);
 		EXPECT_EQ(other.Follow(kJob), ending.expected);
+	}
+}
+
+// By default the items and the settings stay in the report; verbose prints
+// them too. Off a terminal progress comes as plain lines now and then.
+TEST_F(JobFollowerTest, DefaultOutputLeavesOutItemsAndSettings)
+{
+	struct Case {
+		int32 lineType;
+		const char* text;
+		bool byDefault;
+	};
+	const Case cases[] = {
+		{kLineInfo, "info", true},
+		{kLineWarning, "warning", true},
+		{kLineError, "error", true},
+		{kLineStatistics, "statistics", true},
+		{kLineSettings, "settings", false},
+		{kLineVolumeRoot, "/Root", false},
+		{kLineDirectory, "/Root/folder", false},
+		{kLineSymLink, "/Root/link", false},
+		{kLineFile, "/Root/file", false},
+	};
+	BMessage progress(kMsgJobProgress);
+	progress.AddInt32("linetype", kLineProgress);
+	progress.AddInt32("count", 1);
+	progress.AddInt32("maxcount", 2);
+	for (bool verbose : {false, true}) {
+		JobEventQueue events;
+		Capture output;
+		JobFollower follower(events, output.File(), false);
+		follower.SetVerbose(verbose);
+		follower.SetPlainProgressInterval(0);
+		for (const Case& line : cases)
+			events.Push(ReportLine(line.lineType, kTextSingle, {line.text}));
+		events.Push(progress);
+		events.Push(Finished(0));
+		EXPECT_EQ(follower.Follow(kJob), kExitEndedWithErrors);
+		std::string text = output.Text();
+		for (const Case& line : cases) {
+			bool shown = text.find(std::string(line.text) + "\n") != std::string::npos;
+			EXPECT_EQ(shown, verbose || line.byDefault) << line.text << " in\n" << text;
+		}
+		EXPECT_NE(text.find("1/2 files"), std::string::npos) << text;
+		EXPECT_EQ(text.find('\r'), std::string::npos) << text;
 	}
 }
 

@@ -53,14 +53,14 @@ TEST_F(BackupModesTest, DifferentialHoldsEverythingSinceTheFullRun)
 	ASSERT_FALSE(jobId.empty()) << full.output;
 
 	fSource.WriteFile("data/first", "changed first");
-	CommandResult incremental = Run({"backup", "--to", Source("images"), "--mode",
+	CommandResult incremental = Run({"backup", "--verbose", "--to", Source("images"), "--mode",
 		"incremental", "--base", jobId});
 	ASSERT_EQ(incremental.exitCode, 0) << incremental.output;
 	EXPECT_NE(incremental.output.find("/Source/data/first\n"), std::string::npos)
 		<< incremental.output;
 
 	fSource.WriteFile("data/sub/second", "changed second");
-	CommandResult differential = Run({"backup", "--to", Source("images"), "--mode",
+	CommandResult differential = Run({"backup", "--verbose", "--to", Source("images"), "--mode",
 		"differential", "--base", jobId});
 	ASSERT_EQ(differential.exitCode, 0) << differential.output;
 	EXPECT_NE(differential.output.find("/Source/data/first\n"), std::string::npos)

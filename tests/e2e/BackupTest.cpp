@@ -115,8 +115,11 @@ TEST_F(BackupTest, FullBackupRestoresEveryEntryKind)
 	CommandResult backup = Run({"backup", "--to", Source("images"), "--compress", "lzrw1",
 		"--title", "Every kind", Source("data")});
 	ASSERT_EQ(backup.exitCode, 0) << backup.output;
-	EXPECT_NE(backup.output.find("Backup successful"), std::string::npos) << backup.output;
-	EXPECT_NE(backup.output.find("/Source/data/block+1\n"), std::string::npos);
+	// By default the items and the settings stay in the report.
+	for (const char* shown : {"Backup successful", "Files saved:"})
+		EXPECT_NE(backup.output.find(shown), std::string::npos) << shown << backup.output;
+	for (const char* left : {"/Source/data/block+1\n", "Destination:"})
+		EXPECT_EQ(backup.output.find(left), std::string::npos) << left << backup.output;
 
 	std::vector<std::string> ids = BackupIds();
 	ASSERT_EQ(ids.size(), 1u);
@@ -140,8 +143,11 @@ TEST_F(BackupTest, FullBackupRestoresEveryEntryKind)
 		<< file.output;
 	EXPECT_NE(LatestReportText().find("Status:\t\t\t\tBackup successful"), std::string::npos);
 
-	CommandResult restore = Run({"restore", ids[0], "/Source/data", "--to", Source("back")});
+	CommandResult restore = Run({"restore", "--verbose", ids[0], "/Source/data", "--to",
+		Source("back")});
 	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	for (const char* shown : {"/Source/data/block+1\n", "Files restored:"})
+		EXPECT_NE(restore.output.find(shown), std::string::npos) << shown << restore.output;
 	std::map<std::string, EntryState> original = Walk(Source("data"));
 	std::map<std::string, EntryState> restored = Walk(Source("back/data"));
 	EXPECT_EQ(restored.size(), original.size());
@@ -194,7 +200,7 @@ TEST_F(BackupTest, IncrementalHoldsTheChangedFiles)
 
 	fSource.WriteFile("data/sub/change", "changed");
 	fSource.WriteFile("data/change", "changed");
-	CommandResult incremental = Run({"backup", "--to", Source("images"), "--mode",
+	CommandResult incremental = Run({"backup", "--verbose", "--to", Source("images"), "--mode",
 		"incremental", "--base", jobId});
 	ASSERT_EQ(incremental.exitCode, 0) << incremental.output;
 	EXPECT_NE(incremental.output.find("/Source/data/sub/change\n"), std::string::npos)
