@@ -7,6 +7,7 @@
 #include "JobCommands.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
+#include "UserService.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ bool BackupCommand::Check(const CommandLine& line, std::string* error)
 	fHold = line.Has("hold");
 	fFollow.wait = !fHold && !line.Has("no-wait");
 	fFollow.startNow = !fHold && !line.Has("at");
+	fScheduled = line.Has("at") || line.Has("every");
 	return JobSession::ReadFollowOptions(line, &fFollow, error) && _CheckMode(line, error)
 		&& _CheckSchedule(line, error) && _CheckPaths(line, error);
 }
@@ -221,5 +223,7 @@ int BackupCommand::Run(ServerConnection& server, ClientApplication& application)
 	}
 	BMessage job;
 	BuildJob(&job);
+	if (fScheduled)
+		UserService(ServerConnection::DefaultServerProgram()).TellAboutSchedulesOnce(stdout);
 	return JobSession::Submit(server, application, &job, fFollow);
 }

@@ -44,6 +44,7 @@ private:
 	std::string fPassword;
 	bool fOverwrite = false;
 	bool fHold = false;
+	bool fScheduled = false;
 	Schedule fSchedule;
 	SelectionBuilder fSelection;
 	FollowSettings fFollow;

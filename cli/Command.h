@@ -27,6 +27,13 @@ public:
 	virtual int Run(ServerConnection& server, ClientApplication& application) = 0;
 };
 
+// A command that never talks to the server: it runs without starting one.
+class LocalCommand : public Command {
+public:
+	virtual int RunLocally() = 0;
+	int Run(ServerConnection&, ClientApplication&) override { return RunLocally(); }
+};
+
 // A listing: "--json" and no operands.
 class ListingCommand : public Command {
 public:

@@ -5,6 +5,7 @@
 #include "JobCommands.h"
 #include "ReportCommands.h"
 #include "RestoreCommand.h"
+#include "ServiceCommand.h"
 
 std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 {
@@ -12,6 +13,8 @@ std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 		return std::make_unique<BackupCommand>();
 	if (name == "restore")
 		return std::make_unique<RestoreCommand>();
+	if (name == "service")
+		return std::make_unique<ServiceCommand>();
 	if (std::unique_ptr<Command> command = JobCommands::Make(name))
 		return command;
 	if (std::unique_ptr<Command> command = CatalogueCommands::Make(name))
@@ -42,6 +45,8 @@ const char* CommandTable::Usage()
 		"  delete [--data] BACKUP... remove backups from the catalogue (and their data)\n"
 		"  reports [--json]          list the stored job reports\n"
 		"  report [--follow] REPORT  print a report in English\n"
+		"  service install|remove|status\n"
+		"                            run the server as a systemd user service\n"
 		"\n"
 		"Run 'morvane COMMAND --help' for a command's options.\n"
 		"Exit status: 0 success, 1 the job was aborted, 2 the job ended with errors,\n"

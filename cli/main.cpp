@@ -55,6 +55,8 @@ int main(int argc, char** argv)
 	if (!command->Check(line, &error))
 		return UsageError(name + ": " + error);
 
+	if (auto* local = dynamic_cast<LocalCommand*>(command.get()))
+		return local->RunLocally();
 	ReportText::UseEnglish();
 	ClientApplication application(kClientSignature);
 	return application.RunCommand([&] {

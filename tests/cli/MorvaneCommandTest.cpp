@@ -7,9 +7,11 @@
 #include <app/Roster.h>
 
 #include <ctime>
+#include <filesystem>
 
 #include "ServerProtocol.h"
 #include "ServerTree.h"
+#include "TestFolder.h"
 
 namespace {
 
@@ -35,12 +37,15 @@ protected:
 		}
 	}
 
-	Result Run(const std::vector<std::string>& arguments)
+	Result Run(const std::vector<std::string>& arguments,
+		const std::vector<std::string>& environment = {})
 	{
 		Result result;
 		ChildProcess process;
 		std::string program = fTree.ServerFolder() + "/../morvane";
-		if (process.Start(program, arguments, fTree.Environment(),
+		std::vector<std::string> variables = fTree.Environment();
+		variables.insert(variables.end(), environment.begin(), environment.end());
+		if (process.Start(program, arguments, variables,
 				ChildProcess::Output::Pipe) != B_OK) {
 			return result;
 		}
@@ -130,4 +135,68 @@ TEST_F(MorvaneCommandTest, ListsAndRemovesQueuedJobs)
 	BMessage remove(kMsgRemoveClient);
 	remove.AddInt32("client_id", current_team());
 	(void)server.SendMessage(&remove);
+}
+
+// The service command writes, enables, shows and removes the user unit
+// through systemctl (here a stand-in on the PATH that logs its calls), and
+// says what to do where no systemd user instance answers; it never starts
+// the server. A scheduled backup tells once that no service is installed.
+TEST_F(MorvaneCommandTest, ServiceInstallsTheServerAsAUserUnit)
+{
+	ASSERT_TRUE(fTree.IsValid());
+	TestFolder folder;
+	std::string calls = folder / "calls";
+	// The stand-in answers like systemd; "down" makes it a machine without a
+	// user instance.
+	folder.WriteFile("bin/systemctl", "#!/bin/sh\n"
+		"echo \"$*\" >>'" + calls + "'\n"
+		"[ -e '" + (folder / "down") + "' ] && { echo 'Failed to connect to bus'; exit 1; }\n"
+		"case \"$2\" in is-enabled) echo enabled;; is-active) echo active;; esac\n");
+	std::filesystem::permissions(folder / "bin/systemctl", std::filesystem::perms::owner_all);
+	std::vector<std::string> path = {"PATH=" + (folder / "bin") + ":/usr/bin:/bin"};
+	std::string unit = fTree.ServerFolder() + "/../../config/systemd/user/morvane-server.service";
+
+	EXPECT_EQ(Run({"service", "status"}, path).exitCode, 3);
+	Result install = Run({"service", "install"}, path);
+	ASSERT_EQ(install.exitCode, 0) << install.output;
+	std::string text = ReadWholeFile(unit).value_or("");
+	std::string server = std::filesystem::canonical(fTree.ServerFolder()).string()
+		+ "/MorvaneServer";
+	for (const std::string& expected : {"ExecStart=\"" + server + "\" --daemon\n",
+			"Environment=\"MORVANE_VOLUMES=" + std::string(ServerTree::kVolumeName) + "=",
+			std::string("WantedBy=default.target\n")}) {
+		EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+	}
+	Result status = Run({"service", "status"}, path);
+	EXPECT_EQ(status.exitCode, 0);
+	EXPECT_NE(status.output.find("Enabled: enabled\nActive: active\n"), std::string::npos)
+		<< status.output;
+	Result remove = Run({"service", "remove"}, path);
+	EXPECT_EQ(remove.exitCode, 0) << remove.output;
+	EXPECT_FALSE(ReadWholeFile(unit).has_value());
+	EXPECT_EQ(ReadWholeFile(calls).value_or(""), "--user show-environment\n"
+		"--user daemon-reload\n--user enable --now morvane-server.service\n"
+		"--user show-environment\n--user is-enabled morvane-server.service\n"
+		"--user is-active morvane-server.service\n"
+		"--user show-environment\n--user disable --now morvane-server.service\n"
+		"--user daemon-reload\n");
+
+	// Without a user instance, or without systemctl at all, nothing is written.
+	folder.WriteFile("down", "");
+	for (const std::vector<std::string>& environment : {path,
+			std::vector<std::string>{"PATH=" + folder.MakeFolder("empty")}}) {
+		EXPECT_EQ(Run({"service", "install"}, environment).exitCode, 3);
+		EXPECT_FALSE(ReadWholeFile(unit).has_value());
+	}
+	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
+
+	const std::vector<std::string> scheduled = {"backup", "--hold", "--every", "1d", "--to",
+		fTree.ServerFolder() + "/../../images", fTree.ServerFolder()};
+	Result first = Run(scheduled);
+	EXPECT_EQ(first.exitCode, 0) << first.output;
+	EXPECT_NE(first.output.find("no service starts it at boot"), std::string::npos)
+		<< first.output;
+	Result second = Run(scheduled);
+	EXPECT_EQ(second.exitCode, 0) << second.output;
+	EXPECT_EQ(second.output.find("no service"), std::string::npos) << second.output;
 }

@@ -33,7 +33,7 @@ std::vector<std::string> MorvaneFixture::_Environment() const
 		if (fMediaBlockSize > 0)
 			volumes += ",block=" + std::to_string(fMediaBlockSize);
 	}
-	return {volumes};
+	return {volumes, "XDG_CONFIG_HOME=" + root + "/config"};
 }
 
 std::unique_ptr<ChildProcess> MorvaneFixture::Start(const std::vector<std::string>& arguments)

@@ -33,7 +33,9 @@ std::string ServerTree::LogPath() const
 
 std::vector<std::string> ServerTree::Environment() const
 {
-	return {std::string("MORVANE_VOLUMES=") + kVolumeName + "=" + fFolder.Path()};
+	// The tree's own config folder: no test touches the user's.
+	return {std::string("MORVANE_VOLUMES=") + kVolumeName + "=" + fFolder.Path(),
+		"XDG_CONFIG_HOME=" + fFolder.Path() + "/config"};
 }
 
 std::unique_ptr<ChildProcess> ServerTree::StartServer(
