@@ -3,6 +3,7 @@
 // stream it accepts must decode the same way into a destination of exactly
 // the restored length.
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	std::vector<uint8> exact(restored);
 	size_t again = 0;
 	if (Lzrw1Decompress(data, size, exact.data(), exact.size(), &again) != B_OK
-		|| again != restored || memcmp(exact.data(), block.data(), restored) != 0)
+		|| again != restored || !std::equal(exact.begin(), exact.end(), block.begin()))
 		abort();
 	return 0;
 }
