@@ -101,8 +101,15 @@ int JobFollower::Follow(int32 jobId)
 		} else if (fRemovedAt == 0 && fProbe && now - lastEvent > kProbeInterval) {
 			lastEvent = now;
 			JobPresence presence = fProbe();
-			if (presence == JobPresence::Gone || (presence == JobPresence::Idle && fStarted))
+			if (presence == JobPresence::ServerGone) {
+				_Print("The server has ended; the end of job " + std::to_string(jobId)
+					+ " is unknown.");
+				fEndUnknown = true;
+				fEnded = true;
+			} else if (presence == JobPresence::Gone
+				|| (presence == JobPresence::Idle && fStarted)) {
 				_Removed();
+			}
 		}
 	}
 	_ClearProgress();

@@ -30,7 +30,8 @@
 class JobFollower {
 public:
 	// What the server says of a job when asked.
-	enum class JobPresence { Unknown, Gone, Idle, Running };
+	// ServerGone: the server has ended, and the job's end will never come.
+	enum class JobPresence { Unknown, Gone, Idle, Running, ServerGone };
 
 	JobFollower(JobEventQueue& events, FILE* out, bool terminal);
 

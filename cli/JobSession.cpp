@@ -19,8 +19,10 @@ namespace {
 JobFollower::JobPresence Presence(ServerConnection& server, int32 jobId)
 {
 	BMessage index;
-	if (FetchJobIndex(server, &index) != B_OK)
-		return JobFollower::JobPresence::Unknown;
+	if (FetchJobIndex(server, &index) != B_OK) {
+		return server.IsServerRunning() ? JobFollower::JobPresence::Unknown
+			: JobFollower::JobPresence::ServerGone;
+	}
 	int32 slot = FindSlot(index, jobId);
 	if (slot < 0)
 		return JobFollower::JobPresence::Gone;

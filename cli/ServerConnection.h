@@ -27,6 +27,8 @@ public:
 	[[nodiscard]] status_t Request(const BMessage& request, BMessage* reply,
 		bigtime_t timeout = kRequestTimeout);
 	[[nodiscard]] status_t Post(const BMessage& message);
+	// False once the server this connection found has ended.
+	bool IsServerRunning() const { return fServer.IsValid(); }
 
 	static std::string DefaultServerProgram();
 

@@ -250,4 +250,12 @@ TEST_F(JobFollowerTest, RemovedJobsEndTheFollowing)
 	events.Push(BMessage(kMsgJobStart));
 	EXPECT_EQ(follower.Follow(kJob), kExitFailure);
 	EXPECT_NE(output.Text().find("its result did not arrive"), std::string::npos);
+
+	// A server that has ended sends no end: the following stops at the probe.
+	JobEventQueue orphaned;
+	Capture orphanedOutput;
+	JobFollower orphan(orphaned, orphanedOutput.File(), false);
+	orphan.SetProbe([] { return JobFollower::JobPresence::ServerGone; });
+	EXPECT_EQ(orphan.Follow(kJob), kExitFailure);
+	EXPECT_NE(orphanedOutput.Text().find("The server has ended"), std::string::npos);
 }
