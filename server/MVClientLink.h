@@ -18,4 +18,7 @@ public:
 	virtual BMessenger MessengerFor(team_id team) const = 0;
 	// False once the team has ended or runs no application.
 	virtual bool IsRunning(team_id team) const = 0;
+	// True while the team is stopped (a SIGSTOP, a shell's Ctrl-Z): it
+	// takes no message until it is continued.
+	virtual bool IsStopped(team_id team) const { return false; }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "MVClientLink.h"
+#include "MessageOutbox.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ MVClientRegistry::MVClientRegistry(MVClientLink* link)
 {
 	fClients.reserve(kListCapacity);
 }
+
+MVClientRegistry::~MVClientRegistry() = default;
 
 bool MVClientRegistry::Add(team_id team)
 {
@@ -31,6 +34,8 @@ bool MVClientRegistry::Remove(team_id team)
 	if (found == fClients.end())
 		return false;
 	fClients.erase(found);
+	fOutboxes.erase(team);
+	fStalled.erase(team);
 	return true;
 }
 
@@ -51,15 +56,69 @@ std::vector<team_id> MVClientRegistry::RemoveEnded()
 	return ended;
 }
 
-void MVClientRegistry::PostClients(BMessage* message) const
+void MVClientRegistry::MarkStalled(team_id team)
+{
+	if (Contains(team))
+		fStalled.insert(team);
+}
+
+bool MVClientRegistry::IsStalled(team_id team) const
+{
+	auto outbox = fOutboxes.find(team);
+	return fStalled.count(team) != 0
+		|| (outbox != fOutboxes.end() && outbox->second->IsStalled());
+}
+
+bool MVClientRegistry::StopsAnswering(team_id team)
+{
+	if (!IsStalled(team) && fLink->IsStopped(team))
+		MarkStalled(team);
+	return IsStalled(team);
+}
+
+std::vector<team_id> MVClientRegistry::RemoveStalled()
+{
+	std::vector<team_id> stalled;
+	for (team_id team : fClients) {
+		if (IsStalled(team))
+			stalled.push_back(team);
+	}
+	for (team_id team : stalled)
+		Remove(team);
+	return stalled;
+}
+
+// A client's outbox is made when it is first needed: a client may register
+// before its application can be reached.
+MessageOutbox* MVClientRegistry::_OutboxOf(team_id team)
+{
+	auto known = fOutboxes.find(team);
+	if (known != fOutboxes.end() && !known->second->IsGone())
+		return known->second.get();
+	BMessenger client = fLink->MessengerFor(team);
+	if (!client.IsValid())
+		return nullptr;
+	std::unique_ptr<MessageOutbox>& outbox = fOutboxes[team];
+	outbox = std::make_unique<MessageOutbox>(client);
+	return outbox.get();
+}
+
+void MVClientRegistry::PostClients(const BMessage* message)
 {
 	for (team_id team : fClients) {
-		BMessenger client = fLink->MessengerFor(team);
-		if (!client.IsValid())
+		if (IsStalled(team))
 			continue;
-		// A client that cannot take the message misses it.
-		(void)client.SendMessage(message, static_cast<BHandler*>(nullptr), kClientSendTimeout);
+		if (MessageOutbox* outbox = _OutboxOf(team))
+			(void)outbox->Post(*message);
 	}
+}
+
+bool MVClientRegistry::Flush(bigtime_t timeout)
+{
+	bool flushed = true;
+	for (auto& [team, outbox] : fOutboxes)
+		flushed = outbox->Flush(timeout) && flushed;
+	return flushed;
 }
 
 BMessenger MVClientRegistry::MessengerFor(team_id team) const

@@ -6,6 +6,7 @@
 
 #include "JobType.h"
 #include "MVClientRegistry.h"
+#include "MessageOutbox.h"
 #include "MVJobListFile.h"
 #include "MVJobScheduler.h"
 #include "MVServerLog.h"
@@ -22,6 +23,8 @@ constexpr int32 kMaxJobIdDraws = 100;
 // The report server may be busy storing a report; it is waited for longer
 // than a client, but not for ever.
 constexpr bigtime_t kReportReplyTimeout = 30000000;
+// Workers run in this process; their ports take every message at once.
+constexpr bigtime_t kWorkerSendTimeout = 5000000;
 
 // Adds or replaces a 4-byte time, whatever type the field had before.
 void SetTime(BMessage* message, const char* name, int32 seconds)
@@ -175,7 +178,7 @@ void MVJobQueue::_SendToWorker(const QueuedJob& job, uint32 what)
 	BMessage message(what);
 	message.AddInt32("job_id", job.id);
 	(void)job.worker.SendMessage(&message, static_cast<BHandler*>(nullptr),
-		MVClientRegistry::kClientSendTimeout);
+		kWorkerSendTimeout);
 }
 
 bool MVJobQueue::PostToolServer(BMessage* message)
@@ -310,11 +313,9 @@ void MVJobQueue::JobStart(int32 jobId)
 	BMessage start(*record);
 	start.what = kMsgJobStart;
 	status_t status = worker.SendMessage(&subscription, static_cast<BHandler*>(nullptr),
-		MVClientRegistry::kClientSendTimeout);
-	if (status == B_OK) {
-		status = worker.SendMessage(&start, static_cast<BHandler*>(nullptr),
-			MVClientRegistry::kClientSendTimeout);
-	}
+		kWorkerSendTimeout);
+	if (status == B_OK)
+		status = worker.SendMessage(&start, static_cast<BHandler*>(nullptr), kWorkerSendTimeout);
 	if (status != B_OK) {
 		// A worker without its start never ends by itself; the job waits for
 		// the next try.
@@ -360,21 +361,25 @@ void MVJobQueue::_AskForReport(BMessage* notice, BMessage* record)
 }
 
 // Every client of the job may answer with a status view that follows the
-// job. A client that does not answer in time gets no view.
+// job. A client that does not answer in time gets no view, and is stalled:
+// the server waits for it once at most.
 void MVJobQueue::_AskClientsForViews(BMessage* notice, BMessage* subscription,
 	BMessage* record)
 {
 	notice->what = kMsgJobStart;
 	for (int32 client : ClientsOf(*record)) {
 		BMessenger messenger = fClients.MessengerFor(client);
-		if (!messenger.IsValid())
-			continue;
-		BMessage reply;
-		if (messenger.SendMessage(notice, &reply, MVClientRegistry::kClientSendTimeout,
-				MVClientRegistry::kClientSendTimeout) != B_OK
-			|| reply.what == B_NO_REPLY) {
+		if (!fClients.Contains(client) || fClients.StopsAnswering(client)
+			|| !messenger.IsValid()) {
 			continue;
 		}
+		BMessage reply;
+		status_t status = messenger.SendMessage(notice, &reply,
+			MVClientRegistry::kAnswerTimeout, MVClientRegistry::kAnswerTimeout);
+		if (status == B_TIMED_OUT || status == B_WOULD_BLOCK)
+			fClients.MarkStalled(client);
+		if (status != B_OK || reply.what == B_NO_REPLY)
+			continue;
 		BMessenger view;
 		if (reply.FindMessenger("user", &view) != B_OK)
 			continue;
@@ -413,8 +418,7 @@ void MVJobQueue::JobSubscribe(BMessage* request)
 		BMessage copy(*job->record);
 		copy.what = kMsgJobRecord;
 		copy.RemoveName("user");
-		(void)user.SendMessage(&copy, static_cast<BHandler*>(nullptr),
-			MVClientRegistry::kClientSendTimeout);
+		MessageOutbox::SendWithoutWaiting(user, copy);
 	}
 	// The worker adds the subscriber to the receivers of its progress.
 	if (job->worker.IsValid())

@@ -11,6 +11,7 @@
 #include <support/TypeConstants.h>
 
 #include "MVPulseUtil.h"
+#include "MessageOutbox.h"
 #include "MVReportLine.h"
 #include "MVServerLog.h"
 #include "ProgramFolder.h"
@@ -230,15 +231,7 @@ void MVReportServer::_AddLine(BMessage* message)
 	line.AddInt32("linetype", lineType);
 	line.AddInt32("text_id", textID);
 	line.AddData("reportline", MVReportLine::kTypeCode, data, size, false);
-	std::vector<BMessenger>& viewers = open->second.viewers;
-	for (size_t i = 0; i < viewers.size();) {
-		if (!viewers[i].IsValid()) {
-			viewers.erase(viewers.begin() + i);
-			continue;
-		}
-		(void)viewers[i].SendMessage(&line, (BHandler*)nullptr, kSendTimeout);
-		i++;
-	}
+	open->second.viewers.Send(line);
 }
 
 void MVReportServer::_StoreReport(BMessage* message)
@@ -314,13 +307,8 @@ void MVReportServer::_OpenReport(BMessage* message)
 	(void)message->FindMessenger("user", &viewer);
 	auto open = fOpen.find(reportID);
 	if (open != fOpen.end()) {
-		std::vector<BMessenger>& viewers = open->second.viewers;
-		bool known = false;
-		for (const BMessenger& existing : viewers)
-			known = known || existing == viewer;
-		if (viewer.IsValid() && !known)
-			viewers.push_back(viewer);
-		_Deliver(open->second.report, viewer, message);
+		(void)open->second.viewers.Add(viewer);
+		_Deliver(open->second.report, viewer, message, &open->second.viewers);
 		return;
 	}
 	auto unwritten = fUnwritten.find(reportID);
@@ -336,8 +324,10 @@ void MVReportServer::_OpenReport(BMessage* message)
 	_Deliver(report, viewer, message);
 }
 
+// A viewer of a running job's report gets the report so far before the
+// lines that follow it, through the same outbox.
 void MVReportServer::_Deliver(const BMessage& report, const BMessenger& viewer,
-	BMessage* request)
+	BMessage* request, RecipientList* viewers)
 {
 	_ReleaseExpiredAreas();
 	BMessage delivery;
@@ -350,9 +340,10 @@ void MVReportServer::_Deliver(const BMessage& report, const BMessenger& viewer,
 		AddHandler(fAreas.back().get());
 		replyTo = BMessenger(fAreas.back().get(), this);
 	}
-	if (viewer.IsValid())
-		(void)viewer.SendMessage(&delivery, replyTo, kSendTimeout);
-	else if (request->IsSourceWaiting() || request->ReturnAddress().IsValid())
+	if (viewer.IsValid()) {
+		RecipientList once;
+		(void)(viewers != nullptr ? viewers : &once)->SendTo(viewer, delivery, replyTo);
+	} else if (request->IsSourceWaiting() || request->ReturnAddress().IsValid())
 		(void)request->SendReply(&delivery, replyTo);
 }
 
@@ -362,13 +353,7 @@ void MVReportServer::_CloseReport(BMessage* message)
 	BMessenger viewer;
 	if (open == fOpen.end() || message->FindMessenger("user", &viewer) != B_OK)
 		return;
-	std::vector<BMessenger>& viewers = open->second.viewers;
-	for (auto it = viewers.begin(); it != viewers.end(); ++it) {
-		if (*it == viewer) {
-			viewers.erase(it);
-			return;
-		}
-	}
+	(void)open->second.viewers.Remove(viewer);
 }
 
 void MVReportServer::_ReleaseExpiredAreas()
@@ -577,7 +562,7 @@ void MVReportServer::_TellClients(const BMessage& message)
 	for (team_id team : teams) {
 		BMessenger client(nullptr, team);
 		if (client.IsValid())
-			(void)client.SendMessage(&message, (BHandler*)nullptr, kSendTimeout);
+			MessageOutbox::SendWithoutWaiting(client, message);
 	}
 }
 

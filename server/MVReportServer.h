@@ -20,9 +20,10 @@
 // through the notifier: by default every running application with the GUI's
 // signature; the server or a test may route them elsewhere before Run().
 //
-// The report server never waits for the application or a client: sends to
-// viewers and clients have a time-out, and an area handed to a viewer is
-// released by the viewer's reply or, without one, after kAreaLifetime.
+// The report server never waits for the application or a client: viewers
+// and clients get their messages through outboxes (a viewer that does not
+// take them is dropped), and an area handed to a viewer is released by the
+// viewer's reply or, without one, after kAreaLifetime.
 
 #include <functional>
 #include <map>
@@ -34,6 +35,7 @@
 #include <app/Message.h>
 #include <storage/NodeRef.h>
 
+#include "RecipientList.h"
 #include "ReportListEntry.h"
 #include "ReportPrunePolicy.h"
 
@@ -59,8 +61,6 @@ public:
 	// A delivery area that no viewer acknowledged is deleted at the first
 	// prune after this time.
 	static constexpr bigtime_t kAreaLifetime = 60000000;
-	// Viewers and clients that do not take a message in this time miss it.
-	static constexpr bigtime_t kSendTimeout = 5000000;
 
 	using Notifier = std::function<void(const BMessage& message)>;
 
@@ -90,7 +90,7 @@ public:
 private:
 	struct OpenReport {
 		BMessage report;
-		std::vector<BMessenger> viewers;
+		RecipientList viewers;
 	};
 	struct PendingArea;
 
@@ -118,7 +118,8 @@ private:
 	int32 _IndexOf(int32 reportID) const;
 	int32 _IndexOfNode(int64 node) const;
 	int32 _NewReportID() const;
-	void _Deliver(const BMessage& report, const BMessenger& viewer, BMessage* request);
+	void _Deliver(const BMessage& report, const BMessenger& viewer, BMessage* request,
+		RecipientList* viewers = nullptr);
 	void _ReleaseExpiredAreas();
 	void _TellClients(const BMessage& message);
 	std::string _PathOf(int32 reportID) const;

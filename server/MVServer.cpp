@@ -10,6 +10,7 @@
 #include <MVLocale.h>
 
 #include "MVReportServer.h"
+#include "MessageOutbox.h"
 #include "MVRosterClientLink.h"
 #include "MVServerLog.h"
 #include "JobEndStatus.h"
@@ -336,8 +337,10 @@ void MVServer::_PassToReportServer(BMessage* message)
 void MVServer::_Answer(BMessage* request, const BMessage& reply)
 {
 	// A client that went away while the server worked misses its answer;
-	// there is no one else to tell.
-	(void)request->SendReply(&reply);
+	// there is no one else to tell. One that stopped taking its messages
+	// misses it too, rather than stopping the server.
+	(void)request->SendReply(&reply, static_cast<BHandler*>(nullptr),
+		MessageOutbox::kStallTimeout);
 }
 
 // #pragma mark - clients
@@ -374,6 +377,11 @@ void MVServer::_DropEndedClients()
 {
 	for (team_id team : fClients.RemoveEnded()) {
 		fLog->Log("Client %d has ended; it is dropped.", team);
+		fQueue.RemoveClient(team);
+	}
+	for (team_id team : fClients.RemoveStalled()) {
+		fLog->Log("Client %d does not take its messages; it is dropped and may register "
+			"again.", team);
 		fQueue.RemoveClient(team);
 	}
 }

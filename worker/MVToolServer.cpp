@@ -90,7 +90,7 @@ void MVToolServer::_AddSubscribers(const BMessage* message)
 {
 	BMessenger user;
 	for (int32 i = 0; message->FindMessenger("user", i, &user) == B_OK; i++)
-		fSubscribers.AddMessenger("user", user);
+		(void)fSubscribers.Add(user);
 }
 
 void MVToolServer::_Pause()
@@ -230,31 +230,15 @@ void MVToolServer::AskForMedium(uint32 resumeStep, int32 textID,
 void MVToolServer::PostAbo(BMessage* message)
 {
 	_SendHeldLines();
-	_SendToSubscribers(message);
+	fSubscribers.Send(*message);
 }
 
 void MVToolServer::_SendHeldLines()
 {
 	std::vector<BMessage> lines;
 	lines.swap(fHeldLines);
-	for (BMessage& line : lines)
-		_SendToSubscribers(&line);
-}
-
-void MVToolServer::_SendToSubscribers(BMessage* message)
-{
-	BMessenger user;
-	int32 i = 0;
-	while (fSubscribers.FindMessenger("user", i, &user) == B_OK) {
-		// Validity is asked only after a failed send: asking costs a look at
-		// the subscriber's process for every line of a job.
-		status_t status = user.SendMessage(message, (BHandler*)nullptr, kSubscriberTimeout);
-		if (status != B_OK && (status == B_BAD_PORT_ID || !user.IsValid())) {
-			fSubscribers.RemoveData("user", i);
-			continue;
-		}
-		i++;
-	}
+	for (const BMessage& line : lines)
+		fSubscribers.Send(line);
 }
 
 void MVToolServer::PostServer(BMessage* message)

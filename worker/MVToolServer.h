@@ -41,6 +41,7 @@
 #include <app/Messenger.h>
 
 #include "AddOnLoader.h"
+#include "RecipientList.h"
 #include "MVTextArgument.h"
 
 class MVLocale;
@@ -50,9 +51,6 @@ class MVToolServer : public BLooper {
 public:
 	// The user's answer to a question (Request), forwarded by the server.
 	static constexpr uint32 kMsgRequestAnswer = 'jbrs';
-	// A subscriber that does not take a message within this time misses
-	// it, so that one hanging status view cannot stop the job.
-	static constexpr bigtime_t kSubscriberTimeout = 5000000;
 	// "remain" while no speed is known yet.
 	static constexpr int32 kRemainUnknown = -1;
 	// Limits of one run of steps in a handler call.
@@ -129,7 +127,7 @@ public:
 	uint32 PendingStep() const { return fPendingStep; }
 	// Where PostServer() and the questions go; the application by default.
 	void SetServer(const BMessenger& server) { fServer = server; fHasServer = true; }
-	const BMessage& Subscribers() const { return fSubscribers; }
+	int32 CountSubscribers() const { return fSubscribers.Count(); }
 
 protected:
 	// The engine's hooks.
@@ -185,14 +183,14 @@ private:
 	void _ScheduleStep();
 	void _RunSteps();
 	void _RunPendingSteps();
-	void _SendToSubscribers(BMessage* message);
 	void _SendHeldLines();
 	void _AddQuestionFields(BMessage* question, const BMessage& reply, int32 type);
 
 	MVLocale* fLocale;
 	int32 fJobID = 0;
 	int32 fReportID = 0;
-	BMessage fSubscribers;
+	// A hung status view cannot stop the job: it is dropped.
+	RecipientList fSubscribers;
 	uint32 fPendingStep = 0;
 	// A kMsgRunStep message is in the queue.
 	bool fStepQueued = false;

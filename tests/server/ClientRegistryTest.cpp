@@ -4,7 +4,12 @@
 
 #include "InProcessServer.h"
 
+#include <csignal>
 #include <functional>
+
+#include "AwaitCondition.h"
+#include "ChildProcess.h"
+#include "MVRosterClientLink.h"
 #include "MessageRecorder.h"
 
 namespace {
@@ -36,9 +41,10 @@ protected:
 	}
 
 	// Everything the server sent to the recorder before now has arrived
-	// once a marker posted now has.
-	static void Drain(MessageRecorder& recorder)
+	// once its outboxes are empty and a marker posted then has.
+	void Drain(MessageRecorder& recorder)
 	{
+		ASSERT_TRUE(fServer->Clients().Flush(kPatience));
 		BMessage marker('mark');
 		ASSERT_EQ(recorder.Messenger().SendMessage(&marker), B_OK);
 		ASSERT_TRUE(recorder.Inbox().Await('mark', kPatience).has_value());
@@ -228,4 +234,18 @@ TEST_F(ClientRegistryTest, JobsKeepTheServerUpWithoutClients)
 		EXPECT_FALSE(fServer->ReportServer().IsValid());
 		fServer.reset();
 	}
+}
+
+// The real link sees a client's process stopped and continued.
+TEST(RosterClientLinkTest, SeesStoppedProcesses)
+{
+	ChildProcess child;
+	ASSERT_EQ(child.Start("/bin/sleep", {"30"}), B_OK);
+	MVRosterClientLink link;
+	EXPECT_FALSE(link.IsStopped(child.Pid()));
+	child.Signal(SIGSTOP);
+	EXPECT_TRUE(AwaitCondition([&] { return link.IsStopped(child.Pid()); }, 10000000));
+	child.Signal(SIGCONT);
+	EXPECT_TRUE(AwaitCondition([&] { return !link.IsStopped(child.Pid()); }, 10000000));
+	EXPECT_FALSE(link.IsStopped(0));
 }

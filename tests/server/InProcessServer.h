@@ -44,6 +44,12 @@ public:
 		fRunning.erase(team);
 	}
 
+	void Stop(team_id team)
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		fStopped.insert(team);
+	}
+
 	BMessenger MessengerFor(team_id team) const override
 	{
 		std::lock_guard<std::mutex> guard(fLock);
@@ -57,10 +63,17 @@ public:
 		return fRunning.count(team) != 0;
 	}
 
+	bool IsStopped(team_id team) const override
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		return fStopped.count(team) != 0;
+	}
+
 private:
 	mutable std::mutex fLock;
 	std::map<team_id, BMessenger> fTeams;
 	std::set<team_id> fRunning;
+	std::set<team_id> fStopped;
 };
 
 // A job's worker: keeps what the server sends it and quits when told to

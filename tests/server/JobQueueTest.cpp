@@ -355,6 +355,38 @@ TEST_F(JobQueueTest, PulseStartsDueJobs)
 	EXPECT_EQ(fWorkerTypes.size(), 1u);
 }
 
+// A client whose process is stopped is not waited for when a job starts: it
+// is asked nothing, the job starts with the views of the others, and the
+// next pulse drops the client, which gets no more notices.
+TEST_F(JobQueueTest, StoppedClientsAreNotWaitedFor)
+{
+	MessageRecorder stopped("stopped client");
+	CreateQueueServer();
+	AddViewingClient(51);
+	AddClient(53, stopped.Messenger());
+	fLink.Stop(53);
+	int32 due = Add(JobRequest("Due", kNow - 10, 4));
+	fServer->Queue().FindJob(due)->AddInt32("client_id", 53);
+
+	fServer->Pulse();
+	EXPECT_EQ(State(due), kJobRunning);
+	std::optional<BMessage> subscription = fWorkerInbox.Await(kMsgSubscribe, kPatience);
+	ASSERT_TRUE(subscription.has_value());
+	BMessenger user;
+	EXPECT_EQ(subscription->FindMessenger("user", 1, &user), B_OK);
+	EXPECT_EQ(user, fView.Messenger());
+	EXPECT_EQ(stopped.Inbox().Count(kMsgJobStart), 0);
+
+	fServer->Pulse();
+	EXPECT_FALSE(fServer->Clients().Contains(53));
+	EXPECT_TRUE(fServer->Clients().Contains(51));
+	EXPECT_NE(ReadLog().find("Client 53 does not take its messages; it is dropped"),
+		std::string::npos) << ReadLog();
+	const BMessage* record = fServer->Queue().FindJob(due);
+	EXPECT_EQ(record->GetInt32("client_id", 0, 0), 51);
+	EXPECT_FALSE(record->HasData("client_id", B_INT32_TYPE, 1));
+}
+
 // Without an engine for the job's type the job stays Waiting and is offered
 // again at every pulse; a job of an unknown type never gets a worker.
 TEST_F(JobQueueTest, JobsWithoutWorkerStayWaiting)
