@@ -5,6 +5,7 @@
 #include "AwaitCondition.h"
 #include "ServerProtocol.h"
 
+#include <csignal>
 #include <filesystem>
 
 #include <app/Messenger.h>
@@ -16,6 +17,7 @@ namespace {
 // Large enough that a pause sent from another process lands inside it.
 constexpr size_t kBigSize = 48 * 1024 * 1024;
 constexpr bigtime_t kStartPatience = 10000000;
+constexpr bigtime_t kHeldUp = 30000000;
 
 class JobControlTest : public MorvaneFixture {
 protected:
@@ -164,4 +166,40 @@ TEST_F(JobControlTest, JobsOutliveTheirClient)
 	EXPECT_NE(log.find("stays up for the jobs that wait for their time"), std::string::npos)
 		<< log;
 	EXPECT_EQ(BackupIds().size(), 1u);
+}
+
+// A follower that is stopped (Ctrl-Z) while its job runs holds nothing up:
+// the job runs to its end for the other follower. The job's lines fill the
+// stopped follower's socket many times over; waiting for it would take
+// minutes.
+TEST_F(JobControlTest, AStoppedFollowerHoldsNothingUp)
+{
+	for (int folder = 0; folder < 25; folder++) {
+		for (int file = 0; file < 200; file++) {
+			fSource.WriteFile("many/d" + std::to_string(folder) + "/f" + std::to_string(file),
+				std::to_string(file));
+		}
+	}
+	CommandResult held = Run({"backup", "--hold", "--to", Source("images"), Source("many")});
+	ASSERT_EQ(held.exitCode, 0) << held.output;
+	std::string jobId = SubmittedJobId(held.output);
+	std::unique_ptr<ChildProcess> stopped = Start({"wait", jobId});
+	std::string line;
+	ASSERT_TRUE(stopped != nullptr && stopped->ReadLine(&line, kPatience));
+	ASSERT_EQ(Run({"continue", jobId}).exitCode, 0);
+	std::unique_ptr<ChildProcess> follower = Start({"wait", jobId});
+	ASSERT_TRUE(follower != nullptr && follower->ReadLine(&line, kPatience));
+	ASSERT_EQ(Run({"start", jobId}).exitCode, 0);
+	ASSERT_TRUE(stopped->ReadLine(&line, kPatience));
+	EXPECT_EQ(line, "Job " + jobId + " is running.");
+	stopped->Signal(SIGSTOP);
+
+	// The job takes a second or two; one that waits for the stopped
+	// follower takes minutes.
+	EXPECT_TRUE(follower->AwaitExit(kHeldUp)) << "the job waited for the stopped follower";
+	CommandResult followed = Finish(*follower);
+	EXPECT_EQ(followed.exitCode, 0) << followed.output;
+	EXPECT_NE(followed.output.find("Status:\t\t\t\tBackup successful"), std::string::npos)
+		<< followed.output;
+	stopped->Signal(SIGCONT);
 }
