@@ -106,8 +106,10 @@ int Submit(ServerConnection& server, ClientApplication& application, BMessage* j
 	int32 jobId = reply.GetInt32("job_id", 0);
 	if (status != B_OK || reply.what != kMsgJobAccepted || jobId == 0) {
 		application.EndSubmit();
+		const char* why = status != B_OK ? strerror_status(status)
+			: reply.what == kMsgJobRefused ? reply.GetString("error", nullptr) : nullptr;
 		fprintf(stderr, "morvane: the server did not accept the job%s%s\n",
-			status != B_OK ? ": " : "", status != B_OK ? strerror_status(status) : "");
+			why != nullptr ? ": " : "", why != nullptr ? why : "");
 		return kExitFailure;
 	}
 	printf("Job %d submitted.\n", jobId);

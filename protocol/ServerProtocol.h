@@ -20,7 +20,8 @@ constexpr const char* kBackupSignature = "application/x-vnd.morvanesoft-backup";
 enum : uint32 {
 	kMsgAddClient = 'MVAD',          // "client_id"; no answer
 	kMsgRemoveClient = 'MVRM',       // "client_id"; no answer
-	kMsgJobAdd = 'MVJA',             // the new job record; reply kMsgJobAccepted
+	kMsgJobAdd = 'MVJA',             // the new job record; reply kMsgJobAccepted or
+	                                 // kMsgJobRefused
 	kMsgJobList = 'MVJL',            // reply: the job index without "user"
 	kMsgJobGet = 'MVjg',             // "job_id"; reply: the job record
 	kMsgJobSet = 'MVjs',             // "job_id", "job_data" (message)
@@ -59,6 +60,7 @@ enum : uint32 {
 // Messages the server sends.
 enum : uint32 {
 	kMsgJobAccepted = 'MVji',        // reply to kMsgJobAdd: "job_id"
+	kMsgJobRefused = 'MVjn',         // reply to kMsgJobAdd: "error" (English)
 	kMsgJobInserted = 'MVJI',        // "job_id", "title", "date", "job_type", "jobstatus"
 	kMsgJobChanged = 'MVjc',         // as kMsgJobInserted plus "oldjobstatus"
 	kMsgJobRemoved = 'MVJR',         // "job_id"

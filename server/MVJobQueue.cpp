@@ -76,6 +76,7 @@ MVJobQueue::MVJobQueue(const MVServerSettings& settings, MVClientRegistry& clien
 	:
 	fProgramFolder(settings.programFolder),
 	fWorkerFactory(settings.workerFactory),
+	fRunsJobType(settings.runsJobType),
 	fClock(settings.clock),
 	fClients(clients),
 	fLog(log)
@@ -114,14 +115,25 @@ void MVJobQueue::JobList(BMessage* reply) const
 
 // #pragma mark - adding and removing
 
-int32 MVJobQueue::JobAdd(BMessage* request)
+int32 MVJobQueue::JobAdd(BMessage* request, std::string* refusal)
 {
-	int32 start;
+	std::string reason;
+	int32 start = 0;
+	int32 type = request->GetInt32("job_type", 0);
+	int32 jobId = 0;
 	if (!StartTimeOf(*request, &start))
+		reason = "the job has no start time";
+	else if (!IsKnownJobType(type))
+		reason = "job type " + std::to_string(type) + " is unknown";
+	else if (!_RunsJobType(type))
+		reason = "this server has no worker for jobs of type " + std::to_string(type);
+	else if ((jobId = _NewJobId()) == 0)
+		reason = "no job id is free";
+	if (!reason.empty()) {
+		if (refusal != nullptr)
+			*refusal = reason;
 		return 0;
-	int32 jobId = _NewJobId();
-	if (jobId == 0)
-		return 0;
+	}
 	request->SetInt32("job_id", jobId);
 
 	QueuedJob job;
@@ -260,9 +272,11 @@ void MVJobQueue::StartDueJobs()
 		if (job.state == kJobWaiting && job.date <= now)
 			due.push_back(job.id);
 	}
+	// A job that cannot start now is offered again at the next pulse; its
+	// clients hear of it only when it does.
 	for (int32 jobId : due) {
-		JobStart(jobId);
-		JobChanged(jobId);
+		if (JobStart(jobId))
+			JobChanged(jobId);
 	}
 }
 
@@ -278,22 +292,33 @@ bool MVJobQueue::HasWaitingJobs() const
 		[](const QueuedJob& job) { return job.state == kJobWaiting; });
 }
 
-void MVJobQueue::JobStart(int32 jobId)
+bool MVJobQueue::_RunsJobType(int32 jobType) const
+{
+	return IsKnownJobType(jobType) && (!fRunsJobType || fRunsJobType(jobType));
+}
+
+bool MVJobQueue::JobStart(int32 jobId)
 {
 	QueuedJob* job = _Job(jobId);
 	if (job == nullptr || job->state != kJobWaiting)
-		return;
+		return false;
 	BMessage* record = job->record.get();
 	int32 jobType = record->GetInt32("job_type", 0);
-	if (!IsKnownJobType(jobType))
-		return;
+	if (!_RunsJobType(jobType)) {
+		// A job list of another server may hold such a job.
+		if (fToldCannotRun.insert(jobId).second) {
+			fLog.Log("Job %d is of type %d, which this server has no worker for; it stays "
+				"queued.", jobId, jobType);
+		}
+		return false;
+	}
 	if (IsBackupJob(jobType))
 		PrepareBackupJob(record);
 
 	BMessenger worker = _StartWorker(jobType, *record);
 	job->worker = worker;
 	if (!worker.IsValid())
-		return;
+		return false;
 
 	BMessage subscription(kMsgSubscribe);
 	subscription.AddInt32("job_id", jobId);
@@ -323,9 +348,10 @@ void MVJobQueue::JobStart(int32 jobId)
 			jobId, strerror_status(status));
 		(void)worker.SendMessage(B_QUIT_REQUESTED);
 		job->worker = BMessenger();
-		return;
+		return false;
 	}
 	_SetState(job, kJobRunning, kJobWaiting);
+	return true;
 }
 
 BMessenger MVJobQueue::_StartWorker(int32 jobType, const BMessage& record)

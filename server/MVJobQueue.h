@@ -18,6 +18,7 @@
 // itself when it quits.
 
 #include <functional>
+#include <set>
 #include <string>
 
 #include <app/Looper.h>
@@ -46,8 +47,9 @@ public:
 	BMessage* FindJob(int32 jobId) const;
 
 	// Queues a job from a client's request, which gets the new "job_id";
-	// 0 when the request has no start time or no id is free.
-	[[nodiscard]] int32 JobAdd(BMessage* request);
+	// 0, with *refusal saying why in English, when the request has no start
+	// time or a job type without a worker, or no id is free.
+	[[nodiscard]] int32 JobAdd(BMessage* request, std::string* refusal = nullptr);
 	// The notices to the clients: a job was added, changed or removed.
 	void JobInserted(int32 jobId);
 	void JobChanged(int32 jobId);
@@ -58,7 +60,8 @@ public:
 	bool JobAbort(int32 jobId);
 	// Starts a waiting job: its worker, its report and the status views of
 	// the clients that want one.
-	void JobStart(int32 jobId);
+	// Starts a waiting job's worker; false when it did not start.
+	bool JobStart(int32 jobId);
 	bool JobPause(int32 jobId);
 	bool JobContinue(int32 jobId);
 	// After the job's worker ended: true when the job stays queued for its
@@ -107,6 +110,7 @@ private:
 	QueuedJob* _Job(int32 jobId);
 	int32 _Now() const;
 	int32 _NewJobId() const;
+	bool _RunsJobType(int32 jobType) const;
 	void _SetState(QueuedJob* job, int32 state, int32 oldState);
 	void _SaveJobs();
 	void _PostJobEntry(uint32 what, int32 jobId, bool withOldState);
@@ -117,6 +121,9 @@ private:
 
 	std::string fProgramFolder;
 	std::function<BLooper*(int32 jobType, const BMessage& job)> fWorkerFactory;
+	std::function<bool(int32 jobType)> fRunsJobType;
+	// Jobs whose type has no worker here, told in the log once.
+	std::set<int32> fToldCannotRun;
 	std::function<int32()> fClock;
 	MVClientRegistry& fClients;
 	MVServerLog& fLog;

@@ -176,8 +176,8 @@ void MVServer::MessageReceived(BMessage* message)
 			fQueue.JobEdit(jobId, message->GetInt32("edit", 0));
 			break;
 		case kMsgJobBegin:
-			fQueue.JobStart(jobId);
-			fQueue.JobChanged(jobId);
+			if (fQueue.JobStart(jobId))
+				fQueue.JobChanged(jobId);
 			break;
 		case kMsgJobPause:
 			if (fQueue.JobPause(jobId))
@@ -240,9 +240,14 @@ void MVServer::_HandleClientMessage(BMessage* message)
 
 void MVServer::_HandleJobAdd(BMessage* message)
 {
-	int32 jobId = fQueue.JobAdd(message);
-	if (jobId == 0)
+	std::string refusal;
+	int32 jobId = fQueue.JobAdd(message, &refusal);
+	if (jobId == 0) {
+		BMessage refused(kMsgJobRefused);
+		refused.AddString("error", refusal.c_str());
+		_Answer(message, refused);
 		return;
+	}
 	BMessage reply(kMsgJobAccepted);
 	reply.AddInt32("job_id", jobId);
 	_Answer(message, reply);

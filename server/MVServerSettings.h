@@ -36,6 +36,9 @@ struct MVServerSettings {
 	// server runs it, and a running looper deletes itself when it quits.
 	// Null (or empty): no job type has a worker, so jobs stay Waiting.
 	std::function<BLooper*(int32 jobType, const BMessage& job)> workerFactory;
+	// Whether the factory has a worker for a job type; jobs of other types
+	// are refused when they are submitted. Empty: every known type.
+	std::function<bool(int32 jobType)> runsJobType;
 	// The current time in seconds since 1970; empty: the system clock.
 	std::function<int32()> clock;
 };

@@ -89,6 +89,7 @@ int main(int argc, char** argv)
 	settings.workerFactory = [serverFolder](int32 jobType, const BMessage& job) {
 		return MakeEngineWorker(jobType, job, serverFolder);
 	};
+	settings.runsJobType = HasEngineWorker;
 	if (folderStatus != B_OK)
 		log.Log("The folder of the program lies on no volume: %s", strerror_status(folderStatus));
 	log.Log("The server starts (team %d, folder \"%s\"%s).", int(getpid()),

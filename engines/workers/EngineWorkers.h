@@ -15,3 +15,5 @@ class BLooper;
 // in the system's "/<volume>/..." form: the engines write catalogues to its
 // "logdata" folder and load add-ons from beside the running program.
 BLooper* MakeEngineWorker(int32 jobType, const BMessage& job, const std::string& serverFolder);
+// Whether MakeEngineWorker makes a worker for jobs of that type.
+bool HasEngineWorker(int32 jobType);

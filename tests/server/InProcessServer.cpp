@@ -83,6 +83,9 @@ std::string InProcessServer::ReadLog() const
 int32 InProcessServer::QueueJob(const BMessage& record, int32 start)
 {
 	BMessage request(record);
+	// A job of no type is refused; a test that does not care backs up.
+	if (!request.HasData("job_type", B_INT32_TYPE))
+		request.AddInt32("job_type", kJobFullBackup);
 	BMessage schedule;
 	schedule.AddTime("TIME", start);
 	request.RemoveName("scheduler");

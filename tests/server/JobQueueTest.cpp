@@ -63,12 +63,16 @@ protected:
 	}
 
 	// A daemon, so that a pulse without clients keeps it up; workers come
-	// from the test unless told otherwise.
-	void CreateQueueServer(bool withWorkers = true)
+	// from the test unless told otherwise, for the job types the server
+	// program has engines for (all but compare and insert) or for all.
+	void CreateQueueServer(bool withWorkers = true, bool everyJobType = false)
 	{
 		MVServerSettings settings = Settings();
 		settings.daemon = true;
 		settings.clock = [this] { return fNow.load(); };
+		settings.runsJobType = [everyJobType](int32 type) {
+			return everyJobType || type <= kJobRestore;
+		};
 		settings.workerFactory = nullptr;
 		if (withWorkers) {
 			settings.workerFactory = [this](int32 jobType, const BMessage&) -> BLooper* {
@@ -243,14 +247,27 @@ TEST_F(JobQueueTest, AddingJobs)
 	EXPECT_EQ(inserted->GetInt32("job_type", 0), kJobFullBackup);
 	EXPECT_EQ(inserted->GetInt32("jobstatus", 0), kJobWaiting);
 
-	BMessage refused(kMsgJobAdd);
-	refused.AddInt32("job_type", kJobFullBackup);
-	EXPECT_EQ(Request(refused).what, uint32(B_NO_REPLY));
-	BMessage withoutTime = JobRequest("No time", 0);
+	// Refused with the reason, and nothing queued.
+	BMessage noSchedule(kMsgJobAdd);
+	noSchedule.AddInt32("job_type", kJobFullBackup);
+	BMessage wrongTimeType = JobRequest("No time", 0);
 	BMessage schedule;
 	schedule.AddInt32("TIME", kNow);
-	withoutTime.ReplaceMessage("scheduler", &schedule);
-	EXPECT_EQ(Request(withoutTime).what, uint32(B_NO_REPLY));
+	wrongTimeType.ReplaceMessage("scheduler", &schedule);
+	struct Refusal {
+		BMessage request;
+		const char* error;
+	};
+	for (const Refusal& refusal : {Refusal{noSchedule, "the job has no start time"},
+			Refusal{wrongTimeType, "the job has no start time"},
+			Refusal{JobRequest("Odd", kNow, 9), "job type 9 is unknown"},
+			Refusal{JobRequest("Compare", kNow, kJobCompare),
+				"this server has no worker for jobs of type 5"}}) {
+		BMessage reply = Request(refusal.request);
+		EXPECT_EQ(reply.what, uint32(kMsgJobRefused)) << refusal.error;
+		EXPECT_STREQ(reply.GetString("error", ""), refusal.error);
+	}
+	EXPECT_EQ(fServer->Queue().Jobs().size(), 1u);
 
 	BMessage onHold = JobRequest(nullptr, kNow);
 	BMessage startInfo;
@@ -387,20 +404,24 @@ TEST_F(JobQueueTest, StoppedClientsAreNotWaitedFor)
 	EXPECT_FALSE(record->HasData("client_id", B_INT32_TYPE, 1));
 }
 
-// Without an engine for the job's type the job stays Waiting and is offered
-// again at every pulse; a job of an unknown type never gets a worker.
+// Without a worker the job stays Waiting and is offered again at every pulse,
+// with no notice to the clients until it starts. A job whose type this
+// server has no worker for (from another server's job list) stays queued,
+// said once in the log.
 TEST_F(JobQueueTest, JobsWithoutWorkerStayWaiting)
 {
 	MessageRecorder client("client");
-	CreateQueueServer(false);
+	CreateQueueServer(false, true);
 	AddClient(51, client.Messenger());
 	int32 jobId = Add(JobRequest("No engine", kNow - 1, 2));
+	int32 compare = Add(JobRequest("Compare", kNow - 1, kJobCompare));
+	ASSERT_NE(compare, 0);
 	fServer->Pulse();
 	fServer->Pulse();
 	EXPECT_EQ(State(jobId), kJobWaiting);
 	EXPECT_FALSE(Worker(jobId).IsValid());
-	ASSERT_TRUE(AwaitCondition([&] { return client.Inbox().Count(kMsgJobChanged) == 2; },
-		kPatience));
+	ASSERT_TRUE(fServer->Clients().Flush(kPatience));
+	EXPECT_EQ(client.Inbox().Count(kMsgJobChanged), 0);
 	// Starting prepared it as a backup all the same.
 	int32 archiveTime = -1;
 	EXPECT_EQ(fServer->Queue().FindJob(jobId)->FindTime("archive_time", &archiveTime), B_OK);
@@ -408,11 +429,17 @@ TEST_F(JobQueueTest, JobsWithoutWorkerStayWaiting)
 	fServer.reset();
 
 	CreateQueueServer();
-	int32 odd = Add(JobRequest("Odd", kNow - 1, 9));
+	fServer->Pulse();
 	fServer->Pulse();
 	// The job of the first server gets its worker now.
 	EXPECT_EQ(fWorkerTypes, std::vector<int32>{2});
-	EXPECT_EQ(State(odd), kJobWaiting);
+	EXPECT_EQ(State(compare), kJobWaiting);
+	std::string log = ReadLog();
+	std::string told = "Job " + std::to_string(compare) + " is of type 5, which this server "
+		"has no worker for; it stays queued.";
+	size_t first = log.find(told);
+	EXPECT_NE(first, std::string::npos) << log;
+	EXPECT_EQ(log.find(told, first + 1), std::string::npos) << "told once";
 }
 
 // When its worker ends, a job without repetition is removed and announced
@@ -700,7 +727,7 @@ TEST_F(JobQueueTest, QueueSurvivesARestart)
 	AddClient(51, client.Messenger());
 	int32 running = Add(JobRequest("Running", kNow - 1));
 	int32 edited = Add(JobRequest("Edited", kNow + kHour));
-	int32 held = Add(JobRequest("Held", kNow + kHour, 5));
+	int32 held = Add(JobRequest("Held", kNow + kHour, kJobRestore));
 	fServer->Pulse();
 	ASSERT_EQ(State(running), kJobRunning);
 	ASSERT_TRUE(fServer->Queue().JobPause(edited));
@@ -716,7 +743,7 @@ TEST_F(JobQueueTest, QueueSurvivesARestart)
 	EXPECT_EQ(State(running), kJobWaiting);
 	EXPECT_EQ(State(edited), kJobPaused);
 	EXPECT_EQ(State(held), kJobPaused);
-	EXPECT_EQ(Queued(held).type, 5);
+	EXPECT_EQ(Queued(held).type, kJobRestore);
 	EXPECT_STREQ(Queued(held).title.c_str(), "Held");
 	EXPECT_EQ(Date(held), kNow + kHour);
 	EXPECT_FALSE(Worker(running).IsValid());
