@@ -52,8 +52,8 @@ public:
 	// died; true when nothing is left.
 	bool Flush(bigtime_t timeout);
 
-	// Sends one message to a target on a thread of its own: the caller
-	// never waits, and a stalled target misses it.
+	// Sends one message to a target as a box of its own does: the caller
+	// waits kDirectTimeout at most, and a stalled target misses it.
 	static void SendWithoutWaiting(const BMessenger& target, const BMessage& message);
 
 private:

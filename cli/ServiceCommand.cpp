@@ -81,8 +81,12 @@ int ServiceCommand::_Install()
 	std::string output;
 	if (UserService::Systemctl({"daemon-reload"}, &output) != 0
 		|| UserService::Systemctl({"enable", "--now", UserService::kUnitName}, &output) != 0) {
-		fprintf(stderr, "morvane: the unit %s was written, but systemd did not enable it:\n%s\n",
-			service.UnitPath().c_str(), Trimmed(output).c_str());
+		// A unit that is there but not enabled would look installed.
+		fprintf(stderr, "morvane: systemd did not enable %s, so it is removed again:\n%s\n",
+			UserService::kUnitName, Trimmed(output).c_str());
+		std::string ignored;
+		(void)service.RemoveUnit(&ignored);
+		(void)UserService::Systemctl({"daemon-reload"}, &ignored);
 		return kExitFailure;
 	}
 	const char* user = getenv("USER");

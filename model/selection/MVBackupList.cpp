@@ -352,22 +352,7 @@ bool MVBackupList::AddEntry(NodeId reference, NodeId node, int32 position)
 	if (position != kTreeListFirstChild && !_IsLinked(reference))
 		return false;
 	_Links().Unlink(node);
-	switch (position) {
-		case kTreeListAfter:
-			_Links().LinkAfter(reference, node);
-			break;
-		case kTreeListBefore:
-			_Links().LinkBefore(reference, node);
-			break;
-		case kTreeListFirstChild:
-			_Links().LinkFirstChild(reference, node);
-			break;
-		case kTreeListParent:
-			_Links().LinkBefore(reference, node);
-			_Links().Unlink(reference);
-			_Links().LinkFirstChild(node, reference);
-			break;
-	}
+	_Links().LinkAt(reference, node, MVTreeListPos(position));
 	return true;
 }
 
@@ -674,10 +659,8 @@ TreeLinks<MVBackupList::LinkAccess> MVBackupList::_Links()
 
 MVBackupList::NodeId MVBackupList::_FindChild(NodeId parent, std::string_view name) const
 {
-	ChildIndex* index = nullptr;
-	if (auto found = fIndices.find(parent); found != fIndices.end()) {
-		index = &found->second;
-	} else {
+	ChildIndex* index = _IndexOf(parent);
+	if (index == nullptr) {
 		NodeId node = _FirstOf(parent);
 		for (int32 step = 0; node != kNoNode && step < kLinearSearchLimit; step++) {
 			if (_Name(node) == name)
@@ -730,14 +713,21 @@ void MVBackupList::_IndexInsert(ChildIndex* index, NodeId node) const
 }
 
 
-void MVBackupList::_IndexAdd(NodeId parent, NodeId node)
+MVBackupList::ChildIndex* MVBackupList::_IndexOf(NodeId parent) const
 {
 	if (fIndices.empty())
-		return;
+		return nullptr;
 	auto found = fIndices.find(parent);
-	if (found == fIndices.end())
+	return found != fIndices.end() ? &found->second : nullptr;
+}
+
+
+void MVBackupList::_IndexAdd(NodeId parent, NodeId node)
+{
+	ChildIndex* found = _IndexOf(parent);
+	if (found == nullptr)
 		return;
-	ChildIndex& index = found->second;
+	ChildIndex& index = *found;
 	// Rebuilding at half load keeps probes short; the node is linked
 	// already, so the rebuilt index holds it.
 	if ((size_t(index.used) + index.tombstones + 1) * 2 > index.slots.size()) {
@@ -750,12 +740,10 @@ void MVBackupList::_IndexAdd(NodeId parent, NodeId node)
 
 void MVBackupList::_IndexRemove(NodeId parent, NodeId node)
 {
-	if (fIndices.empty())
+	ChildIndex* found = _IndexOf(parent);
+	if (found == nullptr)
 		return;
-	auto found = fIndices.find(parent);
-	if (found == fIndices.end())
-		return;
-	ChildIndex& index = found->second;
+	ChildIndex& index = *found;
 	uint32 mask = static_cast<uint32>(index.slots.size() - 1);
 	for (uint32 slot = HashName(_Name(node)) & mask;; slot = (slot + 1) & mask) {
 		if (index.slots[slot] == kNoNode)

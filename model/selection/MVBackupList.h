@@ -176,6 +176,8 @@ private:
 
 	NodeId _FindChild(NodeId parent, std::string_view name) const;
 	ChildIndex* _BuildIndex(NodeId parent) const;
+	// The index of a parent's children, or null while it has none.
+	ChildIndex* _IndexOf(NodeId parent) const;
 	void _IndexInsert(ChildIndex* index, NodeId node) const;
 	void _IndexAdd(NodeId parent, NodeId node);
 	void _IndexRemove(NodeId parent, NodeId node);

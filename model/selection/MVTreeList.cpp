@@ -204,23 +204,10 @@ bool MVTreeList::AddNode(mvtreelistnode* reference, mvtreelistnode* node, int32 
 		_Links().LinkFirstChild(nullptr, node);
 		return true;
 	}
-	switch (position) {
-		case kTreeListAfter:
-			_Links().LinkAfter(reference, node);
-			break;
-		case kTreeListBefore:
-			_Links().LinkBefore(reference, node);
-			break;
-		case kTreeListFirstChild:
-			_Links().LinkFirstChild(reference, node);
-			break;
-		case kTreeListParent:
-			_Links().LinkBefore(reference, node);
-			_Links().Unlink(reference);
-			fDetached.erase(reference);
-			_Links().LinkFirstChild(node, reference);
-			break;
-	}
+	_Links().LinkAt(reference, node, MVTreeListPos(position));
+	// The reference was detached for a moment; it is in the tree again.
+	if (position == kTreeListParent)
+		fDetached.erase(reference);
 	return true;
 }
 

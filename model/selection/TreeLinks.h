@@ -16,6 +16,8 @@
 // implementation. A TreeLinks is a short-lived view; it is as thread-safe as
 // the tree it works on.
 
+#include "MVTreeListPos.h"
+
 template<typename Access>
 class TreeLinks {
 public:
@@ -91,6 +93,29 @@ public:
 		else
 			fAccess.Previous(fAccess.FirstOf(parent)) = node;
 		fAccess.Linked(parent, node);
+	}
+
+	// Links an unlinked node at a position of a reference (MVTreeListPos):
+	// after or before a linked reference, as its first child, or in its
+	// place with the reference as the node's first child.
+	void LinkAt(NodeId reference, NodeId node, MVTreeListPos position)
+	{
+		switch (position) {
+			case kTreeListAfter:
+				LinkAfter(reference, node);
+				break;
+			case kTreeListBefore:
+				LinkBefore(reference, node);
+				break;
+			case kTreeListFirstChild:
+				LinkFirstChild(reference, node);
+				break;
+			case kTreeListParent:
+				LinkBefore(reference, node);
+				Unlink(reference);
+				LinkFirstChild(node, reference);
+				break;
+		}
 	}
 
 	// Takes node with its subtree out of its level; its own links are

@@ -97,6 +97,7 @@ TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 {
 	struct Case {
 		const char* name;
+		bool held;              // the target takes nothing at first
 		status_t answer;        // what sending the first message gives
 		size_t maxQueuedBytes;
 		bool stalled;
@@ -104,17 +105,19 @@ TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 	};
 	const size_t small = size_t(BMessage('smal').FlattenedSize());
 	const Case cases[] = {
-		{"takes nothing in time", B_TIMED_OUT, MessageOutbox::kMaxQueuedBytes, true, false},
-		{"has ended", B_BAD_PORT_ID, MessageOutbox::kMaxQueuedBytes, false, true},
-		{"lets too much pile up", B_OK, 3 * small, true, false},
+		{"takes nothing in time", true, B_TIMED_OUT, MessageOutbox::kMaxQueuedBytes, true, false},
+		{"has ended", true, B_BAD_PORT_ID, MessageOutbox::kMaxQueuedBytes, false, true},
+		{"has ended, found at once", false, B_BAD_PORT_ID, MessageOutbox::kMaxQueuedBytes,
+			false, true},
+		{"lets too much pile up", true, B_OK, 3 * small, true, false},
 	};
 	for (const Case& test : cases) {
 		SCOPED_TRACE(test.name);
 		StandInTarget target;
 		target.Answer('frst', test.answer);
-		target.Hold(true);
+		target.Hold(test.held);
 		MessageOutbox box(BMessenger(), target.Sender(), test.maxQueuedBytes);
-		EXPECT_TRUE(box.Post(BMessage('frst')));
+		EXPECT_EQ(box.Post(BMessage('frst')), test.held) << "a post fails only when the end is known at once";
 		// While the first one is on its way, the rest pile up.
 		for (int i = 0; i < 4; i++)
 			(void)box.Post(BMessage('smal'));

@@ -151,10 +151,18 @@ TEST_F(MorvaneCommandTest, ServiceInstallsTheServerAsAUserUnit)
 	folder.WriteFile("bin/systemctl", "#!/bin/sh\n"
 		"echo \"$*\" >>'" + calls + "'\n"
 		"[ -e '" + (folder / "down") + "' ] && { echo 'Failed to connect to bus'; exit 1; }\n"
+		"[ -e '" + (folder / "refuse") + "' ] && [ \"$2\" = enable ] && exit 1\n"
 		"case \"$2\" in is-enabled) echo enabled;; is-active) echo active;; esac\n");
 	std::filesystem::permissions(folder / "bin/systemctl", std::filesystem::perms::owner_all);
 	std::vector<std::string> path = {"PATH=" + (folder / "bin") + ":/usr/bin:/bin"};
 	std::string unit = fTree.ServerFolder() + "/../../config/systemd/user/morvane-server.service";
+
+	// A unit systemd does not enable is a failure, and is not left behind.
+	folder.WriteFile("refuse", "");
+	EXPECT_EQ(Run({"service", "install"}, path).exitCode, 3);
+	EXPECT_FALSE(ReadWholeFile(unit).has_value());
+	std::filesystem::remove(folder / "refuse");
+	std::filesystem::remove(calls);
 
 	EXPECT_EQ(Run({"service", "status"}, path).exitCode, 3);
 	Result install = Run({"service", "install"}, path);
