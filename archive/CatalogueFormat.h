@@ -12,6 +12,10 @@
 //   "MV_PRGVERSION" int16 | "MV_LOGZIELADDON" string | "MV_LOGZIELSETT" message
 //   "selection" message | "removable" int16 | "job_id" int32 | "mode" int32
 //   "base_id" int32 | "MV_LOGSIZE" int64
+//   "MV_LOGSCANNED" int32, after "MV_LOGSIZE" and only in a catalogue that an
+//   insert rebuilt from the file headers because the backup's catalogue record
+//   could not be read: 1 (such a catalogue has no selection and no compressor
+//   settings, and the sizes of its folders are those their headers carry)
 // Per entry, parallel arrays in stream order:
 //   "MV_LOGNAME" string | "MV_LOGTYP" int32 | "MV_LOGREALSIZE" int64
 //   "MV_LOGLEVEL" int32 | "MV_LOGMEDIANR" int32 | "MV_LOGOFFSET" int64
@@ -41,6 +45,7 @@ constexpr const char* kLogJobIdKey = "job_id";
 constexpr const char* kLogModeKey = "mode";
 constexpr const char* kLogBaseIdKey = "base_id";
 constexpr const char* kLogSizeKey = "MV_LOGSIZE";
+constexpr const char* kLogScannedKey = "MV_LOGSCANNED";
 
 constexpr const char* kLogNameKey = "MV_LOGNAME";
 constexpr const char* kLogTypeKey = "MV_LOGTYP";

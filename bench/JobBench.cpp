@@ -8,8 +8,12 @@
 // Backups run with "--compress none" against `tar -cf`, and with LZRW1
 // against `tar -c | lz4 -1`; restores of both backups run against
 // `tar -xf` of the matching archive (piped through `lz4 -d` for the
-// compressed one). Every timed command is followed by sync(1), on both
-// sides, so that data still in the page cache counts.
+// compressed one). The uncompressed backup is then compared with the
+// tree against `tar -d` of the matching archive, and read back into the
+// catalogue by the file-by-file scan (its image copied with the end of its
+// catalogue record cut off) against reading that image once with cat.
+// Every timed command is followed by sync(1), on both sides, so that data
+// still in the page cache counts.
 //
 // The figures are time ratios (ours / tar's) and files per second. The work
 // folder is MORVANE_BENCH_DIR, else "bench-work" beside this program; it is
@@ -191,16 +195,58 @@ void Keep(double* best, double seconds)
 		*best = seconds;
 }
 
-void Report(const char* what, const Measure& measure, int files, int64_t bytes, double target)
+void Report(const char* what, const Measure& measure, int files, int64_t bytes, double target,
+	const char* reference = "tar")
 {
 	if (measure.ours < 0 || measure.reference < 0) {
 		printf("  %-34s failed\n", what);
 		return;
 	}
 	double ratio = measure.ours / measure.reference;
-	printf("  %-34s ours %7.2f s  tar %7.2f s  ratio %5.2f (target <= %.1f%s)  %8.0f files/s"
-		"  %7.1f MB/s\n", what, measure.ours, measure.reference, ratio, target,
+	printf("  %-34s ours %7.2f s  %s %7.2f s  ratio %5.2f (target <= %.1f%s)  %8.0f files/s"
+		"  %7.1f MB/s\n", what, measure.ours, reference, measure.reference, ratio, target,
 		ratio <= target ? "" : ", MISSED", files / measure.ours, bytes / 1048576.0 / measure.ours);
+}
+
+// Both sides kRounds times, first and then last in turn; prepare (when
+// given) runs untimed before each run of ours.
+Measure Alternate(const Runner& runner, const std::string& ours, const std::string& reference,
+	const std::string& prepare = "")
+{
+	Measure measure;
+	for (int round = 0; round < kRounds; round++) {
+		for (int side = 0; side < 2; side++) {
+			bool isOurs = (side + round) % 2 == 1;
+			if (isOurs && !prepare.empty() && !Shell(prepare, runner.log)) {
+				Keep(&measure.ours, -1);
+				continue;
+			}
+			double seconds = Timed(isOurs ? ours : reference, runner.log);
+			Keep(isOurs ? &measure.ours : &measure.reference, seconds);
+		}
+	}
+	return measure;
+}
+
+// Compare against tar -d, and insert by scan against one read of the image.
+void CompareAndInsert(const Runner& runner, const std::string& backupId,
+	const std::string& tarFile, const fs::path& images, int files, int64_t bytes)
+{
+	Measure compare = Alternate(runner, runner.Morvane("compare " + backupId),
+		"tar -df '" + tarFile + "' -C '" + runner.work.string() + "'");
+	Report("compare, none", compare, files, bytes, 1.2, "tar -d");
+
+	// A damaged catalogue record sends the insert to the file-by-file scan.
+	fs::path scanFolder = runner.work / "scan";
+	fs::create_directories(scanFolder);
+	std::string image = (scanFolder / backupId).string();
+	Shell("cp '" + (images / backupId).string() + "' '" + image + "' && truncate -s -100 '"
+		+ image + "'", runner.log);
+	Measure insert = Alternate(runner,
+		runner.Morvane("insert --from '" + scanFolder.string() + "' " + backupId),
+		"cat '" + image + "' >/dev/null", runner.Morvane("delete " + backupId));
+	Report("insert by scan, none", insert, files, bytes, 1.5, "cat");
+	fs::remove_all(scanFolder);
 }
 
 bool RunTree(const Runner& runner, const TreeShape& shape, double scale, double target)
@@ -276,6 +322,8 @@ bool RunTree(const Runner& runner, const TreeShape& shape, double scale, double 
 		label = std::string("restore, ") + variant.compress;
 		Report(label.c_str(), restore, files, bytes, target);
 		ok = ok && backup.ours >= 0 && restore.ours >= 0;
+		if (!backupId.empty() && strcmp(variant.compress, "none") == 0)
+			CompareAndInsert(runner, backupId, tarFile, images, files, bytes);
 
 		fs::remove_all(targets);
 		fs::remove_all(archives);
@@ -284,6 +332,9 @@ bool RunTree(const Runner& runner, const TreeShape& shape, double scale, double 
 			if (!id.empty())
 				Shell(runner.Morvane("delete --data " + id), runner.log);
 		}
+		// A re-inserted backup names the scan's copy as its place.
+		fs::remove_all(images);
+		fs::create_directories(images);
 	}
 	fs::remove_all(source);
 	fflush(stdout);
@@ -332,7 +383,8 @@ int main()
 		return 1;
 	}
 
-	printf("Backup and restore through morvane against tar (scale %.3f), "
+	printf("Backup, restore, compare and insert through morvane against tar and cat "
+		"(scale %.3f), "
 		"each followed by sync:\n", scale);
 	const TreeShape big = {"big", 1, 64, 16 << 20, 16 << 20};
 	const TreeShape small = {"small", 1000, 100000, 1024, 8192};

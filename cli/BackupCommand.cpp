@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "ExitStatus.h"
+#include "ImageDestination.h"
 #include "JobCommands.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
@@ -165,14 +166,8 @@ bool BackupCommand::Check(const CommandLine& line, std::string* error)
 
 void BackupCommand::_BuildDestination(BMessage* job) const
 {
-	BMessage volume;
-	volume.AddString("class", "MVVolume");
-	volume.AddString("MVVOLNAME", fDestination);
-	volume.AddBool("MVVOLOVERWRITE", fOverwrite);
-	volume.AddBool("MVVOLREMOVABLE", false);
-	volume.AddString("class", "MVImage");
-	volume.AddBool("createpath", true);
-	job->AddString("addon", "MVImage");
+	BMessage volume = ImageDestination::Settings(fDestination, fOverwrite);
+	job->AddString("addon", ImageDestination::kAddOn);
 	job->AddMessage("volume", &volume);
 }
 

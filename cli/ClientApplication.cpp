@@ -138,6 +138,10 @@ void ClientApplication::MessageReceived(BMessage* message)
 			if (_IsFollowed(*message))
 				fEvents.Push(*message);
 			return;
+		case kMsgVolumeData:
+			// The answer to a destination scan comes as a broadcast.
+			fEvents.Push(*message);
+			return;
 		default:
 			// Other broadcasts (new jobs, catalogues, reports) are of no
 			// interest to a command line.

@@ -2,6 +2,8 @@
 
 #include "BackupCommand.h"
 #include "CatalogueCommands.h"
+#include "CompareCommand.h"
+#include "InsertCommands.h"
 #include "JobCommands.h"
 #include "ReportCommands.h"
 #include "RestoreCommand.h"
@@ -13,11 +15,15 @@ std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 		return std::make_unique<BackupCommand>();
 	if (name == "restore")
 		return std::make_unique<RestoreCommand>();
+	if (name == "compare")
+		return std::make_unique<CompareCommand>();
 	if (name == "service")
 		return std::make_unique<ServiceCommand>();
 	if (std::unique_ptr<Command> command = JobCommands::Make(name))
 		return command;
 	if (std::unique_ptr<Command> command = CatalogueCommands::Make(name))
+		return command;
+	if (std::unique_ptr<Command> command = InsertCommands::Make(name))
 		return command;
 	return ReportCommands::Make(name);
 }
@@ -33,6 +39,7 @@ const char* CommandTable::Usage()
 		"Commands:\n"
 		"  backup --to DIR PATH...   back up files and folders into an image folder\n"
 		"  restore BACKUP [PATH...]  restore a backup, or paths of it\n"
+		"  compare BACKUP [PATH...]  compare a backup, or paths of it, with the live files\n"
 		"  jobs [--json]             list the job queue\n"
 		"  wait JOB                  follow a job until it ends\n"
 		"  start JOB                 start a queued job now\n"
@@ -43,6 +50,8 @@ const char* CommandTable::Usage()
 		"  backups [--json]          list the backups of the catalogue\n"
 		"  ls BACKUP [PATH]          browse a backup's folders and files\n"
 		"  delete [--data] BACKUP... remove backups from the catalogue (and their data)\n"
+		"  scan --from DIR           list the backups an image folder holds\n"
+		"  insert --from DIR [ID...] read backups of an image folder into the catalogue\n"
 		"  reports [--json]          list the stored job reports\n"
 		"  report [--follow] REPORT  print a report in English\n"
 		"  service install|remove|status\n"

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 bool Fail(std::string* error, const std::string& text)
 {
 	*error = text;
@@ -60,23 +59,9 @@ void RestoreCommand::Declare(CommandLine* line) const
 
 bool RestoreCommand::Check(const CommandLine& line, std::string* error)
 {
-	const std::vector<std::string>& operands = line.Operands();
-	if (operands.empty())
-		return Fail(error, "restore needs a BACKUP");
-	fBackup = operands[0];
-	if (fBackup.empty() || fBackup.find('/') != std::string::npos)
-		return Fail(error, "'" + fBackup + "' is not a backup id");
-	fPaths.assign(operands.begin() + 1, operands.end());
-	for (std::string& path : fPaths) {
-		if (path.empty())
-			return Fail(error, "an empty PATH");
-		if (path == "/")
-			path.clear();
-		else if (path[0] != '/')
-			path = "/" + path;
-		if (path.size() >= 2 && path.back() == '/')
-			path.pop_back();
-	}
+	if (!fItems.Check(line.Operands(), "restore", line.Has("password"), line.Get("password"),
+			error))
+		return false;
 	static const char* const kModes[] = {"no", "older", "rename", "yes"};
 	std::string overwrite = line.Get("overwrite", "no");
 	fOverwrite = -1;
@@ -93,23 +78,8 @@ bool RestoreCommand::Check(const CommandLine& line, std::string* error)
 			return false;
 	}
 	fCreateRoot = line.Has("create-root");
-	fHasPassword = line.Has("password");
-	fPassword = line.Get("password");
 	fFollow.wait = !line.Has("no-wait");
 	return JobSession::ReadFollowOptions(line, &fFollow, error);
-}
-
-void RestoreCommand::BuildSelection(const std::string& backup, const std::vector<Item>& items,
-	const std::string& target, BMessage* selection)
-{
-	for (const Item& item : items) {
-		std::string line = "/" + backup + item.path + (item.isFolder ? "/*" : "");
-		selection->AddString("SELECTION", "INCLUDE " + line);
-		if (target.empty())
-			continue;
-		selection->AddString("source", "REDIREC " + line);
-		selection->AddString("redirect", target);
-	}
 }
 
 void RestoreCommand::BuildJob(const std::vector<Item>& items, const std::string& title,
@@ -119,7 +89,7 @@ void RestoreCommand::BuildJob(const std::vector<Item>& items, const std::string&
 	job->what = kMsgJobAdd;
 	job->AddInt32("job_type", kJobRestore);
 	BMessage selection;
-	BuildSelection(fBackup, items, fTarget, &selection);
+	BackupItems::BuildSelection(fItems.Backup(), items, fTarget, &selection);
 	job->AddMessage("selection", &selection);
 	BMessage restore;
 	restore.AddInt32("overwrite", fOverwrite);
@@ -131,60 +101,9 @@ void RestoreCommand::BuildJob(const std::vector<Item>& items, const std::string&
 	job->AddMessage("scheduler", &scheduler);
 	BMessage startInfo;
 	startInfo.AddString("title", "Restore of " + title);
-	if (fHasPassword)
-		startInfo.AddString("password", fPassword);
+	if (fItems.HasPassword())
+		startInfo.AddString("password", fItems.Password());
 	job->AddMessage("start_info", &startInfo);
-}
-
-int RestoreCommand::_CheckPassword(ServerConnection& server, const BMessage& list, int32 slot)
-{
-	if (list.GetInt32("pw", slot, 0) == 0)
-		return kExitSuccess;
-	if (!fHasPassword) {
-		fprintf(stderr, "morvane: backup '%s' is protected by a password; give it with "
-			"--password\n", fBackup.c_str());
-		return kExitUsage;
-	}
-	BMessage request(kMsgPasswordCheck);
-	request.AddString("name", fBackup);
-	request.AddString("pw", fPassword);
-	BMessage reply;
-	status_t status = server.Request(request, &reply);
-	if (status != B_OK || reply.what != kMsgPasswordResult) {
-		fprintf(stderr, "morvane: the server did not check the password%s%s\n",
-			status != B_OK ? ": " : "", status != B_OK ? strerror_status(status) : "");
-		return kExitFailure;
-	}
-	if (reply.GetInt32("result", 0, 0) != 1) {
-		fprintf(stderr, "morvane: wrong password for backup '%s'\n", fBackup.c_str());
-		return kExitFailure;
-	}
-	return kExitSuccess;
-}
-
-int RestoreCommand::_FindItems(ServerConnection& server, std::vector<Item>* items)
-{
-	if (fPaths.empty()) {
-		items->push_back(Item{"", true});
-		return kExitSuccess;
-	}
-	for (const std::string& path : fPaths) {
-		if (path.empty()) {
-			items->push_back(Item{"", true});
-			continue;
-		}
-		BMessage entry;
-		status_t status = CatalogueCommands::Browse(server,
-			CatalogueCommands::CataloguePath(fBackup, path), kLogReadEntry, &entry);
-		if (status != B_OK || !entry.HasData("path", B_STRING_TYPE)) {
-			fprintf(stderr, "morvane: backup '%s' holds no '%s' (see 'morvane ls')\n",
-				fBackup.c_str(), path.c_str());
-			return kExitFailure;
-		}
-		items->push_back(Item{path,
-			CatalogueCommands::IsFolderType(entry.GetInt32("type", 0, -1))});
-	}
-	return kExitSuccess;
 }
 
 // The job refuses to write outside an existing target folder, so the folder
@@ -205,29 +124,14 @@ int RestoreCommand::_MakeTarget() const
 
 int RestoreCommand::Run(ServerConnection& server, ClientApplication& application)
 {
-	BMessage list;
-	status_t status = CatalogueCommands::FetchBackups(server, &list);
-	if (status != B_OK) {
-		fprintf(stderr, "morvane: cannot read the catalogue: %s\n", strerror_status(status));
-		return kExitFailure;
-	}
-	int32 slot = CatalogueCommands::FindBackup(list, fBackup);
-	if (slot < 0) {
-		fprintf(stderr, "morvane: there is no backup '%s' (see 'morvane backups')\n",
-			fBackup.c_str());
-		return kExitFailure;
-	}
-	int result = _CheckPassword(server, list, slot);
-	if (result != kExitSuccess)
-		return result;
-	std::vector<Item> items;
-	result = _FindItems(server, &items);
+	std::string title;
+	int result = fItems.Resolve(server, &title);
 	if (result != kExitSuccess)
 		return result;
 	result = _MakeTarget();
 	if (result != kExitSuccess)
 		return result;
 	BMessage job;
-	BuildJob(items, list.GetString("title", slot, fBackup.c_str()), &job);
+	BuildJob(fItems.Items(), title, &job);
 	return JobSession::Submit(server, application, &job, fFollow);
 }

@@ -2,7 +2,10 @@
 # The main job of Morvane Backup, run as a user runs it: in a fresh copy of
 # the installed tree, back up a sample tree with LZRW1 to a folder of image
 # files, list the backups, browse the new one, print its report, restore it
-# into a new folder and show that the copy equals the source.
+# into a new folder and show that the copy equals the source; then change a
+# file and compare the backup with the live files, remove the backup from
+# the catalogue, find it again in the image folder, insert it back and
+# restore from the re-inserted catalogue.
 #
 #   backup-demo.sh DIST    DIST: the installed tree (build/dist/MorvaneBackup)
 
@@ -78,3 +81,28 @@ restored=$(find "$work/Restored" -type d -name Sample | head -1)
 show diff -r "$sample" "$restored"
 echo "diff -r: the restored tree equals the source."
 getfattr --absolute-names -d "$restored/docs/readme.txt" | sed -n 2p
+
+step "Change one file of the sample, then compare the backup with the live files"
+# One byte of the numbers changes; size and modification time stay.
+touch -r "$sample/docs/notes/numbers.txt" "$work/numbers.time"
+printf 'X' | dd of="$sample/docs/notes/numbers.txt" bs=1 seek=400000 conv=notrunc status=none
+touch -r "$work/numbers.time" "$sample/docs/notes/numbers.txt"
+set +e
+show morvane compare "$backup" /Demo/Sample
+status=$?
+set -e
+echo "morvane compare exited with $status: the backup and the live files differ."
+[ "$status" = 2 ]
+
+step "Remove the backup from the catalogue only; its image stays"
+show morvane delete "$backup"
+show morvane backups
+show morvane scan --from "$work/Images"
+
+step "Insert it back from the image folder and restore from the new catalogue"
+show morvane insert --from "$work/Images"
+show morvane backups
+show morvane restore "$backup" --to "$work/Restored again"
+again=$(find "$work/Restored again" -type d -name Sample | head -1)
+show diff -r "$restored" "$again"
+echo "diff -r: the restore from the re-inserted catalogue equals the first restore."

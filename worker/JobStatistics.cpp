@@ -31,3 +31,14 @@ double JobStatistics::Speed(int64 bytes, int32 elapsedSeconds, int32 pausedSecon
 		return 0.0;
 	return double(bytes) / double(working);
 }
+
+std::string JobStatistics::DateText(time_t date)
+{
+	char buffer[64];
+	if (ctime_r(&date, buffer) == nullptr)
+		return std::string();
+	std::string text(buffer);
+	if (!text.empty() && text.back() == '\n')
+		text.pop_back();
+	return text;
+}

@@ -5,6 +5,9 @@
 // took and its speed without paused time. The engines add their own count
 // and status lines around them. Stateless; any thread.
 
+#include <ctime>
+#include <string>
+
 #include "JobReportLine.h"
 
 class JobStatistics {
@@ -20,6 +23,10 @@ public:
 	static JobReportLine TimeLine(int32 elapsedSeconds);
 	// Bytes per working second (texts 14 to 16).
 	static JobReportLine SpeedLine(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds);
+
+	// A date as ctime writes it, without the final newline ("" when it
+	// cannot be shown): the start line and the dates of compare lines.
+	static std::string DateText(time_t date);
 
 	// Bytes per second of elapsed minus paused time; 0 when no working
 	// time passed.

@@ -1,5 +1,7 @@
 #include "BackupDeleter.h"
 
+#include "JobStatistics.h"
+
 #include "BackupHeader.h"
 #include "BackupSettingsReport.h"
 #include "BackupTexts.h"
@@ -79,7 +81,7 @@ bool BackupDeleter::_DeleteThroughServer(const BMessage& list, int32 index,
 	(void)list.FindTime("date", index, &date);
 	const char* title = list.GetString("title", index, "");
 	fReporter({kLineInfo, kTextDeleting,
-		{title, name, BackupSettingsReport::TimeText(time_t(date))}});
+		{title, name, JobStatistics::DateText(time_t(date))}});
 	BMessage request(kMsgDeleteBackups);
 	request.AddString("name", name.c_str());
 	request.AddInt32("full", 1);
@@ -104,7 +106,7 @@ bool BackupDeleter::_DeleteDirectly(const std::string& name, const char* addOnNa
 		// The image must be closed before it can be deleted.
 		(void)second->Stop();
 		if (isBackup && second->Delete(name.c_str()) == 0) {
-			std::string date = BackupSettingsReport::TimeText(time_t(header.creationTime));
+			std::string date = JobStatistics::DateText(time_t(header.creationTime));
 			if (header.removable != 0) {
 				fReporter({kLineInfo, kTextDeletingMedium,
 					{header.title, int32(header.mediumNumber), name, date}});

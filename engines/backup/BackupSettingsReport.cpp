@@ -1,5 +1,7 @@
 #include "BackupSettingsReport.h"
 
+#include "JobStatistics.h"
+
 #include "BackupTexts.h"
 #include "JobType.h"
 #include "MVTextFormat.h"
@@ -22,17 +24,6 @@ int32 BackupSettingsReport::ModeTextID(int32 mode)
 	}
 }
 
-std::string BackupSettingsReport::TimeText(time_t time)
-{
-	char buffer[64];
-	if (ctime_r(&time, buffer) == nullptr)
-		return "";
-	std::string text(buffer);
-	if (!text.empty() && text.back() == '\n')
-		text.pop_back();
-	return text;
-}
-
 std::vector<JobReportLine> BackupSettingsReport::Lines() const
 {
 	std::vector<JobReportLine> lines;
@@ -48,7 +39,7 @@ std::vector<JobReportLine> BackupSettingsReport::Lines() const
 	lines.push_back({kLineType, removable ? kTextRemovable : kTextNotRemovable, {}});
 	lines.push_back({kLineType, overwrite ? kTextOverwrite : kTextNoOverwrite, {}});
 	lines.push_back({kLineType, kTextMode, {MVTextFormat::FormatText(ModeTextID(mode), {})}});
-	lines.push_back({kLineType, kTextStart, {TimeText(startTime)}});
+	lines.push_back({kLineType, kTextStart, {JobStatistics::DateText(startTime)}});
 	lines.push_back({kLineType, kTextSingle, {" "}});
 	return lines;
 }

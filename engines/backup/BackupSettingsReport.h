@@ -30,6 +30,4 @@ struct BackupSettingsReport {
 
 	// The text id of a job type's mode name.
 	static int32 ModeTextID(int32 mode);
-	// A time as ctime() writes it, without the final newline.
-	static std::string TimeText(time_t time);
 };

@@ -11,6 +11,8 @@
 #include <storage/SymLink.h>
 
 #include "ArchiveReader.h"
+#include "EntryLineType.h"
+#include "JobStatistics.h"
 #include "CatalogueFile.h"
 #include "CatalogueFormat.h"
 #include "MVCruncher.h"
@@ -30,47 +32,17 @@ std::string LeafOf(const std::string& path)
 	return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string StartTimeText(time_t start)
-{
-	char buffer[64];
-	if (ctime_r(&start, buffer) == nullptr)
-		return std::string();
-	std::string text(buffer);
-	if (!text.empty() && text.back() == '\n')
-		text.pop_back();
-	return text;
-}
-
-int32 ItemLineType(uint16 kind)
-{
-	switch (EntryKind(kind)) {
-		case EntryKind::Directory:
-			return kLineDirectory;
-		case EntryKind::SymLink:
-			return kLineSymLink;
-		case EntryKind::VolumeRoot:
-			return kLineVolumeRoot;
-		case EntryKind::File:
-			break;
-	}
-	return kLineFile;
-}
-
 }	// namespace
 
 MVRestoreServer::MVRestoreServer(std::string serverFolder, const AddOnLoader& loader)
 	:
 	MVReadServer("MVRestoreServer", 10, 100, loader),
-	fServerFolder(std::move(serverFolder))
+	fBackup(this, std::move(serverFolder))
 {
 }
 
 MVRestoreServer::~MVRestoreServer()
 {
-	fReader.reset();
-	fSource.reset();
-	_CloseDestination();
-	_ReleaseAddOns();
 }
 
 void MVRestoreServer::SetCatalogueRegistry(const BMessenger& registry)
@@ -118,7 +90,6 @@ void MVRestoreServer::StartJob(const BMessage* job)
 	fStatistics = RestoreStatistics();
 	fWantedMedia = 1;
 	fItemNumber = 1;
-	fCatalogueName.clear();
 
 	BMessage options;
 	(void)job->FindMessage("restore", &options);
@@ -162,7 +133,7 @@ void MVRestoreServer::_WriteOpeningLines(const char* title)
 	LogInsert(kLineSettings, overwriteText);
 	LogInsert(kLineSettings, fCreateEmptyFolders != 0 ? kTextEmptyFoldersYes : kTextEmptyFoldersNo);
 	LogInsert(kLineSettings, fCreateRoot != 0 ? kTextRootYes : kTextRootNo);
-	LogInsert(kLineSettings, kTextStart, {StartTimeText(GetStartTime())});
+	LogInsert(kLineSettings, kTextStart, {JobStatistics::DateText(GetStartTime())});
 	LogInsert(kLineSettings, kTextSingle, {" "});
 }
 
@@ -192,98 +163,49 @@ void MVRestoreServer::BackupHeaderRead()
 		_Fatal(kTextNothingToRestore, {});
 		return;
 	}
-	if (fCatalogueName != backup->Name() && !_LoadCatalogue(backup->Name()))
+	BackupLoader::Failure failure;
+	if (fBackup.CatalogueName() != backup->Name() && !fBackup.Load(backup->Name(), &failure)) {
+		_LoadFailed(failure);
 		return;
+	}
 	if (!_OpenBackup())
 		return;
-	LogInsert(kLineInfo, kTextBackupLoaded, {fTitle,
-		fDestination->Name() != nullptr ? fDestination->Name() : "",
-		int32(fBackupHeader.mediumNumber)});
+	LogInsert(kLineInfo, kTextBackupLoaded, {fBackup.Title(), fBackup.DestinationName(),
+		int32(fBackup.Header().mediumNumber)});
 	NextStep(fResumeStep);
 	fResumeStep = 0;
 }
 
-bool MVRestoreServer::_LoadCatalogue(const char* name)
+void MVRestoreServer::_LoadFailed(const BackupLoader::Failure& failure)
 {
-	_CloseDestination();
-	fCatalogueName = name;
-	fHaveBackupHeader = false;
-	BMessage catalogue;
-	int16 version = 0;
-	status_t status = B_BAD_VALUE;
-	if (AddOnLoader::IsPlainFileName(name)) {
-		std::string path = CatalogueFile::PathFor(fServerFolder, name);
-		status = CatalogueFile::Read(path.c_str(), &catalogue, &version);
+	if (failure.textID != 0) {
+		_Fatal(failure.textID, failure.arguments);
+		return;
 	}
-	if (status != B_OK && status != kCatalogueNeedsNewerProgram) {
-		_Fatal(kTextNoDatabase, {});
-		return false;
-	}
-	fRemovable = 0;
-	(void)catalogue.FindInt16(kLogRemovableKey, &fRemovable);
-	fTitle = catalogue.GetString(kLogTitleKey, "");
-	if (!VersionTest(&catalogue)) {
-		fStatistics.errors++;
-		fFatal = true;
-		NextStep(kStepEnd);
-		return false;
-	}
-	fCatalogueVersion = uint16(version);
-	return _LoadAddOns(catalogue);
-}
-
-bool MVRestoreServer::_LoadAddOns(const BMessage& catalogue)
-{
-	_ReleaseAddOns();
-	const char* destination = catalogue.GetString(kLogDestinationKey, "");
-	BMessage destinationSettings;
-	(void)catalogue.FindMessage(kLogDestinationSettingsKey, &destinationSettings);
-	fDestination = LoadDestinationAddOn(destination, &destinationSettings);
-	if (fDestination == nullptr) {
-		_Fatal(AddOnFailureText(), {destination});
-		return false;
-	}
-
-	const char* compressor = catalogue.GetString(kLogCompressionKey, "");
-	const char* given = compressor;
-	if (compressor[0] == '\0')
-		compressor = kCatalogueDefaultCompressor;
-	BMessage cruncherSettings;
-	(void)catalogue.FindMessage(kLogCruncherSettingsKey, &cruncherSettings);
-	fCruncher = LoadCruncherAddOn(compressor, &cruncherSettings);
-	if (fCruncher == nullptr) {
-		_Fatal(AddOnFailureText(), {given});
-		return false;
-	}
-	// The pass-through compressor's blocks are read as they are stored.
-	fPassThrough = strcmp(compressor, kCatalogueDefaultCompressor) == 0;
-	return true;
+	// A backup of a newer program; the worker base has reported it.
+	fStatistics.errors++;
+	fFatal = true;
+	NextStep(kStepEnd);
 }
 
 bool MVRestoreServer::_OpenBackup()
 {
-	if (fDestination->Start(fCatalogueName.c_str(), kVolumeModeRead) != 0) {
-		if (fRemovable != 0) {
+	switch (fBackup.Open()) {
+		case BackupLoader::OpenResult::Opened:
+			return true;
+		case BackupLoader::OpenResult::NotThere:
+			if (fBackup.IsRemovable())
+				StartMediaChange(fResumeStep);
+			else
+				_Fatal(kTextNoSuchBackup, {fBackup.Title()});
+			return false;
+		case BackupLoader::OpenResult::NoHeader:
+			LogInsert(kLineError, kTextNoBackupHeader, {fBackup.Title()});
+			fStatistics.errors++;
 			StartMediaChange(fResumeStep);
 			return false;
-		}
-		_Fatal(kTextNoSuchBackup, {fTitle});
-		return false;
 	}
-	fDestinationOpen = true;
-	fSource = std::make_unique<RestoreMediumSource>(fDestination);
-	fReader = std::make_unique<ArchiveReader>(fSource.get(),
-		fPassThrough ? nullptr : fCruncher, fCatalogueVersion);
-	if (fReader->ReadBackupHeader(&fBackupHeader) != BackupHeaderStatus::Ok) {
-		fHaveBackupHeader = false;
-		LogInsert(kLineError, kTextNoBackupHeader, {fTitle});
-		fStatistics.errors++;
-		StartMediaChange(fResumeStep);
-		return false;
-	}
-	fHaveBackupHeader = true;
-	fReader->SetVersion(fCatalogueVersion);
-	return true;
+	return false;
 }
 
 // #pragma mark - items
@@ -329,7 +251,7 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 	if (redirection[0] == '\0' || redirection[0] == ' ')
 		redirection = nullptr;
 
-	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
+	if (!fBackup.HasMedium(fWantedMedia)) {
 		StartMediaChange(kStepCurrentItem);
 		return;
 	}
@@ -337,14 +259,14 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 		_ItemError(kTextCannotReadItem, {fPath});
 		return;
 	}
-	if (fSource->Seek(entry->Offset(), kArchiveSeekFromStart) < 0
-		|| fReader->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
+	if (fBackup.Source()->Seek(entry->Offset(), kArchiveSeekFromStart) < 0
+		|| fBackup.Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
 		|| !RestorePathGuard::IsSafeLeafName(fHeader.Name())
 		|| fHeader.RawKind() > uint16(EntryKind::VolumeRoot)) {
 		_ItemError(kTextCannotReadItem, {fPath});
 		return;
 	}
-	LogInsert(ItemLineType(fHeader.RawKind()), kTextSingle, {fPath});
+	LogInsert(EntryLineType(fHeader.RawKind()), kTextSingle, {fPath});
 	_CreateTarget(_TargetFor(redirection), redirection);
 }
 
@@ -399,7 +321,7 @@ void MVRestoreServer::_CreateFolder(const std::string& target)
 	if (RestoreEntryCreator::ApplyOwnership(&folder, stat) != B_OK)
 		_ItemError(kTextCannotCreateOnTarget, {fPath});
 	std::vector<std::string> refused;
-	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, fCatalogueVersion, &refused)
+	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, fBackup.CatalogueVersion(), &refused)
 			!= B_OK)
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
@@ -410,7 +332,7 @@ void MVRestoreServer::_CreateFolder(const std::string& target)
 void MVRestoreServer::_CreateLink(const std::string& target)
 {
 	std::string text;
-	switch (fReader->ReadSymLink2(&text)) {
+	switch (fBackup.Reader()->ReadSymLink2(&text)) {
 		case SymLinkStatus::Ok:
 			break;
 		case SymLinkStatus::WrongMagic:
@@ -440,7 +362,7 @@ void MVRestoreServer::_CreateLink(const std::string& target)
 	}
 	fGuard.NoteCreatedLink(target.c_str());
 	std::vector<std::string> refused;
-	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, fCatalogueVersion, &refused);
+	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, fBackup.CatalogueVersion(), &refused);
 	for (const std::string& name : refused)
 		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
 	if (RestoreEntryCreator::ApplyFinalMetadata(&link, fHeader.Stat(), true) != B_OK)
@@ -502,7 +424,7 @@ bool MVRestoreServer::_ResolveExisting(const std::string& target, bool isLink)
 void MVRestoreServer::_FileCreated()
 {
 	std::vector<std::string> refused;
-	if (RestoreEntryCreator::WriteAttributes(&fTargetFile, fHeader, fCatalogueVersion, &refused)
+	if (RestoreEntryCreator::WriteAttributes(&fTargetFile, fHeader, fBackup.CatalogueVersion(), &refused)
 			!= B_OK)
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
@@ -536,12 +458,12 @@ void MVRestoreServer::_AbandonFile()
 
 bool MVRestoreServer::_HaveBlockOnMedium(uint32 step)
 {
-	if (!fHaveBackupHeader || fWantedMedia != int32(fBackupHeader.mediumNumber)) {
+	if (!fBackup.HasMedium(fWantedMedia)) {
 		StartMediaChange(step);
 		return false;
 	}
 	uint32 magic = 0;
-	if (!fSource->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
+	if (!fBackup.Source()->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
 		_MediumEnded(step);
 		return false;
 	}
@@ -562,7 +484,7 @@ void MVRestoreServer::ReadFile()
 		return;
 	fBlockNumber++;
 	DataBlock block;
-	DataBlockStatus status = fReader->ReadDataBlock(&block);
+	DataBlockStatus status = fBackup.Reader()->ReadDataBlock(&block);
 	int32 number = int32(fBlockNumber);
 	switch (status) {
 		case DataBlockStatus::Ok:
@@ -610,38 +532,9 @@ void MVRestoreServer::_MediumEnded(uint32 resumeStep)
 void MVRestoreServer::StartMediaChange(uint32 resumeStep)
 {
 	fResumeStep = resumeStep;
-	fHaveBackupHeader = false;
-	std::string name = fDestination != nullptr && fDestination->Name() != nullptr
-		? fDestination->Name() : "";
-	// The medium is out before the user is asked, so that an answer never
-	// meets the old medium still in the drive.
-	_CloseDestination();
-	if (fDestination != nullptr)
-		(void)fDestination->Eject();
+	std::string name = fBackup.DestinationName();
+	fBackup.CloseAndEject();
 	AskForMedium(kStepLoadBackup, kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
-}
-
-void MVRestoreServer::_CloseDestination()
-{
-	fReader.reset();
-	fSource.reset();
-	if (fDestination != nullptr && fDestinationOpen)
-		(void)fDestination->Stop();
-	fDestinationOpen = false;
-}
-
-void MVRestoreServer::_ReleaseAddOns()
-{
-	if (fDestination != nullptr) {
-		delete fDestination;
-		fDestination = nullptr;
-		FreeDestinationAddOn();
-	}
-	if (fCruncher != nullptr) {
-		delete fCruncher;
-		fCruncher = nullptr;
-		FreeCruncherAddOn();
-	}
 }
 
 // #pragma mark - progress and end
@@ -677,8 +570,7 @@ void MVRestoreServer::EndeRestore()
 	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
 		LogInsert(line.lineType, line.textID, line.arguments);
 
-	_CloseDestination();
-	_ReleaseAddOns();
+	fBackup.Release();
 
 	BMessage end = EndMessage();
 	end.AddInt32("status", fStatistics.EndStatus(aborted));

@@ -26,7 +26,7 @@
 
 #include <storage/File.h>
 
-#include "BackupHeader.h"
+#include "BackupLoader.h"
 #include "FileHeader.h"
 #include "MVReadServer.h"
 #include "ProgressThrottle.h"
@@ -35,10 +35,8 @@
 #include "RestorePathGuard.h"
 #include "RestoreStatistics.h"
 
-class ArchiveReader;
 class MVLogBaseList;
 class MVTreeEntryLog;
-class RestoreMediumSource;
 
 class MVRestoreServer : public MVReadServer {
 public:
@@ -75,8 +73,7 @@ private:
 
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
-	bool _LoadCatalogue(const char* name);
-	bool _LoadAddOns(const BMessage& catalogue);
+	void _LoadFailed(const BackupLoader::Failure& failure);
 	bool _OpenBackup();
 	void _Fatal(int32 textID, const MVTextArguments& arguments);
 	void _ItemError(int32 textID, const MVTextArguments& arguments);
@@ -97,27 +94,13 @@ private:
 	void _ReadLink();
 	void _MediumEnded(uint32 resumeStep);
 	void _Progress(bool force);
-	void _CloseDestination();
-	void _ReleaseAddOns();
 
-	std::string fServerFolder;
+	BackupLoader fBackup;
 	BMessenger fRegistry;
 	bool fHasRegistry = false;
 
 	std::unique_ptr<MVLogBaseList> fTree;
 	BFile fTargetFile;
-	std::string fCatalogueName;
-	std::string fTitle;
-	int16 fRemovable = 0;
-	uint16 fCatalogueVersion = 0;
-	MVVolume* fDestination = nullptr;
-	MVCruncher* fCruncher = nullptr;
-	bool fPassThrough = false;
-	bool fDestinationOpen = false;
-	std::unique_ptr<RestoreMediumSource> fSource;
-	std::unique_ptr<ArchiveReader> fReader;
-	BackupHeader fBackupHeader;
-	bool fHaveBackupHeader = false;
 	FileHeader fHeader;
 	std::string fPath;
 	std::string fTarget;

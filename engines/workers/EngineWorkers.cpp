@@ -1,6 +1,8 @@
 #include "EngineWorkers.h"
 
 #include "MVBackupServer.h"
+#include "MVCompareServer.h"
+#include "MVInsertServer.h"
 #include "JobType.h"
 #include "MVRestoreServer.h"
 
@@ -11,6 +13,8 @@ bool HasEngineWorker(int32 jobType)
 		case kJobIncrementalBackup:
 		case kJobDifferentialBackup:
 		case kJobRestore:
+		case kJobCompare:
+		case kJobInsert:
 			return true;
 		default:
 			return false;
@@ -27,6 +31,10 @@ BLooper* MakeEngineWorker(int32 jobType, const BMessage& job, const std::string&
 			return new MVBackupServer(serverFolder);
 		case kJobRestore:
 			return new MVRestoreServer(serverFolder);
+		case kJobCompare:
+			return new MVCompareServer(serverFolder);
+		case kJobInsert:
+			return new MVInsertServer(serverFolder);
 		default:
 			return nullptr;
 	}

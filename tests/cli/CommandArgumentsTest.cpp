@@ -265,7 +265,7 @@ TEST_F(CommandArgumentsTest, RestoreBuildsSelectionAndRedirection)
 
 	// A whole backup restored in place: one folder line and no redirection.
 	BMessage whole;
-	RestoreCommand::BuildSelection("B", {{"", true}}, "", &whole);
+	BackupItems::BuildSelection("B", {{"", true}}, "", &whole);
 	EXPECT_STREQ(whole.GetString("SELECTION", 0, ""), "INCLUDE /B/*");
 	EXPECT_FALSE(whole.HasData("source", B_STRING_TYPE));
 }

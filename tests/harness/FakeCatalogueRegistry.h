@@ -2,10 +2,12 @@
 
 // A stand-in for the server's catalogue registry: a handler that answers
 // 'MVLR' browse requests from catalogue messages the test hands it, as the
-// registry does ("subdir" 2: the path's own entry, 1: everything below it
-// in pre-order). Other messages go to an optional hook. Header-only, so
-// that the restore tests share it. Used on its looper's thread; the
-// catalogues are set before requests arrive.
+// registry does (path "/": the catalogue list; "subdir" 2: the path's own
+// entry, 1: everything below it in pre-order, 0: its direct children).
+// A test may fix the answer for a path instead. Other messages go to an
+// optional hook. Header-only, so that the restore tests share it. Used on
+// its looper's thread; catalogues and answers are set before requests
+// arrive.
 
 #include <functional>
 #include <map>
@@ -26,6 +28,8 @@ public:
 	{
 		fCatalogues[name] = catalogue;
 	}
+	// Every request for path gets answer, whatever its "subdir".
+	void SetAnswer(const std::string& path, const BMessage& answer) { fAnswers[path] = answer; }
 	void SetHook(Hook hook) { fHook = std::move(hook); }
 	int32 CountQueries() const { return fQueries; }
 
@@ -37,12 +41,40 @@ public:
 			return;
 		}
 		fQueries++;
+		std::string path = message->GetString("path", "");
+		auto fixed = fAnswers.find(path);
+		if (fixed != fAnswers.end()) {
+			(void)message->SendReply(&fixed->second);
+			return;
+		}
 		BMessage reply('MVLd');
-		_Answer(message->GetString("path", ""), message->GetInt32("subdir", 0), &reply);
+		if (path == "/")
+			_AddList(&reply);
+		else
+			_Answer(path, message->GetInt32("subdir", 0), &reply);
 		(void)message->SendReply(&reply);
 	}
 
 private:
+	// The catalogue list as the registry gives it to clients.
+	void _AddList(BMessage* reply) const
+	{
+		for (const auto& [name, catalogue] : fCatalogues) {
+			reply->AddString("name", name.c_str());
+			reply->AddString("title", catalogue.GetString(kLogTitleKey, "- no title -"));
+			reply->AddTime("date", catalogue.GetInt32(kLogDateKey, 0));
+			reply->AddInt32("type", -1);
+			reply->AddInt64("size", catalogue.GetInt64(kLogSizeKey, -1));
+			reply->AddString("path", " ");
+			reply->AddInt32("medianr", 1);
+			reply->AddInt64("offset", 0);
+			reply->AddInt32("job_id", catalogue.GetInt32(kLogJobIdKey, 0));
+			reply->AddInt32("mode", catalogue.GetInt32(kLogModeKey, 1));
+			reply->AddInt32("base_id", catalogue.GetInt32(kLogBaseIdKey, 0));
+			reply->AddInt32("pw", catalogue.GetString(kLogCryptKey, "")[0] != '\0' ? 1 : 0);
+		}
+	}
+
 	void _Answer(const std::string& path, int32 subdir, BMessage* reply) const
 	{
 		size_t slash = path.find('/', 1);
@@ -58,7 +90,7 @@ private:
 				_AddEntry(reply, -1, name, -1, 0, 0, 1, 0, catalogue.GetString(kLogTitleKey, ""), -1);
 				return;
 			}
-			_AddRange(catalogue, 0, -1, reply);
+			_AddRange(catalogue, 0, -1, subdir == 0, reply);
 			return;
 		}
 		for (int32 i = 0; ; i++) {
@@ -71,19 +103,22 @@ private:
 			if (subdir == 2)
 				_AddIndex(catalogue, i, reply);
 			else
-				_AddRange(catalogue, i + 1, level, reply);
+				_AddRange(catalogue, i + 1, level, subdir == 0, reply);
 			return;
 		}
 	}
 
-	// Every entry from start on whose level is above minimum, up to the
-	// first that is not.
-	void _AddRange(const BMessage& catalogue, int32 start, int32 minimum, BMessage* reply) const
+	// Every entry from start on whose level is above minimum (with
+	// childrenOnly: just above), up to the first that is not.
+	void _AddRange(const BMessage& catalogue, int32 start, int32 minimum, bool childrenOnly,
+		BMessage* reply) const
 	{
 		for (int32 i = start; catalogue.GetString(kLogNameKey, i, nullptr) != nullptr; i++) {
-			if (catalogue.GetInt32(kLogLevelKey, i, 0) <= minimum)
+			int32 level = catalogue.GetInt32(kLogLevelKey, i, 0);
+			if (level <= minimum)
 				return;
-			_AddIndex(catalogue, i, reply);
+			if (!childrenOnly || level == minimum + 1)
+				_AddIndex(catalogue, i, reply);
 		}
 	}
 
@@ -117,6 +152,7 @@ private:
 	}
 
 	std::map<std::string, BMessage> fCatalogues;
+	std::map<std::string, BMessage> fAnswers;
 	Hook fHook;
 	int32 fQueries = 0;
 };

@@ -1,0 +1,158 @@
+#include "LiveEntryComparer.h"
+
+#include <cstring>
+
+#include <storage/Entry.h>
+#include <storage/Node.h>
+#include <storage/SymLink.h>
+#include <storage/VolumeTable.h>
+
+#include "CompareTexts.h"
+#include "JobStatistics.h"
+
+namespace {
+
+LiveType TypeOf(const char* path, const struct stat& status)
+{
+	if (S_ISLNK(status.st_mode))
+		return LiveType::SymLink;
+	if (S_ISDIR(status.st_mode)) {
+		VolumeTable::Location location;
+		if (VolumeTable::Locate(path, &location) == B_OK && location.IsVolumeRoot())
+			return LiveType::VolumeRoot;
+		return LiveType::Directory;
+	}
+	return LiveType::File;
+}
+
+}	// namespace
+
+std::string LiveEntryComparer::PermissionText(uint32 permissions)
+{
+	static const char kLetters[] = "rwxrwxrwx";
+	std::string text(9, '-');
+	for (int32 bit = 0; bit < 9; bit++) {
+		if ((permissions & (0400u >> bit)) != 0)
+			text[bit] = kLetters[bit];
+	}
+	return text;
+}
+
+void LiveEntryComparer::_Differs(LiveComparison* result, int32 textID, MVTextArguments arguments)
+{
+	result->lines.push_back({kLineError, textID, std::move(arguments)});
+	result->misscompared++;
+}
+
+void LiveEntryComparer::_ReadError(LiveComparison* result, int32 textID,
+	MVTextArguments arguments)
+{
+	result->lines.push_back({kLineError, textID, std::move(arguments)});
+	result->readErrors++;
+}
+
+LiveComparison LiveEntryComparer::Compare(const std::string& path, const std::string& leaf,
+	const FileHeader& header, uint16 version, const std::string& backupLink, BFile* file) const
+{
+	LiveComparison result;
+	file->Unset();
+	BEntry entry(path.c_str());
+	struct stat live;
+	if (entry.InitCheck() != B_OK || !entry.Exists() || entry.GetStat(&live) != B_OK) {
+		_ReadError(&result, kTextCannotAccessSource, {path});
+		return result;
+	}
+	result.type = TypeOf(path.c_str(), live);
+	result.liveSize = live.st_size;
+	if (result.type == LiveType::File && S_ISREG(live.st_mode))
+		(void)file->SetTo(path.c_str(), B_READ_ONLY);
+
+	_CompareStat(leaf, header.Stat(), live, &result);
+	if (fOptions.Compares(CompareItem::Attribute))
+		_CompareAttributes(path, leaf, header, version, &result);
+	if (fOptions.Compares(CompareItem::SymLinkData)
+		&& (result.type == LiveType::SymLink || header.Kind() == EntryKind::SymLink))
+		_CompareLink(result.type == LiveType::SymLink ? path : std::string(), leaf, backupLink,
+			&result);
+	return result;
+}
+
+void LiveEntryComparer::_CompareStat(const std::string& leaf, const FileHeaderStat& backup,
+	const struct stat& live, LiveComparison* result) const
+{
+	if (fOptions.Compares(CompareItem::Size) && result->type == LiveType::File
+		&& backup.size != int64(live.st_size))
+		_Differs(result, kTextSizeDifferent, {leaf, backup.size, int64(live.st_size)});
+	if (fOptions.Compares(CompareItem::ModificationDate)
+		&& backup.modificationTime != int32(live.st_mtime))
+		_Differs(result, kTextModifiedDifferent, {leaf,
+			JobStatistics::DateText(time_t(backup.modificationTime)),
+			JobStatistics::DateText(live.st_mtime)});
+	if (fOptions.Compares(CompareItem::CreationDate) && backup.changeTime != int32(live.st_ctime))
+		_Differs(result, kTextCreatedDifferent, {leaf,
+			JobStatistics::DateText(time_t(backup.changeTime)),
+			JobStatistics::DateText(live.st_ctime)});
+	if (fOptions.Compares(CompareItem::Group) && backup.group != uint32(live.st_gid))
+		_Differs(result, kTextGroupDifferent, {leaf, backup.group, uint32(live.st_gid)});
+	if (fOptions.Compares(CompareItem::User) && backup.user != uint32(live.st_uid))
+		_Differs(result, kTextUserDifferent, {leaf, backup.user, uint32(live.st_uid)});
+	uint32 livePermissions = uint32(live.st_mode) & 07777;
+	if (fOptions.Compares(CompareItem::Permissions) && backup.permissions != livePermissions)
+		_Differs(result, kTextPermissionsDifferent, {leaf, PermissionText(backup.permissions),
+			PermissionText(livePermissions)});
+}
+
+// Each attribute record is compared with the live value from the record's
+// position on: its length and its bytes. Attributes only the live entry has
+// are not reported.
+void LiveEntryComparer::_CompareAttributes(const std::string& path, const std::string& leaf,
+	const FileHeader& header, uint16 version, LiveComparison* result) const
+{
+	BNode node(path.c_str());
+	if (node.InitCheck() != B_OK) {
+		_ReadError(result, kTextCannotReadLiveAttributes, {leaf});
+		return;
+	}
+	std::vector<uint8> value;
+	uint32 cursor = 0;
+	FileHeaderAttribute record;
+	while (header.NextAttribute(&cursor, &record, version) == B_OK) {
+		attr_info info;
+		if (node.GetAttrInfo(record.name, &info) != B_OK || info.size < 0) {
+			_ReadError(result, kTextCannotReadLiveAttribute, {leaf, record.name});
+			continue;
+		}
+		int64 available = record.position < info.size ? info.size - record.position : 0;
+		value.resize(size_t(available));
+		ssize_t read = available > 0
+			? node.ReadAttr(record.name, info.type, record.position, value.data(), value.size())
+			: 0;
+		if (read < 0)
+			read = 0;
+		if (uint32(read) != record.length || read != available) {
+			_Differs(result, kTextAttributeSizeDifferent, {leaf, record.name,
+				int32(record.length), int32(read)});
+		} else if (record.length > 0 && memcmp(record.data, value.data(), record.length) != 0) {
+			_Differs(result, kTextAttributeDataDifferent, {leaf, record.name});
+		}
+	}
+}
+
+// livePath is empty when the live entry is no link.
+void LiveEntryComparer::_CompareLink(const std::string& livePath, const std::string& leaf,
+	const std::string& backupLink, LiveComparison* result) const
+{
+	std::string liveLink;
+	if (!livePath.empty()) {
+		BSymLink link(livePath.c_str());
+		char buffer[kMaxLinkLength + 1];
+		ssize_t length = link.ReadLink(buffer, kMaxLinkLength);
+		if (length < 0) {
+			_ReadError(result, kTextCannotAccessSource, {livePath});
+			return;
+		}
+		liveLink.assign(buffer, size_t(length));
+	}
+	if (liveLink != backupLink)
+		_Differs(result, kTextLinkDifferent, {leaf, backupLink, liveLink});
+}

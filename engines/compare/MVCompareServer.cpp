@@ -1,0 +1,436 @@
+#include "MVCompareServer.h"
+
+#include <cstring>
+
+#include <app/Application.h>
+#include <interface/Alert.h>
+#include <kernel/OS.h>
+
+#include "ArchiveReader.h"
+#include "CompareTexts.h"
+#include "EntryLineType.h"
+#include "JobStatistics.h"
+#include "LiveEntryComparer.h"
+#include "MVLogDataModel.h"
+#include "RestoreMediumSource.h"
+#include "RestorePathGuard.h"
+
+MVCompareServer::MVCompareServer(std::string serverFolder, const AddOnLoader& loader)
+	:
+	MVReadServer("MVCompareServer", 10, 100, loader),
+	fBackup(this, std::move(serverFolder))
+{
+}
+
+MVCompareServer::~MVCompareServer() = default;
+
+void MVCompareServer::SetCatalogueRegistry(const BMessenger& registry)
+{
+	fRegistry = registry;
+	fHasRegistry = true;
+}
+
+// #pragma mark - steps
+
+bool MVCompareServer::RunsWhilePaused(uint32 step) const
+{
+	// The end step only reports and releases.
+	return step == kStepEnd;
+}
+
+void MVCompareServer::RunStep(uint32 step)
+{
+	switch (step) {
+		case kStepLoadBackup:
+			BackupHeaderRead();
+			break;
+		case kStepNextItem:
+			FileHeaderRead();
+			break;
+		case kStepLink:
+			_ReadLink();
+			break;
+		case kStepData:
+			ReadFile();
+			break;
+		case kStepEnd:
+			EndeCompare();
+			break;
+	}
+}
+
+// #pragma mark - start
+
+void MVCompareServer::StartJob(const BMessage* job)
+{
+	StartCompare(job);
+}
+
+void MVCompareServer::StartCompare(const BMessage* job)
+{
+	fStatistics = CompareStatistics();
+	fPosition = 1;
+	fWantedMedia = 1;
+	BMessage compare;
+	(void)job->FindMessage("compare", &compare);
+	fOptions = CompareOptions(compare);
+	BMessage startInfo;
+	(void)job->FindMessage("start_info", &startInfo);
+	_WriteOpeningLines(startInfo.GetString("title", ""));
+
+	LogInsert(kLineInfo, kTextScanning);
+	BMessage selection;
+	(void)job->FindMessage("selection", &selection);
+	fModel = std::make_unique<MVLogDataModel>(fHasRegistry ? fRegistry : be_app_messenger);
+	fModel->DeselectAll();
+	(void)fModel->SetSelection(&selection);
+	_CountItems();
+
+	fResumeStep = kStepNextItem;
+	NextStep(kStepLoadBackup);
+}
+
+void MVCompareServer::_WriteOpeningLines(const char* title)
+{
+	LogInsert(kLineInfo, kTextStartingCompare, {title});
+	LogInsert(kLineSettings, kTextSingle, {" "});
+	LogInsert(kLineSettings, kTextSelectedItems);
+	for (CompareItem item : fOptions.Items())
+		LogInsert(kLineSettings, kTextItemFileData + int32(item));
+	LogInsert(kLineSettings, kTextSingle, {" "});
+	LogInsert(kLineSettings, kTextStart, {JobStatistics::DateText(GetStartTime())});
+	LogInsert(kLineSettings, kTextSingle, {" "});
+}
+
+void MVCompareServer::_CountItems()
+{
+	int32 count = fModel->CountSelected();
+	for (int32 position = 1; position <= count; position++) {
+		const MVLogDataItem* item = fModel->FullListCurrentSelection(position);
+		if (item->IsBackup() || item->data.type != kLogTypeFile)
+			continue;
+		fStatistics.filesToCompare++;
+		fStatistics.bytesToCompare += item->data.size;
+	}
+}
+
+// #pragma mark - loading a backup
+
+void MVCompareServer::_Fatal(int32 textID, const MVTextArguments& arguments)
+{
+	if (textID != 0)
+		LogInsert(kLineError, textID, arguments);
+	fFatal = true;
+	NextStep(kStepEnd);
+}
+
+void MVCompareServer::BackupHeaderRead()
+{
+	const MVLogDataItem* backup = fModel->SuperItemFromCurrentSelection(fPosition);
+	if (backup == nullptr) {
+		_Fatal(kTextNothingToCompare, {});
+		return;
+	}
+	BackupLoader::Failure failure;
+	if (fBackup.CatalogueName() != backup->data.name
+		&& !fBackup.Load(backup->data.name.c_str(), &failure)) {
+		_Fatal(failure.textID, failure.arguments);
+		return;
+	}
+	if (!_OpenBackup())
+		return;
+	LogInsert(kLineInfo, kTextBackupLoaded, {fBackup.Title(), fBackup.DestinationName(),
+		int32(fBackup.Header().mediumNumber)});
+	NextStep(fResumeStep);
+	fResumeStep = 0;
+}
+
+bool MVCompareServer::_OpenBackup()
+{
+	switch (fBackup.Open()) {
+		case BackupLoader::OpenResult::Opened:
+			return true;
+		case BackupLoader::OpenResult::NotThere:
+			if (fBackup.IsRemovable())
+				StartMediaChange(fResumeStep);
+			else
+				_Fatal(kTextNoSuchBackup, {fBackup.Title()});
+			return false;
+		case BackupLoader::OpenResult::NoHeader:
+			LogInsert(kLineError, kTextNoBackupHeader, {fBackup.Title()});
+			fStatistics.readErrors++;
+			StartMediaChange(fResumeStep);
+			return false;
+	}
+	return false;
+}
+
+// #pragma mark - items
+
+void MVCompareServer::_ItemError(int32 textID, const MVTextArguments& arguments)
+{
+	LogInsert(kLineError, textID, arguments);
+	fStatistics.readErrors++;
+}
+
+// Takes the selected item at the position; false when the step that
+// follows is named already (the end, or loading a backup first).
+bool MVCompareServer::_TakeItem(MVLogDataItem** item)
+{
+	*item = fModel->FullListCurrentSelection(fPosition);
+	if (*item == nullptr) {
+		NextStep(kStepEnd);
+		return false;
+	}
+	fPosition++;
+	fWantedMedia = (*item)->data.mediaNumber;
+	if ((*item)->IsBackup()) {
+		if ((*item)->data.name == fBackup.CatalogueName() && fBackup.IsOpen()) {
+			// Loaded already, for the item that came first.
+			NextStep(kStepNextItem);
+			return false;
+		}
+		fResumeStep = kStepNextItem;
+		NextStep(kStepLoadBackup);
+		return false;
+	}
+	if ((*item)->Backup()->data.name != fBackup.CatalogueName()) {
+		// An item of another backup whose own line was not selected: that
+		// backup is loaded first, and the item taken again.
+		fPosition--;
+		fResumeStep = kStepNextItem;
+		NextStep(kStepLoadBackup);
+		return false;
+	}
+	return true;
+}
+
+void MVCompareServer::FileHeaderRead()
+{
+	MVLogDataItem* item;
+	if (!_TakeItem(&item))
+		return;
+	fPath = item->data.fullPath;
+	fLeaf = item->data.name;
+	fEntrySize = item->data.size;
+	if (!fBackup.HasMedium(fWantedMedia)) {
+		// The item is taken again once the medium is in.
+		fPosition--;
+		StartMediaChange(kStepNextItem);
+		return;
+	}
+	_ReadHeader(*item);
+}
+
+void MVCompareServer::_ReadHeader(const MVLogDataItem& item)
+{
+	NextStep(kStepNextItem);
+	if (!RestorePathGuard::IsSafePath(fPath.c_str())
+		|| fBackup.Source()->Seek(item.data.offset, kArchiveSeekFromStart) < 0
+		|| fBackup.Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
+		|| fHeader.RawKind() > uint16(EntryKind::VolumeRoot)) {
+		_ItemError(kTextCannotReadItem, {fPath});
+		return;
+	}
+	LogInsert(EntryLineType(fHeader.RawKind()), kTextSingle, {fPath});
+	if (fHeader.Kind() == EntryKind::SymLink) {
+		// Its block may lie on the next medium.
+		NextStep(kStepLink);
+		return;
+	}
+	CompareFileHeader(std::string());
+}
+
+void MVCompareServer::_ReadLink()
+{
+	if (!_HaveBlockOnMedium(kStepLink))
+		return;
+	NextStep(kStepNextItem);
+	std::string text;
+	switch (fBackup.Reader()->ReadSymLink2(&text)) {
+		case SymLinkStatus::Ok:
+			CompareFileHeader(text);
+			return;
+		case SymLinkStatus::WrongMagic:
+			_ItemError(kTextLinkMismatch, {fPath});
+			return;
+		case SymLinkStatus::HeaderShort:
+			_ItemError(kTextCannotReadLinkHeader, {fPath});
+			return;
+		case SymLinkStatus::TargetShort:
+			_ItemError(kTextCannotReadLink, {fPath});
+			return;
+	}
+}
+
+void MVCompareServer::CompareFileHeader(const std::string& backupLink)
+{
+	NextStep(kStepNextItem);
+	LiveComparison result = LiveEntryComparer(fOptions).Compare(fPath, fLeaf, fHeader,
+		fBackup.CatalogueVersion(), backupLink, &fSourceFile);
+	for (const JobReportLine& line : result.lines)
+		LogInsert(line.lineType, line.textID, line.arguments);
+	fStatistics.misscompared += result.misscompared;
+	fStatistics.readErrors += result.readErrors;
+	if (result.type != LiveType::File)
+		return;
+
+	fStatistics.filesCompared++;
+	_Progress(false);
+	fBlockNumber = 0;
+	bool hasData = fHeader.Kind() == EntryKind::File && fHeader.Stat().size != 0;
+	if (!hasData || !fOptions.Compares(CompareItem::FileData)) {
+		_FinishFile();
+		return;
+	}
+	if (fSourceFile.InitCheck() != B_OK) {
+		_ItemError(kTextCannotReadSource, {fLeaf});
+		return;
+	}
+	NextStep(kStepData);
+}
+
+// #pragma mark - file data
+
+bool MVCompareServer::_HaveBlockOnMedium(uint32 step)
+{
+	if (!fBackup.HasMedium(fWantedMedia)) {
+		StartMediaChange(step);
+		return false;
+	}
+	uint32 magic = 0;
+	if (!fBackup.Source()->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
+		fWantedMedia++;
+		StartMediaChange(step);
+		return false;
+	}
+	return true;
+}
+
+void MVCompareServer::ReadFile()
+{
+	if (!_HaveBlockOnMedium(kStepData))
+		return;
+	NextStep(kStepNextItem);
+	fBlockNumber++;
+	int32 number = int32(fBlockNumber);
+	DataBlock block;
+	switch (fBackup.Reader()->ReadDataBlock(&block)) {
+		case DataBlockStatus::Ok:
+			break;
+		case DataBlockStatus::EndOfMedium:
+			fBlockNumber--;
+			fWantedMedia++;
+			StartMediaChange(kStepData);
+			return;
+		case DataBlockStatus::WrongMagic:
+		case DataBlockStatus::Corrupt:
+			_ItemError(kTextBlockMismatch, {fPath, number});
+			fSourceFile.Unset();
+			return;
+		case DataBlockStatus::HeaderShort:
+			_ItemError(kTextCannotReadBackupBlockHeader, {fPath});
+			fSourceFile.Unset();
+			return;
+		case DataBlockStatus::DataShort:
+			_ItemError(kTextCannotReadBackupData, {fLeaf});
+			fSourceFile.Unset();
+			return;
+	}
+	if (!_CompareBlock(block.data, block.length)) {
+		fSourceFile.Unset();
+		return;
+	}
+	if (!block.IsLast()) {
+		NextStep(kStepData);
+		return;
+	}
+	if (_LiveFileHasMore()) {
+		LogInsert(kLineError, kTextDataDifferent, {fLeaf});
+		fStatistics.misscompared++;
+	}
+	_FinishFile();
+}
+
+// False, with its line, when the live file differs or cannot be read: the
+// rest of the file is not compared.
+bool MVCompareServer::_CompareBlock(const uint8* data, uint32 length)
+{
+	if (fReadBuffer.size() < length)
+		fReadBuffer.resize(length);
+	ssize_t read = length > 0 ? fSourceFile.Read(fReadBuffer.data(), length) : 0;
+	if (read != ssize_t(length)) {
+		_ItemError(kTextCannotReadSource, {fLeaf});
+		return false;
+	}
+	if (length > 0 && memcmp(fReadBuffer.data(), data, length) != 0) {
+		LogInsert(kLineError, kTextDataDifferent, {fLeaf});
+		fStatistics.misscompared++;
+		return false;
+	}
+	return true;
+}
+
+// A live file that grew after its last block differs too, even when its
+// size is not compared.
+bool MVCompareServer::_LiveFileHasMore()
+{
+	uint8 extra;
+	return fSourceFile.Read(&extra, 1) > 0;
+}
+
+void MVCompareServer::_FinishFile()
+{
+	bool comparedData = fSourceFile.InitCheck() == B_OK
+		&& fOptions.Compares(CompareItem::FileData);
+	fSourceFile.Unset();
+	if (comparedData)
+		fStatistics.bytesCompared += fEntrySize;
+	_Progress(fStatistics.filesCompared == fStatistics.filesToCompare);
+}
+
+// #pragma mark - media
+
+void MVCompareServer::StartMediaChange(uint32 resumeStep)
+{
+	fResumeStep = resumeStep;
+	std::string name = fBackup.DestinationName();
+	fBackup.CloseAndEject();
+	AskForMedium(kStepLoadBackup, kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
+}
+
+// #pragma mark - progress and end
+
+void MVCompareServer::_Progress(bool force)
+{
+	if (!fProgressThrottle.IsDue(system_time()) && !force)
+		return;
+	PostInfo(fPath.c_str(), fStatistics.filesCompared,
+		force ? fStatistics.filesCompared : fStatistics.filesToCompare,
+		fStatistics.bytesCompared, force ? fStatistics.bytesCompared : fStatistics.bytesToCompare);
+}
+
+void MVCompareServer::EndJob()
+{
+	EndeCompare();
+}
+
+void MVCompareServer::EndeCompare()
+{
+	if (fEnded)
+		return;
+	fEnded = true;
+	bool aborted = IsAborted() || fFatal;
+	fSourceFile.Unset();
+
+	int32 elapsed = int32(CurrentTime() - GetStartTime());
+	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
+		LogInsert(line.lineType, line.textID, line.arguments);
+
+	fBackup.Release();
+	fModel.reset();
+
+	BMessage end = EndMessage();
+	end.AddInt32("status", fStatistics.EndStatus(aborted));
+	FinishJob(&end);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+// BackupLoader: the backup a reading engine (restore, compare) works on. It
+// loads a backup's catalogue from "logdata" and the add-ons it names
+// through the worker, opens the backup on its destination with a buffered
+// medium source and an archive reader, and closes and releases all of it
+// again. The engine decides what a failure means for its job; every
+// failure says which report line it calls for.
+//
+// Ownership: owns the add-on objects (freed through the worker before it
+// loads others), the source and the reader. The worker must outlive it.
+// Used on the worker's thread only.
+
+#include <memory>
+#include <string>
+
+#include <app/Message.h>
+
+#include "BackupHeader.h"
+#include "MVTextArgument.h"
+
+class ArchiveReader;
+class MVCruncher;
+class MVToolServer;
+class MVVolume;
+class RestoreMediumSource;
+
+class BackupLoader {
+public:
+	// A failure: the report line (type 3) it calls for; textID 0 when the
+	// worker has written it already (a backup of a newer program).
+	struct Failure {
+		int32 textID = 0;
+		MVTextArguments arguments;
+	};
+
+	enum class OpenResult {
+		Opened,
+		// The destination has no such backup (a medium of a removable
+		// destination that is not in the drive).
+		NotThere,
+		// The backup's header cannot be read.
+		NoHeader,
+	};
+
+	BackupLoader(MVToolServer* worker, std::string serverFolder);
+	~BackupLoader();
+	BackupLoader(const BackupLoader&) = delete;
+	BackupLoader& operator=(const BackupLoader&) = delete;
+
+	// The catalogue name loaded last ("" before the first).
+	const std::string& CatalogueName() const { return fCatalogueName; }
+	// Loads the catalogue of that name and its add-ons, closing the backup
+	// open before. False with *failure set.
+	bool Load(const char* catalogueName, Failure* failure);
+
+	// Opens the loaded backup on its destination and reads its header.
+	OpenResult Open();
+	// Stops the destination; the add-ons stay loaded.
+	void Close();
+	// Closes and ejects the medium, so that a media question never meets
+	// the old medium still in the drive.
+	void CloseAndEject();
+	// Closes and frees the add-ons.
+	void Release();
+
+	bool IsOpen() const { return fOpen; }
+	// The medium in the drive holds the backup's medium number.
+	bool HasMedium(int32 number) const;
+	const BackupHeader& Header() const { return fHeader; }
+	ArchiveReader* Reader() const { return fReader.get(); }
+	RestoreMediumSource* Source() const { return fSource.get(); }
+	const std::string& Title() const { return fTitle; }
+	bool IsRemovable() const { return fRemovable != 0; }
+	uint16 CatalogueVersion() const { return fCatalogueVersion; }
+	// The destination's name, "" without one.
+	std::string DestinationName() const;
+
+private:
+	bool _LoadAddOns(const BMessage& catalogue, Failure* failure);
+
+	MVToolServer* fWorker;
+	std::string fServerFolder;
+	std::string fCatalogueName;
+	std::string fTitle;
+	int16 fRemovable = 0;
+	uint16 fCatalogueVersion = 0;
+	MVVolume* fDestination = nullptr;
+	MVCruncher* fCruncher = nullptr;
+	bool fPassThrough = false;
+	bool fOpen = false;
+	bool fHaveHeader = false;
+	std::unique_ptr<RestoreMediumSource> fSource;
+	std::unique_ptr<ArchiveReader> fReader;
+	BackupHeader fHeader;
+};
