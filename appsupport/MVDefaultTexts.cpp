@@ -346,6 +346,7 @@ const char* const kDefaultTexts[kDefaultTextCount] = {
 	/* 338 */ "Minutes",
 	/* 339 */ "Status:\t\t\t\tBackup ended with errors!",
 	/* 340 */ "Status:\t\t\t\tRestore ended with errors!",
+	/* 341 */ "Status:\t\t\t\tInsert ended with errors!",
 };
 
 void InstallDefaultTexts(MVLocale* locale)

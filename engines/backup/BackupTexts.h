@@ -12,8 +12,6 @@ enum : int32 {
 	kTextDestinationFull = 3,
 	kTextCatalogueWrite = 5,
 	kTextCatalogueMemory = 6,
-	kTextCataloguePath = 7,
-	kTextCatalogueCreate = 8,
 	// Statistics.
 	kTextFilesSaved = 9,
 	// Followed by the KB and bytes texts (JobStatistics::AmountLine).
@@ -38,7 +36,6 @@ enum : int32 {
 	kTextIncrementalMode = 175,
 	kTextDifferentialMode = 176,
 	// Failures and steps.
-	kTextNoMemory = 34,
 	kTextNoAccess = 36,
 	kTextNoDestination = 37,
 	kTextReadOnly = 38,

@@ -1,10 +1,10 @@
 #pragma once
 
 // The text ids only the compare engine writes (the texts are in
-// appsupport/MVDefaultTexts.h); the shared ones are in JobTexts.h and the
-// backup loading ones in RestoreTexts.h.
+// appsupport/MVDefaultTexts.h); the shared ones are in JobTexts.h.
 
-#include "RestoreTexts.h"
+#include "JobTexts.h"
+#include "ReportLineType.h"
 
 enum : int32 {
 	kTextStartingCompare = 282,

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include <app/Application.h>
-#include <interface/Alert.h>
 #include <kernel/OS.h>
 
 #include "ArchiveReader.h"
@@ -12,31 +10,18 @@
 #include "JobStatistics.h"
 #include "LiveEntryComparer.h"
 #include "MVLogDataModel.h"
-#include "RestoreMediumSource.h"
-#include "RestorePathGuard.h"
+#include "MediumSource.h"
+#include "EntryName.h"
 
 MVCompareServer::MVCompareServer(std::string serverFolder, const AddOnLoader& loader)
 	:
-	MVReadServer("MVCompareServer", 10, 100, loader),
-	fBackup(this, std::move(serverFolder))
+	MVReadServer("MVCompareServer", std::move(serverFolder), kStepLoadBackup, kStepEnd, loader)
 {
 }
 
 MVCompareServer::~MVCompareServer() = default;
 
-void MVCompareServer::SetCatalogueRegistry(const BMessenger& registry)
-{
-	fRegistry = registry;
-	fHasRegistry = true;
-}
-
 // #pragma mark - steps
-
-bool MVCompareServer::RunsWhilePaused(uint32 step) const
-{
-	// The end step only reports and releases.
-	return step == kStepEnd;
-}
 
 void MVCompareServer::RunStep(uint32 step)
 {
@@ -70,7 +55,7 @@ void MVCompareServer::StartCompare(const BMessage* job)
 {
 	fStatistics = CompareStatistics();
 	fPosition = 1;
-	fWantedMedia = 1;
+	SetWantedMedia(1);
 	BMessage compare;
 	(void)job->FindMessage("compare", &compare);
 	fOptions = CompareOptions(compare);
@@ -81,12 +66,12 @@ void MVCompareServer::StartCompare(const BMessage* job)
 	LogInsert(kLineInfo, kTextScanning);
 	BMessage selection;
 	(void)job->FindMessage("selection", &selection);
-	fModel = std::make_unique<MVLogDataModel>(fHasRegistry ? fRegistry : be_app_messenger);
+	fModel = std::make_unique<MVLogDataModel>(CatalogueRegistry());
 	fModel->DeselectAll();
 	(void)fModel->SetSelection(&selection);
 	_CountItems();
 
-	fResumeStep = kStepNextItem;
+	SetResumeStep(kStepNextItem);
 	NextStep(kStepLoadBackup);
 }
 
@@ -116,61 +101,27 @@ void MVCompareServer::_CountItems()
 
 // #pragma mark - loading a backup
 
-void MVCompareServer::_Fatal(int32 textID, const MVTextArguments& arguments)
-{
-	if (textID != 0)
-		LogInsert(kLineError, textID, arguments);
-	fFatal = true;
-	NextStep(kStepEnd);
-}
-
 void MVCompareServer::BackupHeaderRead()
 {
 	const MVLogDataItem* backup = fModel->SuperItemFromCurrentSelection(fPosition);
 	if (backup == nullptr) {
-		_Fatal(kTextNothingToCompare, {});
+		Fatal(kTextNothingToCompare, {});
 		return;
 	}
-	BackupLoader::Failure failure;
-	if (fBackup.CatalogueName() != backup->data.name
-		&& !fBackup.Load(backup->data.name.c_str(), &failure)) {
-		_Fatal(failure.textID, failure.arguments);
-		return;
-	}
-	if (!_OpenBackup())
-		return;
-	LogInsert(kLineInfo, kTextBackupLoaded, {fBackup.Title(), fBackup.DestinationName(),
-		int32(fBackup.Header().mediumNumber)});
-	NextStep(fResumeStep);
-	fResumeStep = 0;
-}
-
-bool MVCompareServer::_OpenBackup()
-{
-	switch (fBackup.Open()) {
-		case BackupLoader::OpenResult::Opened:
-			return true;
-		case BackupLoader::OpenResult::NotThere:
-			if (fBackup.IsRemovable())
-				StartMediaChange(fResumeStep);
-			else
-				_Fatal(kTextNoSuchBackup, {fBackup.Title()});
-			return false;
-		case BackupLoader::OpenResult::NoHeader:
-			LogInsert(kLineError, kTextNoBackupHeader, {fBackup.Title()});
-			fStatistics.readErrors++;
-			StartMediaChange(fResumeStep);
-			return false;
-	}
-	return false;
+	LoadBackup(backup->data.name.c_str());
 }
 
 // #pragma mark - items
 
+void MVCompareServer::CountReadError()
+{
+	fStatistics.readErrors++;
+}
+
 void MVCompareServer::_ItemError(int32 textID, const MVTextArguments& arguments)
 {
 	LogInsert(kLineError, textID, arguments);
-	fStatistics.readErrors++;
+	CountReadError();
 }
 
 // Takes the selected item at the position; false when the step that
@@ -183,22 +134,22 @@ bool MVCompareServer::_TakeItem(MVLogDataItem** item)
 		return false;
 	}
 	fPosition++;
-	fWantedMedia = (*item)->data.mediaNumber;
+	SetWantedMedia((*item)->data.mediaNumber);
 	if ((*item)->IsBackup()) {
-		if ((*item)->data.name == fBackup.CatalogueName() && fBackup.IsOpen()) {
+		if ((*item)->data.name == Backup().CatalogueName() && Backup().IsOpen()) {
 			// Loaded already, for the item that came first.
 			NextStep(kStepNextItem);
 			return false;
 		}
-		fResumeStep = kStepNextItem;
+		SetResumeStep(kStepNextItem);
 		NextStep(kStepLoadBackup);
 		return false;
 	}
-	if ((*item)->Backup()->data.name != fBackup.CatalogueName()) {
+	if ((*item)->Backup()->data.name != Backup().CatalogueName()) {
 		// An item of another backup whose own line was not selected: that
 		// backup is loaded first, and the item taken again.
 		fPosition--;
-		fResumeStep = kStepNextItem;
+		SetResumeStep(kStepNextItem);
 		NextStep(kStepLoadBackup);
 		return false;
 	}
@@ -213,7 +164,7 @@ void MVCompareServer::FileHeaderRead()
 	fPath = item->data.fullPath;
 	fLeaf = item->data.name;
 	fEntrySize = item->data.size;
-	if (!fBackup.HasMedium(fWantedMedia)) {
+	if (!Backup().HasMedium(WantedMedia())) {
 		// The item is taken again once the medium is in.
 		fPosition--;
 		StartMediaChange(kStepNextItem);
@@ -225,9 +176,9 @@ void MVCompareServer::FileHeaderRead()
 void MVCompareServer::_ReadHeader(const MVLogDataItem& item)
 {
 	NextStep(kStepNextItem);
-	if (!RestorePathGuard::IsSafePath(fPath.c_str())
-		|| fBackup.Source()->Seek(item.data.offset, kArchiveSeekFromStart) < 0
-		|| fBackup.Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
+	if (!IsSafeEntryPath(fPath.c_str())
+		|| Backup().Source()->Seek(item.data.offset, kArchiveSeekFromStart) < 0
+		|| Backup().Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
 		|| fHeader.RawKind() > uint16(EntryKind::VolumeRoot)) {
 		_ItemError(kTextCannotReadItem, {fPath});
 		return;
@@ -243,11 +194,11 @@ void MVCompareServer::_ReadHeader(const MVLogDataItem& item)
 
 void MVCompareServer::_ReadLink()
 {
-	if (!_HaveBlockOnMedium(kStepLink))
+	if (!HaveBlockOnMedium(kStepLink))
 		return;
 	NextStep(kStepNextItem);
 	std::string text;
-	switch (fBackup.Reader()->ReadSymLink2(&text)) {
+	switch (Backup().Reader()->ReadSymLink2(&text)) {
 		case SymLinkStatus::Ok:
 			CompareFileHeader(text);
 			return;
@@ -267,7 +218,7 @@ void MVCompareServer::CompareFileHeader(const std::string& backupLink)
 {
 	NextStep(kStepNextItem);
 	LiveComparison result = LiveEntryComparer(fOptions).Compare(fPath, fLeaf, fHeader,
-		fBackup.CatalogueVersion(), backupLink, &fSourceFile);
+		Backup().CatalogueVersion(), backupLink, &fSourceFile);
 	for (const JobReportLine& line : result.lines)
 		LogInsert(line.lineType, line.textID, line.arguments);
 	fStatistics.misscompared += result.misscompared;
@@ -292,36 +243,20 @@ void MVCompareServer::CompareFileHeader(const std::string& backupLink)
 
 // #pragma mark - file data
 
-bool MVCompareServer::_HaveBlockOnMedium(uint32 step)
-{
-	if (!fBackup.HasMedium(fWantedMedia)) {
-		StartMediaChange(step);
-		return false;
-	}
-	uint32 magic = 0;
-	if (!fBackup.Source()->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
-		fWantedMedia++;
-		StartMediaChange(step);
-		return false;
-	}
-	return true;
-}
-
 void MVCompareServer::ReadFile()
 {
-	if (!_HaveBlockOnMedium(kStepData))
+	if (!HaveBlockOnMedium(kStepData))
 		return;
 	NextStep(kStepNextItem);
 	fBlockNumber++;
 	int32 number = int32(fBlockNumber);
 	DataBlock block;
-	switch (fBackup.Reader()->ReadDataBlock(&block)) {
+	switch (Backup().Reader()->ReadDataBlock(&block)) {
 		case DataBlockStatus::Ok:
 			break;
 		case DataBlockStatus::EndOfMedium:
 			fBlockNumber--;
-			fWantedMedia++;
-			StartMediaChange(kStepData);
+			MediumEnded(kStepData);
 			return;
 		case DataBlockStatus::WrongMagic:
 		case DataBlockStatus::Corrupt:
@@ -389,16 +324,6 @@ void MVCompareServer::_FinishFile()
 	_Progress(fStatistics.filesCompared == fStatistics.filesToCompare);
 }
 
-// #pragma mark - media
-
-void MVCompareServer::StartMediaChange(uint32 resumeStep)
-{
-	fResumeStep = resumeStep;
-	std::string name = fBackup.DestinationName();
-	fBackup.CloseAndEject();
-	AskForMedium(kStepLoadBackup, kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
-}
-
 // #pragma mark - progress and end
 
 void MVCompareServer::_Progress(bool force)
@@ -420,14 +345,14 @@ void MVCompareServer::EndeCompare()
 	if (fEnded)
 		return;
 	fEnded = true;
-	bool aborted = IsAborted() || fFatal;
+	bool aborted = IsAborted() || IsFatal();
 	fSourceFile.Unset();
 
 	int32 elapsed = int32(CurrentTime() - GetStartTime());
 	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
 		LogInsert(line.lineType, line.textID, line.arguments);
 
-	fBackup.Release();
+	Backup().Release();
 	fModel.reset();
 
 	BMessage end = EndMessage();

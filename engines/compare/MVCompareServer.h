@@ -24,7 +24,6 @@
 
 #include <storage/File.h>
 
-#include "BackupLoader.h"
 #include "CompareOptions.h"
 #include "CompareStatistics.h"
 #include "FileHeader.h"
@@ -47,28 +46,21 @@ public:
 	MVCompareServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
 	~MVCompareServer() override;
 
-	// Where the model asks for catalogue entries; the server application
-	// unless set.
-	void SetCatalogueRegistry(const BMessenger& registry);
-
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
 	void EndJob() override;
-	bool RunsWhilePaused(uint32 step) const override;
+	void CountReadError() override;
 
 private:
 	void StartCompare(const BMessage* job);
 	void BackupHeaderRead();
 	void FileHeaderRead();
 	void ReadFile();
-	void StartMediaChange(uint32 resumeStep);
 	void EndeCompare();
 
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
-	void _Fatal(int32 textID, const MVTextArguments& arguments);
-	bool _OpenBackup();
 	bool _TakeItem(MVLogDataItem** item);
 	void _ReadHeader(const MVLogDataItem& item);
 	void _ReadLink();
@@ -77,19 +69,14 @@ private:
 	bool _CompareBlock(const uint8* data, uint32 length);
 	bool _LiveFileHasMore();
 	void _FinishFile();
-	bool _HaveBlockOnMedium(uint32 step);
 	void _Progress(bool force);
 
-	BackupLoader fBackup;
-	BMessenger fRegistry;
-	bool fHasRegistry = false;
 	std::unique_ptr<MVLogDataModel> fModel;
 
 	CompareOptions fOptions;
 	CompareStatistics fStatistics;
 	// Position of the next selected item to take, from 1.
 	int32 fPosition = 1;
-	int32 fWantedMedia = 1;
 	FileHeader fHeader;
 	std::string fPath;
 	std::string fLeaf;
@@ -98,9 +85,6 @@ private:
 	uint32 fBlockNumber = 0;
 	std::vector<uint8> fReadBuffer;
 
-	// The step that follows the backup header of a medium.
-	uint32 fResumeStep = 0;
-	bool fFatal = false;
 	bool fEnded = false;
 	ProgressThrottle fProgressThrottle;
 };

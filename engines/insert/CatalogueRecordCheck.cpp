@@ -1,6 +1,6 @@
 #include "CatalogueRecordCheck.h"
 
-#include "RestorePathGuard.h"
+#include "EntryName.h"
 
 bool IsSoundCatalogueRecord(const Catalogue& catalogue)
 {
@@ -10,7 +10,7 @@ bool IsSoundCatalogueRecord(const Catalogue& catalogue)
 	CatalogueEntry entry;
 	for (int32 index = 0; index < count; index++) {
 		if (catalogue.EntryAt(index, &entry) != B_OK
-			|| !RestorePathGuard::IsSafePath(entry.path.c_str()))
+			|| !IsSafeEntryPath(entry.path.c_str()))
 			return false;
 	}
 	return true;

@@ -7,7 +7,7 @@
 #include <storage/StorageDefs.h>
 
 #include "ByteCount.h"
-#include "RestorePathGuard.h"
+#include "EntryName.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ CatalogueEntry InsertScanner::_EntryAt(int64 start, uint32 level) const
 // A leaf name, a level below a sound folder, and numbers a catalogue holds.
 bool InsertScanner::_IsSound(const char* name, uint32 level) const
 {
-	if (!RestorePathGuard::IsSafeLeafName(name) || strlen(name) > kMaxNameLength
+	if (!IsSafeEntryName(name) || strlen(name) > kMaxNameLength
 		|| fPath.size() > kMaxPathLength)
 		return false;
 	int64 number = fHeader.EntryNumber();

@@ -20,7 +20,7 @@ std::vector<JobReportLine> InsertStatistics::EndLines(int32 elapsed, int32 pause
 	if (status == kJobEndedAborted)
 		statusText = kTextInsertAborted;
 	else if (status == kJobEndedWithErrors)
-		statusText = kTextJobEndedWithErrors;
+		statusText = kTextInsertEndedWithErrors;
 	lines.push_back({kLineStatistics, statusText, {}});
 	return lines;
 }

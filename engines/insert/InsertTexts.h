@@ -1,16 +1,12 @@
 #pragma once
 
 // The text ids only the insert engine writes (the texts are in
-// appsupport/MVDefaultTexts.h). It also writes shared ones: those of
-// JobTexts.h, the backup-reading ones of RestoreTexts.h and the catalogue
-// file ones of BackupTexts.h.
+// appsupport/MVDefaultTexts.h); the shared ones are in JobTexts.h.
 
-#include "BackupTexts.h"
-#include "RestoreTexts.h"
+#include "JobTexts.h"
+#include "ReportLineType.h"
 
 enum : int32 {
-	// The status line of an insert that ran to its end with error lines.
-	kTextJobEndedWithErrors = 150,
 	kTextStartingInsert = 160,
 	kTextInsertLastMedia = 161,
 	kTextBackupsToInsert = 162,
@@ -23,4 +19,5 @@ enum : int32 {
 	kTextInsertAborted = 170,
 	kTextQuickInsertFailed = 172,
 	kTextBackupCorrupt = 173,
+	kTextInsertEndedWithErrors = 341,
 };

@@ -13,7 +13,7 @@
 #include "InsertTexts.h"
 #include "JobStatistics.h"
 #include "MVVolume.h"
-#include "RestoreMediumSource.h"
+#include "MediumSource.h"
 #include "StreamEnd.h"
 
 namespace {
@@ -35,23 +35,13 @@ const BMessage& HolderOf(const char* name, const BMessage& startInfo, const BMes
 
 MVInsertServer::MVInsertServer(std::string serverFolder, const AddOnLoader& loader)
 	:
-	MVReadServer("MVInsertServer", 10, 100, loader),
-	fServerFolder(std::move(serverFolder))
+	MVReadServer("MVInsertServer", std::move(serverFolder), kStepBackupHeader, kStepEnd, loader)
 {
 }
 
-MVInsertServer::~MVInsertServer()
-{
-	_ReleaseDestination();
-}
+MVInsertServer::~MVInsertServer() = default;
 
 // #pragma mark - steps
-
-bool MVInsertServer::RunsWhilePaused(uint32 step) const
-{
-	// The end step only reports and releases.
-	return step == kStepEnd;
-}
 
 void MVInsertServer::RunStep(uint32 step)
 {
@@ -87,9 +77,9 @@ void MVInsertServer::StartJob(const BMessage* job)
 {
 	_ReadJob(job);
 	_WriteOpeningLines();
-	fDestination = LoadDestinationAddOn(fAddOn.c_str(), &fVolume);
-	if (fDestination == nullptr) {
-		_Fatal(AddOnFailureText(), {fAddOn});
+	BackupLoader::Failure failure;
+	if (!Backup().LoadDestination(fAddOn.c_str(), fVolume, &failure)) {
+		_Fatal(failure.textID, failure.arguments);
 		return;
 	}
 	if (fIds.empty()) {
@@ -98,7 +88,7 @@ void MVInsertServer::StartJob(const BMessage* job)
 		return;
 	}
 	fCurrent = 0;
-	fResumeStep = kStepCheckLastMedium;
+	SetResumeStep(kStepCheckLastMedium);
 	NextStep(kStepBackupHeader);
 }
 
@@ -143,59 +133,57 @@ void MVInsertServer::BackupHeaderRead()
 		if (!_BeginCatalogue(id))
 			return;
 	} else {
-		LogInsert(kLineInfo, kTextBackupLoaded, {fHeader.title, _DestinationName(),
-			int32(fHeader.mediumNumber)});
+		LogInsert(kLineInfo, kTextBackupLoaded, {Backup().Header().title,
+			Backup().DestinationName(), int32(Backup().Header().mediumNumber)});
 	}
 	if (fScanner != nullptr) {
 		if (!_HaveWantedMedium(id))
 			return;
-		fScanner->SetMedium(fReader.get(), fSource.get(), fWantedMedium);
+		fScanner->SetMedium(Backup().Reader(), Backup().Source(), WantedMedia());
 	}
-	NextStep(fResumeStep);
+	NextStep(ResumeStep());
 }
 
 bool MVInsertServer::_OpenBackup(const std::string& id)
 {
-	if (fDestination->Start(id.c_str(), kVolumeModeRead) != 0) {
-		_Fatal(kTextNoSuchBackup, {id});
-		return false;
+	switch (Backup().Open(id)) {
+		case BackupLoader::OpenResult::Opened:
+			fRecordsStart = Backup().Source()->Seek(0, kArchiveSeekFromCurrent);
+			return true;
+		case BackupLoader::OpenResult::NotThere:
+			_Fatal(kTextNoSuchBackup, {id});
+			return false;
+		case BackupLoader::OpenResult::NoHeader:
+			_Fatal(kTextNoBackupHeader, {id});
+			return false;
 	}
-	fDestinationOpen = true;
-	fSource = std::make_unique<RestoreMediumSource>(fDestination);
-	// No compressor: data blocks are passed over, never unpacked.
-	fReader = std::make_unique<ArchiveReader>(fSource.get());
-	if (fReader->ReadBackupHeader(&fHeader) != BackupHeaderStatus::Ok) {
-		_Fatal(kTextNoBackupHeader, {id});
-		return false;
-	}
-	fRecordsStart = fSource->Seek(0, kArchiveSeekFromCurrent);
-	return true;
+	return false;
 }
 
 bool MVInsertServer::_BeginCatalogue(const std::string& id)
 {
+	const BackupHeader& header = Backup().Header();
 	CatalogueInfo info;
 	info.backupId = id;
-	info.title = fHeader.title;
-	info.date = fHeader.creationTime;
-	info.compressor = fHeader.compressor;
-	info.password = fHeader.password;
+	info.title = header.title;
+	info.date = header.creationTime;
+	info.compressor = header.compressor;
+	info.password = header.password;
 	info.destination = fAddOn;
 	info.destinationSettings = fVolume;
-	info.removable = fHeader.removable;
-	info.jobId = fHeader.jobId;
-	info.mode = fHeader.mode;
-	info.baseId = fHeader.baseId;
+	info.removable = header.removable;
+	info.jobId = header.jobId;
+	info.mode = header.mode;
+	info.baseId = header.baseId;
 	if (fCatalogue.Begin(info) != B_OK
-		|| fCatalogue.Message().ReplaceInt16(kLogVersionKey, int16(fHeader.version)) != B_OK) {
+		|| fCatalogue.Message().ReplaceInt16(kLogVersionKey, int16(header.version)) != B_OK) {
 		_Fatal(kTextNoMemory);
 		return false;
 	}
 	fBegun = true;
-	LogInsert(kLineInfo, kTextInsertBackup, {fHeader.title, _DestinationName()});
+	LogInsert(kLineInfo, kTextInsertBackup, {header.title, Backup().DestinationName()});
 	if (!VersionTest(&fCatalogue.Message())) {
-		fFatal = true;
-		NextStep(kStepEnd);
+		Fatal(0, {});
 		return false;
 	}
 	return true;
@@ -204,13 +192,13 @@ bool MVInsertServer::_BeginCatalogue(const std::string& id)
 // The scan reads the media in their order, from the first.
 bool MVInsertServer::_HaveWantedMedium(const std::string& id)
 {
-	if (fHeader.mediumNumber == fWantedMedium)
+	if (Backup().HasMedium(WantedMedia()))
 		return true;
-	if (!fDestination->IsRemovable()) {
+	if (!Backup().IsDestinationRemovable()) {
 		_Fatal(kTextNoSuchBackup, {id});
 		return false;
 	}
-	_ChangeMedium(fResumeStep, kTextInsertMedia, {_DestinationName(), fWantedMedium});
+	StartMediaChange(ResumeStep());
 	return false;
 }
 
@@ -218,17 +206,17 @@ bool MVInsertServer::_HaveWantedMedium(const std::string& id)
 
 void MVInsertServer::CheckLastMedium()
 {
-	fStreamEnd = FindStreamEnd(fSource.get());
+	fStreamEnd = FindStreamEnd(Backup().Source());
 	uint8 tail[kEndOfMediumSize];
 	int64 tailStart = fStreamEnd - int64(kEndOfMediumSize);
 	if (tailStart < fRecordsStart
-		|| fSource->Seek(tailStart, kArchiveSeekFromStart) != tailStart
-		|| fSource->ReadFully(tail, kEndOfMediumSize) != int64(kEndOfMediumSize)) {
+		|| Backup().Source()->Seek(tailStart, kArchiveSeekFromStart) != tailStart
+		|| Backup().Source()->ReadFully(tail, kEndOfMediumSize) != int64(kEndOfMediumSize)) {
 		_StartScan();
 		return;
 	}
 	if (ReadLE32(tail) == kEndOfMediumMagic) {
-		_ChangeMedium(kStepCheckLastMedium, kTextInsertLastMedia, {fHeader.title});
+		ChangeMedium(kStepCheckLastMedium, kTextInsertLastMedia, {Backup().Header().title});
 		return;
 	}
 	NextStep(kStepFindCatalogue);
@@ -236,10 +224,10 @@ void MVInsertServer::CheckLastMedium()
 
 void MVInsertServer::FindCatalogue()
 {
-	CatalogueRecordFinder finder(fSource.get());
+	CatalogueRecordFinder finder(Backup().Source());
 	int64 offset = 0;
 	if (finder.Find(fRecordsStart, fStreamEnd, &offset) != B_OK
-		|| fSource->Seek(offset, kArchiveSeekFromStart) != offset) {
+		|| Backup().Source()->Seek(offset, kArchiveSeekFromStart) != offset) {
 		_StartScan();
 		return;
 	}
@@ -249,8 +237,8 @@ void MVInsertServer::FindCatalogue()
 void MVInsertServer::ReadCatalogue()
 {
 	BMessage record;
-	if (fReader->ReadCatalogueRecord(&record) != B_OK
-		|| fSource->Seek(0, kArchiveSeekFromCurrent) != fStreamEnd) {
+	if (Backup().Reader()->ReadCatalogueRecord(&record) != B_OK
+		|| Backup().Source()->Seek(0, kArchiveSeekFromCurrent) != fStreamEnd) {
 		_StartScan();
 		return;
 	}
@@ -260,8 +248,7 @@ void MVInsertServer::ReadCatalogue()
 		return;
 	}
 	if (!VersionTest(&catalogue.Message())) {
-		fFatal = true;
-		NextStep(kStepEnd);
+		Fatal(0, {});
 		return;
 	}
 	if (catalogue.Message().SetMessage(kLogDestinationSettingsKey, &fVolume) != B_OK) {
@@ -277,10 +264,10 @@ void MVInsertServer::ReadCatalogue()
 void MVInsertServer::_StartScan()
 {
 	LogInsert(kLineWarning, kTextQuickInsertFailed);
-	_CloseDestination();
+	Backup().Close();
 	fScanner = std::make_unique<InsertScanner>(&fCatalogue);
-	fWantedMedium = 1;
-	fResumeStep = kStepFileHeader;
+	SetWantedMedia(1);
+	SetResumeStep(kStepFileHeader);
 	NextStep(kStepBackupHeader);
 }
 
@@ -388,23 +375,11 @@ void MVInsertServer::_BlockFailed(InsertScanEvent event)
 
 void MVInsertServer::_MediumEnded(uint32 resumeStep)
 {
-	if (!fDestination->IsRemovable()) {
-		_Fatal(kTextNoSuchBackup, {fHeader.title});
+	if (!Backup().IsDestinationRemovable()) {
+		_Fatal(kTextNoSuchBackup, {Backup().Header().title});
 		return;
 	}
-	fWantedMedium++;
-	_ChangeMedium(resumeStep, kTextInsertMedia, {_DestinationName(), fWantedMedium});
-}
-
-void MVInsertServer::_ChangeMedium(uint32 resumeStep, int32 textID,
-	const MVTextArguments& arguments)
-{
-	fResumeStep = resumeStep;
-	// The medium is out before the user is asked, so that an answer never
-	// meets the old medium still in the drive.
-	_CloseDestination();
-	(void)fDestination->Eject();
-	AskForMedium(kStepBackupHeader, textID, arguments, B_INFO_ALERT);
+	MediumEnded(resumeStep);
 }
 
 // #pragma mark - catalogues
@@ -412,7 +387,7 @@ void MVInsertServer::_ChangeMedium(uint32 resumeStep, int32 textID,
 // The catalogue of the current backup is complete.
 void MVInsertServer::_BackupRead(int32 files, int64 bytes)
 {
-	_CloseDestination();
+	Backup().Close();
 	fStatistics.filesInserted += files;
 	fStatistics.bytesInserted = AddByteCount(fStatistics.bytesInserted, bytes);
 	PostInfo(nullptr, int32(fCurrent + 1), int32(fIds.size()), fStatistics.bytesInserted,
@@ -424,12 +399,12 @@ void MVInsertServer::_BackupRead(int32 files, int64 bytes)
 
 bool MVInsertServer::_WriteCatalogue(const std::string& id)
 {
-	std::string path = CatalogueFile::PathFor(fServerFolder, id);
-	if (fServerFolder.empty()) {
+	std::string path = CatalogueFile::PathFor(ServerFolder(), id);
+	if (ServerFolder().empty()) {
 		_Fatal(kTextCataloguePath, {path});
 		return false;
 	}
-	std::string folder = fServerFolder + "/" + kCatalogueFolder;
+	std::string folder = ServerFolder() + "/" + kCatalogueFolder;
 	(void)create_directory(folder.c_str(), 0755);
 	if (CatalogueFile::Write(path.c_str(), fCatalogue.Message()) != B_OK) {
 		_Fatal(kTextCatalogueCreate, {path});
@@ -444,25 +419,29 @@ void MVInsertServer::_NextBackup()
 	fCatalogue.Message().MakeEmpty();
 	fScanner.reset();
 	fBegun = false;
-	fWantedMedium = 1;
-	fResumeStep = kStepCheckLastMedium;
+	SetWantedMedia(1);
+	SetResumeStep(kStepCheckLastMedium);
 	fCurrent++;
 	NextStep(fCurrent < fIds.size() ? kStepBackupHeader : kStepEnd);
 }
 
 // #pragma mark - reports and the end
 
+void MVInsertServer::CountReadError()
+{
+	fStatistics.errors++;
+}
+
 void MVInsertServer::_Error(int32 textID, const MVTextArguments& arguments)
 {
 	LogInsert(kLineError, textID, arguments);
-	fStatistics.errors++;
+	CountReadError();
 }
 
 void MVInsertServer::_Fatal(int32 textID, const MVTextArguments& arguments)
 {
-	_Error(textID, arguments);
-	fFatal = true;
-	NextStep(kStepEnd);
+	CountReadError();
+	Fatal(textID, arguments);
 }
 
 void MVInsertServer::_Progress(const std::string& path)
@@ -470,7 +449,7 @@ void MVInsertServer::_Progress(const std::string& path)
 	if (!fProgressThrottle.IsDue(system_time()))
 		return;
 	PostInfo(path.c_str(), int32(fCurrent), int32(fIds.size()),
-		AddByteCount(fStatistics.bytesInserted, fScanner->Bytes()), fHeader.totalSize);
+		AddByteCount(fStatistics.bytesInserted, fScanner->Bytes()), Backup().Header().totalSize);
 }
 
 void MVInsertServer::EndJob()
@@ -483,40 +462,15 @@ void MVInsertServer::EndeInsert()
 	if (fEnded)
 		return;
 	fEnded = true;
-	bool aborted = IsAborted() || fFatal;
+	bool aborted = IsAborted() || IsFatal();
 	int32 elapsed = int32(CurrentTime() - GetStartTime());
 	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
 		LogInsert(line.lineType, line.textID, line.arguments);
-	_ReleaseDestination();
+	Backup().Release();
 
 	BMessage end = EndMessage();
 	for (const std::string& id : fInserted)
 		end.AddString("backup_id", id.c_str());
 	end.AddInt32("status", fStatistics.EndStatus(aborted));
 	FinishJob(&end);
-}
-
-void MVInsertServer::_CloseDestination()
-{
-	fReader.reset();
-	fSource.reset();
-	if (fDestination != nullptr && fDestinationOpen)
-		(void)fDestination->Stop();
-	fDestinationOpen = false;
-}
-
-void MVInsertServer::_ReleaseDestination()
-{
-	_CloseDestination();
-	if (fDestination == nullptr)
-		return;
-	delete fDestination;
-	fDestination = nullptr;
-	FreeDestinationAddOn();
-}
-
-std::string MVInsertServer::_DestinationName() const
-{
-	const char* name = fDestination != nullptr ? fDestination->Name() : nullptr;
-	return name != nullptr ? name : "";
 }

@@ -19,8 +19,8 @@
 // exactly and passes IsSoundCatalogueRecord, and the scan keeps damaged
 // entries out. A backup that ends inside a record ends the job.
 //
-// Ownership: the worker owns its destination object, the medium's source
-// and reader, and the catalogue being built; the server runs it and it
+// Ownership: the worker owns the catalogue being built, and through its
+// base the destination, the medium's source and reader; the server runs it and it
 // deletes itself when it quits. All members are used on the worker's
 // thread only.
 
@@ -28,15 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "BackupHeader.h"
 #include "Catalogue.h"
 #include "InsertScanner.h"
 #include "InsertStatistics.h"
 #include "MVReadServer.h"
 #include "ProgressThrottle.h"
 
-class ArchiveReader;
-class RestoreMediumSource;
 
 class MVInsertServer : public MVReadServer {
 public:
@@ -54,14 +51,11 @@ public:
 	MVInsertServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
 	~MVInsertServer() override;
 
-	// Waits this long in an abort before ending; tests shorten it.
-	void SetAbortWait(bigtime_t wait) { SetAbortDelay(wait); }
-
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
 	void EndJob() override;
-	bool RunsWhilePaused(uint32 step) const override;
+	void CountReadError() override;
 
 private:
 	void BackupHeaderRead();
@@ -81,18 +75,12 @@ private:
 	void _EntryRead(InsertScanEvent event);
 	void _BlockFailed(InsertScanEvent event);
 	void _MediumEnded(uint32 resumeStep);
-	void _ChangeMedium(uint32 resumeStep, int32 textID, const MVTextArguments& arguments);
 	void _BackupRead(int32 files, int64 bytes);
 	bool _WriteCatalogue(const std::string& id);
 	void _NextBackup();
 	void _Error(int32 textID, const MVTextArguments& arguments = {});
 	void _Fatal(int32 textID, const MVTextArguments& arguments = {});
 	void _Progress(const std::string& path);
-	void _CloseDestination();
-	void _ReleaseDestination();
-	std::string _DestinationName() const;
-
-	std::string fServerFolder;
 
 	// The job.
 	std::string fTitle;
@@ -100,29 +88,18 @@ private:
 	std::string fAddOn;
 	BMessage fVolume;
 
-	// The backup being read: its index in fIds, whether its catalogue was
-	// begun from a header, the header of the medium in the drive and the
-	// title it records.
+	// The backup being read: its index in fIds and whether its catalogue was
+	// begun from a header.
 	size_t fCurrent = 0;
 	bool fBegun = false;
-	BackupHeader fHeader;
 	// Where the records of the medium begin and its stream ends.
 	int64 fRecordsStart = 0;
 	int64 fStreamEnd = 0;
 	Catalogue fCatalogue;
 	std::unique_ptr<InsertScanner> fScanner;
-	// The step that follows the backup header of a medium.
-	uint32 fResumeStep = 0;
-	int32 fWantedMedium = 1;
-
-	MVVolume* fDestination = nullptr;
-	bool fDestinationOpen = false;
-	std::unique_ptr<RestoreMediumSource> fSource;
-	std::unique_ptr<ArchiveReader> fReader;
 
 	std::vector<std::string> fInserted;
 	InsertStatistics fStatistics;
 	ProgressThrottle fProgressThrottle;
-	bool fFatal = false;
 	bool fEnded = false;
 };

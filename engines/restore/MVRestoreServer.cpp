@@ -12,6 +12,7 @@
 
 #include "ArchiveReader.h"
 #include "EntryLineType.h"
+#include "EntryName.h"
 #include "JobStatistics.h"
 #include "CatalogueFile.h"
 #include "CatalogueFormat.h"
@@ -20,7 +21,7 @@
 #include "MVRedirection.h"
 #include "MVVolume.h"
 #include "RestoreEntryCreator.h"
-#include "RestoreMediumSource.h"
+#include "MediumSource.h"
 #include "RestoreTexts.h"
 #include "ServerProtocol.h"
 
@@ -36,8 +37,7 @@ std::string LeafOf(const std::string& path)
 
 MVRestoreServer::MVRestoreServer(std::string serverFolder, const AddOnLoader& loader)
 	:
-	MVReadServer("MVRestoreServer", 10, 100, loader),
-	fBackup(this, std::move(serverFolder))
+	MVReadServer("MVRestoreServer", std::move(serverFolder), kStepLoadBackup, kStepEnd, loader)
 {
 }
 
@@ -45,19 +45,7 @@ MVRestoreServer::~MVRestoreServer()
 {
 }
 
-void MVRestoreServer::SetCatalogueRegistry(const BMessenger& registry)
-{
-	fRegistry = registry;
-	fHasRegistry = true;
-}
-
 // #pragma mark - steps
-
-bool MVRestoreServer::RunsWhilePaused(uint32 step) const
-{
-	// The end step only reports and releases.
-	return step == kStepEnd;
-}
 
 void MVRestoreServer::RunStep(uint32 step)
 {
@@ -88,7 +76,7 @@ void MVRestoreServer::RunStep(uint32 step)
 void MVRestoreServer::StartJob(const BMessage* job)
 {
 	fStatistics = RestoreStatistics();
-	fWantedMedia = 1;
+	SetWantedMedia(1);
 	fItemNumber = 1;
 
 	BMessage options;
@@ -103,8 +91,7 @@ void MVRestoreServer::StartJob(const BMessage* job)
 	LogInsert(kLineInfo, kTextScanning);
 	BMessage selection;
 	(void)job->FindMessage("selection", &selection);
-	BMessenger registry = fHasRegistry ? fRegistry : be_app_messenger;
-	fTree = std::make_unique<MVLogBaseList>(registry, &selection);
+	fTree = std::make_unique<MVLogBaseList>(CatalogueRegistry(), &selection);
 	MVRedirection redirections(&selection);
 	while (redirections.NextLine()) {
 		if (redirections.IsLineInclude())
@@ -113,7 +100,7 @@ void MVRestoreServer::StartJob(const BMessage* job)
 	_CountItems();
 
 	(void)fTree->FindFirst();
-	fResumeStep = kStepNextItem;
+	SetResumeStep(kStepNextItem);
 	NextStep(kStepLoadBackup);
 }
 
@@ -149,63 +136,19 @@ void MVRestoreServer::_CountItems()
 
 // #pragma mark - loading a backup
 
-void MVRestoreServer::_Fatal(int32 textID, const MVTextArguments& arguments)
-{
-	LogInsert(kLineError, textID, arguments);
-	fFatal = true;
-	NextStep(kStepEnd);
-}
-
 void MVRestoreServer::BackupHeaderRead()
 {
 	MVTreeEntryLog* backup = fTree != nullptr ? fTree->CurrentBackup() : nullptr;
 	if (backup == nullptr) {
-		_Fatal(kTextNothingToRestore, {});
+		Fatal(kTextNothingToRestore, {});
 		return;
 	}
-	BackupLoader::Failure failure;
-	if (fBackup.CatalogueName() != backup->Name() && !fBackup.Load(backup->Name(), &failure)) {
-		_LoadFailed(failure);
-		return;
-	}
-	if (!_OpenBackup())
-		return;
-	LogInsert(kLineInfo, kTextBackupLoaded, {fBackup.Title(), fBackup.DestinationName(),
-		int32(fBackup.Header().mediumNumber)});
-	NextStep(fResumeStep);
-	fResumeStep = 0;
+	LoadBackup(backup->Name());
 }
 
-void MVRestoreServer::_LoadFailed(const BackupLoader::Failure& failure)
+void MVRestoreServer::CountReadError()
 {
-	if (failure.textID != 0) {
-		_Fatal(failure.textID, failure.arguments);
-		return;
-	}
-	// A backup of a newer program; the worker base has reported it.
 	fStatistics.errors++;
-	fFatal = true;
-	NextStep(kStepEnd);
-}
-
-bool MVRestoreServer::_OpenBackup()
-{
-	switch (fBackup.Open()) {
-		case BackupLoader::OpenResult::Opened:
-			return true;
-		case BackupLoader::OpenResult::NotThere:
-			if (fBackup.IsRemovable())
-				StartMediaChange(fResumeStep);
-			else
-				_Fatal(kTextNoSuchBackup, {fBackup.Title()});
-			return false;
-		case BackupLoader::OpenResult::NoHeader:
-			LogInsert(kLineError, kTextNoBackupHeader, {fBackup.Title()});
-			fStatistics.errors++;
-			StartMediaChange(fResumeStep);
-			return false;
-	}
-	return false;
 }
 
 // #pragma mark - items
@@ -233,9 +176,9 @@ void MVRestoreServer::_HandleCurrentItem()
 		NextStep(kStepEnd);
 		return;
 	}
-	fWantedMedia = entry->MediaNr();
+	SetWantedMedia(entry->MediaNr());
 	if (fTree->OutlineLevel() == 0) {
-		fResumeStep = kStepNextItem;
+		SetResumeStep(kStepNextItem);
 		NextStep(kStepLoadBackup);
 		return;
 	}
@@ -251,17 +194,17 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 	if (redirection[0] == '\0' || redirection[0] == ' ')
 		redirection = nullptr;
 
-	if (!fBackup.HasMedium(fWantedMedia)) {
+	if (!Backup().HasMedium(WantedMedia())) {
 		StartMediaChange(kStepCurrentItem);
 		return;
 	}
-	if (!RestorePathGuard::IsSafePath(fPath.c_str())) {
+	if (!IsSafeEntryPath(fPath.c_str())) {
 		_ItemError(kTextCannotReadItem, {fPath});
 		return;
 	}
-	if (fBackup.Source()->Seek(entry->Offset(), kArchiveSeekFromStart) < 0
-		|| fBackup.Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
-		|| !RestorePathGuard::IsSafeLeafName(fHeader.Name())
+	if (Backup().Source()->Seek(entry->Offset(), kArchiveSeekFromStart) < 0
+		|| Backup().Reader()->ReadFileHeaderData(&fHeader) != FileHeaderStatus::Ok
+		|| !IsSafeEntryName(fHeader.Name())
 		|| fHeader.RawKind() > uint16(EntryKind::VolumeRoot)) {
 		_ItemError(kTextCannotReadItem, {fPath});
 		return;
@@ -321,7 +264,7 @@ void MVRestoreServer::_CreateFolder(const std::string& target)
 	if (RestoreEntryCreator::ApplyOwnership(&folder, stat) != B_OK)
 		_ItemError(kTextCannotCreateOnTarget, {fPath});
 	std::vector<std::string> refused;
-	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, fBackup.CatalogueVersion(), &refused)
+	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, Backup().CatalogueVersion(), &refused)
 			!= B_OK)
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
@@ -332,7 +275,7 @@ void MVRestoreServer::_CreateFolder(const std::string& target)
 void MVRestoreServer::_CreateLink(const std::string& target)
 {
 	std::string text;
-	switch (fBackup.Reader()->ReadSymLink2(&text)) {
+	switch (Backup().Reader()->ReadSymLink2(&text)) {
 		case SymLinkStatus::Ok:
 			break;
 		case SymLinkStatus::WrongMagic:
@@ -362,7 +305,7 @@ void MVRestoreServer::_CreateLink(const std::string& target)
 	}
 	fGuard.NoteCreatedLink(target.c_str());
 	std::vector<std::string> refused;
-	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, fBackup.CatalogueVersion(), &refused);
+	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, Backup().CatalogueVersion(), &refused);
 	for (const std::string& name : refused)
 		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
 	if (RestoreEntryCreator::ApplyFinalMetadata(&link, fHeader.Stat(), true) != B_OK)
@@ -424,7 +367,7 @@ bool MVRestoreServer::_ResolveExisting(const std::string& target, bool isLink)
 void MVRestoreServer::_FileCreated()
 {
 	std::vector<std::string> refused;
-	if (RestoreEntryCreator::WriteAttributes(&fTargetFile, fHeader, fBackup.CatalogueVersion(), &refused)
+	if (RestoreEntryCreator::WriteAttributes(&fTargetFile, fHeader, Backup().CatalogueVersion(), &refused)
 			!= B_OK)
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
@@ -456,23 +399,9 @@ void MVRestoreServer::_AbandonFile()
 
 // #pragma mark - file data
 
-bool MVRestoreServer::_HaveBlockOnMedium(uint32 step)
-{
-	if (!fBackup.HasMedium(fWantedMedia)) {
-		StartMediaChange(step);
-		return false;
-	}
-	uint32 magic = 0;
-	if (!fBackup.Source()->PeekMagic(&magic) || magic == kEndOfMediumMagic) {
-		_MediumEnded(step);
-		return false;
-	}
-	return true;
-}
-
 void MVRestoreServer::_ReadLink()
 {
-	if (!_HaveBlockOnMedium(kStepLink))
+	if (!HaveBlockOnMedium(kStepLink))
 		return;
 	NextStep(kStepNextItem);
 	_CreateLink(fTarget);
@@ -480,18 +409,18 @@ void MVRestoreServer::_ReadLink()
 
 void MVRestoreServer::ReadFile()
 {
-	if (!_HaveBlockOnMedium(kStepData))
+	if (!HaveBlockOnMedium(kStepData))
 		return;
 	fBlockNumber++;
 	DataBlock block;
-	DataBlockStatus status = fBackup.Reader()->ReadDataBlock(&block);
+	DataBlockStatus status = Backup().Reader()->ReadDataBlock(&block);
 	int32 number = int32(fBlockNumber);
 	switch (status) {
 		case DataBlockStatus::Ok:
 			break;
 		case DataBlockStatus::EndOfMedium:
 			fBlockNumber--;
-			_MediumEnded(kStepData);
+			MediumEnded(kStepData);
 			return;
 		case DataBlockStatus::WrongMagic:
 		case DataBlockStatus::Corrupt:
@@ -521,22 +450,6 @@ void MVRestoreServer::ReadFile()
 	_FinishFile();
 }
 
-void MVRestoreServer::_MediumEnded(uint32 resumeStep)
-{
-	fWantedMedia++;
-	StartMediaChange(resumeStep);
-}
-
-// #pragma mark - media
-
-void MVRestoreServer::StartMediaChange(uint32 resumeStep)
-{
-	fResumeStep = resumeStep;
-	std::string name = fBackup.DestinationName();
-	fBackup.CloseAndEject();
-	AskForMedium(kStepLoadBackup, kTextInsertMedia, {name.c_str(), fWantedMedia}, B_INFO_ALERT);
-}
-
 // #pragma mark - progress and end
 
 void MVRestoreServer::_Progress(bool force)
@@ -562,7 +475,7 @@ void MVRestoreServer::EndeRestore()
 	if (fEnded)
 		return;
 	fEnded = true;
-	bool aborted = IsAborted() || fFatal;
+	bool aborted = IsAborted() || IsFatal();
 	fTargetFile.Unset();
 	fFolders.FinishAll(&fGuard);
 
@@ -570,7 +483,7 @@ void MVRestoreServer::EndeRestore()
 	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
 		LogInsert(line.lineType, line.textID, line.arguments);
 
-	fBackup.Release();
+	Backup().Release();
 
 	BMessage end = EndMessage();
 	end.AddInt32("status", fStatistics.EndStatus(aborted));

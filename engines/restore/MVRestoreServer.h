@@ -26,7 +26,6 @@
 
 #include <storage/File.h>
 
-#include "BackupLoader.h"
 #include "FileHeader.h"
 #include "MVReadServer.h"
 #include "ProgressThrottle.h"
@@ -52,30 +51,20 @@ public:
 	MVRestoreServer(std::string serverFolder, const AddOnLoader& loader = AddOnLoader());
 	~MVRestoreServer() override;
 
-	// Where the catalogue tree asks for entries; the server application
-	// unless set.
-	void SetCatalogueRegistry(const BMessenger& registry);
-	// Waits this long in an abort before ending; tests shorten it.
-	void SetAbortWait(bigtime_t wait) { SetAbortDelay(wait); }
-
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
 	void EndJob() override;
-	bool RunsWhilePaused(uint32 step) const override;
+	void CountReadError() override;
 
 private:
 	void BackupHeaderRead();
 	void FileHeaderRead();
 	void ReadFile();
-	void StartMediaChange(uint32 resumeStep);
 	void EndeRestore();
 
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
-	void _LoadFailed(const BackupLoader::Failure& failure);
-	bool _OpenBackup();
-	void _Fatal(int32 textID, const MVTextArguments& arguments);
 	void _ItemError(int32 textID, const MVTextArguments& arguments);
 	void _HandleCurrentItem();
 	void _HandleItem(const MVTreeEntryLog* entry);
@@ -88,16 +77,8 @@ private:
 	void _FileCreated();
 	void _FinishFile();
 	void _AbandonFile();
-	// True when the block of the current item is the next record of the
-	// medium in the drive; otherwise asks for the medium, to go on at step.
-	bool _HaveBlockOnMedium(uint32 step);
 	void _ReadLink();
-	void _MediumEnded(uint32 resumeStep);
 	void _Progress(bool force);
-
-	BackupLoader fBackup;
-	BMessenger fRegistry;
-	bool fHasRegistry = false;
 
 	std::unique_ptr<MVLogBaseList> fTree;
 	BFile fTargetFile;
@@ -111,12 +92,8 @@ private:
 	int32 fCreateRoot = 0;
 	RestoreStatistics fStatistics;
 	int32 fItemNumber = 1;
-	int32 fWantedMedia = 1;
 	uint32 fBlockNumber = 0;
 
-	// The step that follows the backup header of a medium.
-	uint32 fResumeStep = 0;
-	bool fFatal = false;
 	bool fEnded = false;
 	ProgressThrottle fProgressThrottle;
 

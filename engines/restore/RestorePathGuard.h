@@ -24,12 +24,6 @@
 
 class RestorePathGuard {
 public:
-	// An absolute path whose components are all non-empty and neither "."
-	// nor "..".
-	static bool IsSafePath(const char* path);
-	// One path component: non-empty, no "/", not "." or "..".
-	static bool IsSafeLeafName(const char* name);
-
 	// A folder that redirected items must stay inside.
 	void AddRedirectionRoot(const char* path);
 	// The restore made a symbolic link here.

@@ -10,11 +10,6 @@
 
 namespace {
 
-bool IsDotName(std::string_view component)
-{
-	return component == "." || component == "..";
-}
-
 // The native path with every link resolved, or "" when it cannot be.
 std::string Resolved(const std::string& native)
 {
@@ -60,28 +55,6 @@ std::string ParentOf(const std::string& path)
 }
 
 }	// namespace
-
-bool RestorePathGuard::IsSafePath(const char* path)
-{
-	if (path == nullptr || path[0] != '/' || path[1] == '\0')
-		return false;
-	std::string_view rest(path + 1);
-	while (true) {
-		size_t slash = rest.find('/');
-		std::string_view component = rest.substr(0, slash);
-		if (component.empty() || IsDotName(component))
-			return false;
-		if (slash == std::string_view::npos)
-			return true;
-		rest.remove_prefix(slash + 1);
-	}
-}
-
-bool RestorePathGuard::IsSafeLeafName(const char* name)
-{
-	return name != nullptr && name[0] != '\0' && strchr(name, '/') == nullptr
-		&& !IsDotName(name);
-}
 
 void RestorePathGuard::AddRedirectionRoot(const char* path)
 {

@@ -7,10 +7,6 @@
 #include "ReportLineType.h"
 
 enum : int32 {
-	kTextNoDatabase = 50,
-	kTextInsertMedia = 51,
-	kTextNoSuchBackup = 53,
-	kTextNoBackupHeader = 54,
 	kTextNothingToRestore = 55,
 	kTextStartingRestore = 57,
 	kTextOverwriteOlder = 58,
@@ -22,7 +18,6 @@ enum : int32 {
 	kTextRootYes = 64,
 	kTextRootNo = 65,
 	kTextCannotCreateOnTarget = 66,
-	kTextCannotReadItem = 67,
 	kTextFilesRestored = 68,
 	// Followed by the KB and bytes texts (JobStatistics::AmountLine).
 	kTextBytesRestoredMB = 69,
@@ -39,12 +34,5 @@ enum : int32 {
 	kTextCannotCreateFolder = 83,
 	kTextFolderExists = 84,
 	kTextCannotWriteBlock = 85,
-	kTextCannotReadBlock = 86,
-	kTextCannotReadBlockHeader = 87,
-	kTextBlockMismatch = 88,
-	kTextCannotReadLink = 90,
-	kTextCannotReadLinkHeader = 91,
-	kTextLinkMismatch = 92,
-	kTextBackupLoaded = 325,
 	kTextRestoreEndedWithErrors = 340,
 };

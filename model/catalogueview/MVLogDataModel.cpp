@@ -4,6 +4,7 @@
 #include <ctime>
 #include <unordered_set>
 
+#include "EntryName.h"
 #include "MVLogAnswer.h"
 #include "MVLogQuery.h"
 #include "MVPathSplitter.h"
@@ -15,14 +16,6 @@ namespace {
 // The browse path of the catalogue list.
 constexpr const char* kCatalogueListPath = "/";
 constexpr const char* kDateFormat = "%Y-%m-%d %H:%M";
-
-// Whether a path can name an item of this name: a selection line must
-// select the item it was written for and no other, so an entry whose name
-// a path cannot hold is left out of the view with everything below it.
-bool IsNameable(const std::string& name)
-{
-	return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
 
 std::string IncludeLine(const std::string& path)
 {
@@ -115,7 +108,7 @@ status_t MVLogDataModel::LoadBackups()
 	MVLogAnswer answer(reply);
 	MVLogEntryData data;
 	for (int32 element = 0; answer.BackupAt(element, &data); element++) {
-		if (!IsNameable(data.name))
+		if (!IsSafeEntryName(data.name))
 			continue;
 		auto backup = std::make_unique<MVLogDataItem>();
 		backup->data = std::move(data);
@@ -209,7 +202,7 @@ void MVLogDataModel::_Attach(MVLogDataItem* parent, const BMessage& reply, LogRe
 		if ((mode != kLogReadSubtree && depth > 0) || (leftOutDepth >= 0 && depth > leftOutDepth))
 			continue;
 		leftOutDepth = -1;
-		if (!IsNameable(data.name)) {
+		if (!IsSafeEntryName(data.name)) {
 			leftOutDepth = depth;
 			continue;
 		}

@@ -14,7 +14,7 @@
 // entry shifts every text after it.
 TEST(DefaultTextsTest, TextsSitAtTheirIds)
 {
-	EXPECT_EQ(kDefaultTextCount, 341);
+	EXPECT_EQ(kDefaultTextCount, 342);
 	EXPECT_EQ(kInstalledTextCount, 328);
 	EXPECT_EQ(kFirstAddedText, 339);
 	EXPECT_EQ(sizeof(kDefaultTexts) / sizeof(kDefaultTexts[0]), size_t(kDefaultTextCount));
@@ -42,6 +42,7 @@ TEST(DefaultTextsTest, TextsSitAtTheirIds)
 	EXPECT_STREQ(kDefaultTexts[338], "Minutes");
 	EXPECT_STREQ(kDefaultTexts[339], "Status:\t\t\t\tBackup ended with errors!");
 	EXPECT_STREQ(kDefaultTexts[340], "Status:\t\t\t\tRestore ended with errors!");
+	EXPECT_STREQ(kDefaultTexts[341], "Status:\t\t\t\tInsert ended with errors!");
 }
 
 // A locale gets every text but the schedule's field names; the texts added

@@ -13,9 +13,9 @@
 #include "ArchiveReader.h"
 #include "CatalogueRecordCheck.h"
 #include "CatalogueRecordFinder.h"
+#include "EntryName.h"
 #include "InsertScanner.h"
 #include "MemoryArchive.h"
-#include "RestorePathGuard.h"
 #include "StreamEnd.h"
 
 namespace {
@@ -42,7 +42,7 @@ void CheckEntries(const Catalogue& catalogue, int32 added)
 	CatalogueEntry entry;
 	for (int32 index = 0; index < added; index++) {
 		if (catalogue.EntryAt(index, &entry) != B_OK
-			|| !RestorePathGuard::IsSafePath(entry.path.c_str())
+			|| !IsSafeEntryPath(entry.path.c_str())
 			|| entry.path.size() > InsertScanner::kMaxPathLength)
 			abort();
 	}

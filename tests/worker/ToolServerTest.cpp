@@ -16,8 +16,8 @@
 #include "JobTexts.h"
 #include "MVDefaultTexts.h"
 #include "MVLocale.h"
-#include "MVReadServer.h"
 #include "MVReportLine.h"
+#include "MVToolServer.h"
 #include "MVVolumeOrg.h"
 #include "MessageRecorder.h"
 #include "ReportLineType.h"
@@ -33,11 +33,11 @@ constexpr int32 kAborted = 7;
 
 // A worker whose clock the test sets; it is never run, so the test calls it
 // on its own thread and quits it at the end. Its job has no steps.
-class ClockWorker : public MVReadServer {
+class ClockWorker : public MVToolServer {
 public:
 	ClockWorker(const AddOnLoader& loader = AddOnLoader())
 		:
-		MVReadServer("ClockWorker", 10, 100, loader)
+		MVToolServer("ClockWorker", 10, 100, loader)
 	{
 	}
 

@@ -10,14 +10,11 @@
 #include "ArchiveReader.h"
 #include "CatalogueFile.h"
 #include "MVInsertServer.h"
-#include "MVRestoreServer.h"
 #include "MVVolume.h"
 #include "MemoryArchive.h"
 #include "ServerProtocol.h"
 
 namespace {
-
-constexpr const char* kServerFolder = "/sys/server";
 
 std::string AddOnFolder()
 {
@@ -38,32 +35,13 @@ InsertTestBed::InsertTestBed(off_t mediumSize)
 	:
 	fBed(mediumSize)
 {
-	fRegistry.SetHook([this](BMessage* message) { fBed.Inbox().Add(*message); });
-	fLooper = new BLooper("insert test server");
-	fLooper->AddHandler(&fRegistry);
-	fLooper->Run();
-}
-
-InsertTestBed::~InsertTestBed()
-{
-	fLooper->Lock();
-	fLooper->RemoveHandler(&fRegistry);
-	fLooper->Quit();
 }
 
 BMessage InsertTestBed::RunInsert(const std::vector<std::string>& ids, const char* destination,
 	const RestoreTestBed::MediaAnswer& answer)
 {
-	fBed.Inbox().Clear();
-	MVInsertServer* worker = new MVInsertServer(kServerFolder, AddOnLoader(AddOnFolder()));
-	BMessenger server(&fRegistry, fLooper);
-	worker->SetServer(server);
-	worker->SetAbortWait(0);
-	worker->Run();
-	BMessenger messenger(worker);
-	BMessage subscribe(kMsgSubscribe);
-	subscribe.AddMessenger("user", server);
-	EXPECT_EQ(messenger.SendMessage(&subscribe), B_OK);
+	BMessenger messenger = fBed.StartWorker(new MVInsertServer(kServerFolder,
+		AddOnLoader(AddOnFolder())));
 
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 9);
@@ -95,38 +73,13 @@ void InsertTestBed::RemoveCatalogue(const std::string& id) const
 BMessage InsertTestBed::RunRestore(const std::string& id, const std::string& source,
 	const std::string& target)
 {
-	fLooper->Lock();
-	fRegistry.AddCatalogue(id, ReadCatalogue(id));
-	fLooper->Unlock();
-	fBed.Inbox().Clear();
-	MVRestoreServer* worker = new MVRestoreServer(kServerFolder, AddOnLoader(AddOnFolder()));
-	BMessenger server(&fRegistry, fLooper);
-	worker->SetServer(server);
-	worker->SetCatalogueRegistry(server);
-	worker->SetAbortWait(0);
-	worker->Run();
-	BMessenger messenger(worker);
-	BMessage subscribe(kMsgSubscribe);
-	subscribe.AddMessenger("user", server);
-	EXPECT_EQ(messenger.SendMessage(&subscribe), B_OK);
-
+	fBed.AddCatalogue(id, ReadCatalogue(id));
 	std::string path = "/" + id + source;
 	BMessage selection;
 	selection.AddString("SELECTION", ("INCLUDE " + path + "/*").c_str());
 	selection.AddString("source", ("REDIREC " + path + "/*").c_str());
 	selection.AddString("redirect", target.c_str());
-	BMessage job(kMsgJobStart);
-	job.AddInt32("job_id", 10);
-	job.AddInt32("report_id", 6);
-	BMessage startInfo;
-	startInfo.AddString("title", "restore of an insert");
-	job.AddMessage("start_info", &startInfo);
-	BMessage options;
-	options.AddInt32("overwrite", 0);
-	job.AddMessage("restore", &options);
-	job.AddMessage("selection", &selection);
-	EXPECT_EQ(messenger.SendMessage(&job), B_OK);
-	return fBed.FinishJob(messenger);
+	return fBed.RunRestore(selection, 0);
 }
 
 std::vector<ImageRecord> WalkImage(const std::vector<uint8>& image)

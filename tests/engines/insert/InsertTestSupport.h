@@ -1,17 +1,14 @@
 #pragma once
 
-// Test support of the insert engine: the restore engine's test bed (real
-// backups written by the backup worker, removable media, tree descriptions)
-// with a server of its own, whose catalogue registry answers a restore from
-// the catalogue files the inserts wrote.
+// Test support of the insert engine on the restore engine's test bed (real
+// backups written by the backup worker, removable media, tree descriptions,
+// a server whose registry answers a restore from the catalogue files the
+// inserts wrote).
 
 #include <string>
 #include <vector>
 
-#include <app/Looper.h>
-
 #include "ArchiveReader.h"
-#include "FakeCatalogueRegistry.h"
 #include "RestoreTestSupport.h"
 
 // One record of a backup image as the archive reader finds it.
@@ -26,7 +23,6 @@ struct ImageRecord {
 class InsertTestBed {
 public:
 	explicit InsertTestBed(off_t mediumSize = RestoreTestBed::kMediumSize);
-	~InsertTestBed();
 
 	RestoreTestBed& Bed() { return fBed; }
 
@@ -48,8 +44,6 @@ public:
 
 private:
 	RestoreTestBed fBed;
-	FakeCatalogueRegistry fRegistry;
-	BLooper* fLooper;
 };
 
 // The records of an image, walked with the archive reader until it stops.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "EntryName.h"
 #include "RestorePathGuard.h"
 #include "RestoreTestSupport.h"
 
@@ -12,18 +13,18 @@
 // "/" in a leaf name, are refused.
 TEST(PathGuardTest, LexicalChecks)
 {
-	EXPECT_TRUE(RestorePathGuard::IsSafePath("/sys/a/b"));
-	EXPECT_TRUE(RestorePathGuard::IsSafePath("/sys/..a/b."));
+	EXPECT_TRUE(IsSafeEntryPath("/sys/a/b"));
+	EXPECT_TRUE(IsSafeEntryPath("/sys/..a/b."));
 	for (const char* path : {"", "/", "sys/a", "/sys//a", "/sys/a/", "/sys/../a", "/sys/./a",
 			"/sys/a/..", "/.."})
-		EXPECT_FALSE(RestorePathGuard::IsSafePath(path)) << path;
-	EXPECT_FALSE(RestorePathGuard::IsSafePath(nullptr));
+		EXPECT_FALSE(IsSafeEntryPath(path)) << path;
+	EXPECT_FALSE(IsSafeEntryPath(nullptr));
 
-	EXPECT_TRUE(RestorePathGuard::IsSafeLeafName("notes"));
-	EXPECT_TRUE(RestorePathGuard::IsSafeLeafName("..."));
+	EXPECT_TRUE(IsSafeEntryName("notes"));
+	EXPECT_TRUE(IsSafeEntryName("..."));
 	for (const char* name : {"", ".", "..", "a/b", "/"})
-		EXPECT_FALSE(RestorePathGuard::IsSafeLeafName(name)) << name;
-	EXPECT_FALSE(RestorePathGuard::IsSafeLeafName(nullptr));
+		EXPECT_FALSE(IsSafeEntryName(name)) << name;
+	EXPECT_FALSE(IsSafeEntryName(nullptr));
 }
 
 // A link the restore made is never written through, neither as a folder on

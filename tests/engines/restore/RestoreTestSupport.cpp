@@ -180,7 +180,7 @@ std::string RestoreTestBed::WriteBackup(const std::string& id, const std::string
 	std::ofstream image(fFolder / ("dest/" + id), std::ios::binary);
 	image.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 	image.close();
-	EXPECT_EQ(CatalogueFile::Write(CatalogueFile::PathFor("/sys/server", id).c_str(), message),
+	EXPECT_EQ(CatalogueFile::Write(CatalogueFile::PathFor(kServerFolder, id).c_str(), message),
 		B_OK);
 	fRegistry.AddCatalogue(id, message);
 	return id;
@@ -191,24 +191,35 @@ BMessage RestoreTestBed::RunRestore(const BMessage& selection, int32 overwrite)
 	return FinishJob(StartRestore(selection, overwrite));
 }
 
-BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwrite,
-	const std::vector<BMessage>& early, bool startTwice)
+void RestoreTestBed::AddCatalogue(const std::string& id, const BMessage& catalogue)
+{
+	fLooper->Lock();
+	fRegistry.AddCatalogue(id, catalogue);
+	fLooper->Unlock();
+}
+
+BMessenger RestoreTestBed::StartWorker(MVReadServer* worker, const std::vector<BMessage>& early)
 {
 	fInbox.Clear();
-	MVRestoreServer* worker = new MVRestoreServer("/sys/server",
-		AddOnLoader(DistServerFolder()));
 	BMessenger server(&fRegistry, fLooper);
 	worker->SetServer(server);
 	worker->SetCatalogueRegistry(server);
 	worker->SetAbortWait(0);
 	worker->Run();
 	BMessenger workerMessenger(worker);
-
 	for (const BMessage& message : early)
 		EXPECT_EQ(workerMessenger.SendMessage(&message), B_OK);
 	BMessage subscribe(kMsgSubscribe);
 	subscribe.AddMessenger("user", server);
 	EXPECT_EQ(workerMessenger.SendMessage(&subscribe), B_OK);
+	return workerMessenger;
+}
+
+BMessenger RestoreTestBed::StartRestore(const BMessage& selection, int32 overwrite,
+	const std::vector<BMessage>& early, bool startTwice)
+{
+	BMessenger workerMessenger = StartWorker(new MVRestoreServer(kServerFolder,
+		AddOnLoader(DistServerFolder())), early);
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 7);
 	job.AddInt32("report_id", 3);
@@ -281,7 +292,7 @@ std::string RestoreTestBed::RunBackup(const std::vector<std::string>& lines,
 	const char* compressor, const char* destination, const MediaAnswer& answer)
 {
 	fInbox.Clear();
-	MVBackupServer* worker = new MVBackupServer("/sys/server", AddOnLoader(DistServerFolder()));
+	MVBackupServer* worker = new MVBackupServer(kServerFolder, AddOnLoader(DistServerFolder()));
 	BMessenger server(&fRegistry, fLooper);
 	worker->SetServer(server);
 	worker->Run();
@@ -316,7 +327,7 @@ std::string RestoreTestBed::RunBackup(const std::vector<std::string>& lines,
 	std::string id = end.GetString("backup_id", "");
 	BMessage catalogue;
 	int16 version = 0;
-	if (id.empty() || CatalogueFile::Read(CatalogueFile::PathFor("/sys/server", id).c_str(),
+	if (id.empty() || CatalogueFile::Read(CatalogueFile::PathFor(kServerFolder, id).c_str(),
 			&catalogue, &version) != B_OK) {
 		ADD_FAILURE() << "no catalogue for backup '" << id << "'";
 		return std::string();

@@ -18,6 +18,11 @@
 #include "MessageInbox.h"
 #include "TestFolder.h"
 
+class MVReadServer;
+
+// The server folder of the workers the bed runs, in system form.
+constexpr const char* kServerFolder = "/sys/server";
+
 class RestoreTestBed {
 public:
 	// Bytes on one medium of the removable volume "media".
@@ -44,6 +49,11 @@ public:
 	// message goes twice when asked to.
 	BMessenger StartRestore(const BMessage& selection, int32 overwrite,
 		const std::vector<BMessage>& early = {}, bool startTwice = false);
+	// Registers a catalogue with the bed's registry.
+	void AddCatalogue(const std::string& id, const BMessage& catalogue);
+	// Runs a reading worker against the bed's server and registry with
+	// this handler subscribed; the early messages reach the worker first.
+	BMessenger StartWorker(MVReadServer* worker, const std::vector<BMessage>& early = {});
 	// A media question's answer: the test puts the medium in, given the
 	// question; the bed then answers Continue and passes the server's
 	// continue on to the worker.

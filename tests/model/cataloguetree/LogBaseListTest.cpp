@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <app/Looper.h>
 #include <app/Messenger.h>
 
 #include "Catalogue.h"
-#include "FakeCatalogueRegistry.h"
+#include "FakeRegistryTest.h"
 #include "MVLogBaseList.h"
 #include "MVTreeListLog.h"
 
@@ -42,24 +41,13 @@ BMessage SampleCatalogue()
 	return catalogue.Message();
 }
 
-class LogBaseListTest : public testing::Test {
+class LogBaseListTest : public FakeRegistryTest {
 protected:
 	void SetUp() override
 	{
 		fRegistry.AddCatalogue("bk1", SampleCatalogue());
-		fLooper = new BLooper("registry");
-		fLooper->AddHandler(&fRegistry);
-		fLooper->Run();
+		FakeRegistryTest::SetUp();
 	}
-
-	void TearDown() override
-	{
-		fLooper->Lock();
-		fLooper->RemoveHandler(&fRegistry);
-		fLooper->Quit();
-	}
-
-	BMessenger Registry() const { return BMessenger(&fRegistry, fLooper); }
 
 	// The names of the tree in pre-order, each with its outline level.
 	static std::string Walk(MVLogBaseList& list)
@@ -77,9 +65,6 @@ protected:
 			selection.AddString("SELECTION", line);
 		return selection;
 	}
-
-	FakeCatalogueRegistry fRegistry;
-	BLooper* fLooper = nullptr;
 };
 
 }	// namespace

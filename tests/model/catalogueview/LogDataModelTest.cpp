@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include <app/Looper.h>
 #include <app/Messenger.h>
 
 #include "Catalogue.h"
-#include "FakeCatalogueRegistry.h"
+#include "FakeRegistryTest.h"
 #include "MVLogDataModel.h"
 
 namespace {
@@ -93,28 +92,14 @@ Strings Walk(const MVLogDataModel& model)
 	return walk;
 }
 
-class LogDataModelTest : public testing::Test {
+class LogDataModelTest : public FakeRegistryTest {
 protected:
 	void SetUp() override
 	{
 		fRegistry.AddCatalogue("bk1", FirstCatalogue());
 		fRegistry.AddCatalogue("bk2", SecondCatalogue());
-		fLooper = new BLooper("registry");
-		fLooper->AddHandler(&fRegistry);
-		fLooper->Run();
+		FakeRegistryTest::SetUp();
 	}
-
-	void TearDown() override
-	{
-		fLooper->Lock();
-		fLooper->RemoveHandler(&fRegistry);
-		fLooper->Quit();
-	}
-
-	BMessenger Registry() const { return BMessenger(&fRegistry, fLooper); }
-
-	FakeCatalogueRegistry fRegistry;
-	BLooper* fLooper = nullptr;
 };
 
 }	// namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-// RestoreMediumSource: the backup open on a destination (between its Start
+// MediumSource: the backup open on a destination (between its Start
 // and Stop) as an archive source with a read buffer. A restore reads many
 // small records (file headers, the blocks of small files) that lie one
 // after the other, so they are served from one large read; reads of whole
@@ -16,9 +16,9 @@
 
 class MVVolume;
 
-class RestoreMediumSource : public ArchiveSource {
+class MediumSource : public ArchiveSource {
 public:
-	explicit RestoreMediumSource(MVVolume* volume);
+	explicit MediumSource(MVVolume* volume);
 
 	int64 Read(void* buffer, int64 length) override;
 	int64 Seek(int64 offset, int32 origin) override;

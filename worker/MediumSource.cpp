@@ -1,4 +1,4 @@
-#include "RestoreMediumSource.h"
+#include "MediumSource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,14 +17,14 @@ constexpr size_t kRefillLength = 16 * 1024;
 
 }	// namespace
 
-RestoreMediumSource::RestoreMediumSource(MVVolume* volume)
+MediumSource::MediumSource(MVVolume* volume)
 	:
 	fVolume(volume),
 	fBuffer(kBufferSize)
 {
 }
 
-int64 RestoreMediumSource::Read(void* buffer, int64 length)
+int64 MediumSource::Read(void* buffer, int64 length)
 {
 	if (length <= 0)
 		return 0;
@@ -58,7 +58,7 @@ int64 RestoreMediumSource::Read(void* buffer, int64 length)
 	return done + int64(count);
 }
 
-int64 RestoreMediumSource::_Fill(size_t minimum)
+int64 MediumSource::_Fill(size_t minimum)
 {
 	// Keep what is unread, then read behind it.
 	size_t held = fLength - fCursor;
@@ -82,7 +82,7 @@ int64 RestoreMediumSource::_Fill(size_t minimum)
 	return int64(fLength);
 }
 
-int64 RestoreMediumSource::Seek(int64 offset, int32 origin)
+int64 MediumSource::Seek(int64 offset, int32 origin)
 {
 	int64 position = fBufferStart + int64(fCursor);
 	int64 target = origin == kArchiveSeekFromCurrent ? position + offset : offset;
@@ -102,7 +102,7 @@ int64 RestoreMediumSource::Seek(int64 offset, int32 origin)
 	return result;
 }
 
-bool RestoreMediumSource::PeekMagic(uint32* magic)
+bool MediumSource::PeekMagic(uint32* magic)
 {
 	if (fLength - fCursor < 4 && (_Fill(4) < 0 || fLength - fCursor < 4))
 		return false;

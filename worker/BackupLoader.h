@@ -1,8 +1,9 @@
 #pragma once
 
-// BackupLoader: the backup a reading engine (restore, compare) works on. It
-// loads a backup's catalogue from "logdata" and the add-ons it names
-// through the worker, opens the backup on its destination with a buffered
+// BackupLoader: the backup a reading engine (restore, compare, insert)
+// works on. It loads a backup's catalogue from "logdata" and the add-ons it
+// names through the worker - or, for backups without a catalogue, only a
+// destination add-on - opens a backup on the destination with a buffered
 // medium source and an archive reader, and closes and releases all of it
 // again. The engine decides what a failure means for its job; every
 // failure says which report line it calls for.
@@ -23,7 +24,7 @@ class ArchiveReader;
 class MVCruncher;
 class MVToolServer;
 class MVVolume;
-class RestoreMediumSource;
+class MediumSource;
 
 class BackupLoader {
 public:
@@ -53,9 +54,15 @@ public:
 	// Loads the catalogue of that name and its add-ons, closing the backup
 	// open before. False with *failure set.
 	bool Load(const char* catalogueName, Failure* failure);
+	// Loads only a destination add-on, for backups that have no catalogue:
+	// their data blocks can be passed over, not unpacked.
+	bool LoadDestination(const char* addOn, const BMessage& settings, Failure* failure);
 
-	// Opens the loaded backup on its destination and reads its header.
+	// Opens the loaded catalogue's backup on its destination and reads its
+	// header.
 	OpenResult Open();
+	// The same for the backup of that name.
+	OpenResult Open(const std::string& backupName);
 	// Stops the destination; the add-ons stay loaded.
 	void Close();
 	// Closes and ejects the medium, so that a media question never meets
@@ -69,9 +76,12 @@ public:
 	bool HasMedium(int32 number) const;
 	const BackupHeader& Header() const { return fHeader; }
 	ArchiveReader* Reader() const { return fReader.get(); }
-	RestoreMediumSource* Source() const { return fSource.get(); }
+	MediumSource* Source() const { return fSource.get(); }
 	const std::string& Title() const { return fTitle; }
+	// The catalogue says the backup's destination is removable.
 	bool IsRemovable() const { return fRemovable != 0; }
+	// The loaded destination's media can be changed.
+	bool IsDestinationRemovable() const;
 	uint16 CatalogueVersion() const { return fCatalogueVersion; }
 	// The destination's name, "" without one.
 	std::string DestinationName() const;
@@ -90,7 +100,7 @@ private:
 	bool fPassThrough = false;
 	bool fOpen = false;
 	bool fHaveHeader = false;
-	std::unique_ptr<RestoreMediumSource> fSource;
+	std::unique_ptr<MediumSource> fSource;
 	std::unique_ptr<ArchiveReader> fReader;
 	BackupHeader fHeader;
 };

@@ -9,8 +9,8 @@
 #include "MVCruncher.h"
 #include "MVToolServer.h"
 #include "MVVolume.h"
-#include "RestoreMediumSource.h"
-#include "RestoreTexts.h"
+#include "MediumSource.h"
+#include "JobTexts.h"
 
 BackupLoader::BackupLoader(MVToolServer* worker, std::string serverFolder)
 	:
@@ -79,14 +79,35 @@ bool BackupLoader::_LoadAddOns(const BMessage& catalogue, Failure* failure)
 	return true;
 }
 
+bool BackupLoader::LoadDestination(const char* addOn, const BMessage& settings,
+	Failure* failure)
+{
+	Release();
+	fCatalogueName.clear();
+	fTitle.clear();
+	fRemovable = 0;
+	fCatalogueVersion = kArchiveVersion;
+	fPassThrough = true;
+	fDestination = fWorker->LoadDestinationAddOn(addOn, &settings);
+	if (fDestination != nullptr)
+		return true;
+	*failure = {fWorker->AddOnFailureText(), {addOn}};
+	return false;
+}
+
 BackupLoader::OpenResult BackupLoader::Open()
+{
+	return Open(fCatalogueName);
+}
+
+BackupLoader::OpenResult BackupLoader::Open(const std::string& backupName)
 {
 	Close();
 	if (fDestination == nullptr
-		|| fDestination->Start(fCatalogueName.c_str(), kVolumeModeRead) != 0)
+		|| fDestination->Start(backupName.c_str(), kVolumeModeRead) != 0)
 		return OpenResult::NotThere;
 	fOpen = true;
-	fSource = std::make_unique<RestoreMediumSource>(fDestination);
+	fSource = std::make_unique<MediumSource>(fDestination);
 	fReader = std::make_unique<ArchiveReader>(fSource.get(),
 		fPassThrough ? nullptr : fCruncher, fCatalogueVersion);
 	if (fReader->ReadBackupHeader(&fHeader) != BackupHeaderStatus::Ok)
@@ -131,6 +152,11 @@ void BackupLoader::Release()
 		fCruncher = nullptr;
 		fWorker->FreeCruncherAddOn();
 	}
+}
+
+bool BackupLoader::IsDestinationRemovable() const
+{
+	return fDestination != nullptr && fDestination->IsRemovable();
 }
 
 std::string BackupLoader::DestinationName() const
