@@ -275,6 +275,13 @@ void MVCatalogueRegistry::_CatalogueRemoved(BMessage* message)
 		&& !BEntry(_CataloguePath(name).c_str()).Exists()) {
 		slot = CatalogueList::FindName(fList, name);
 	}
+	_Forget(slot);
+}
+
+// The catalogue file of the slot is gone: its slot and, as the policy says,
+// its job's reports go too.
+void MVCatalogueRegistry::_Forget(int32 slot)
+{
 	if (slot < 0)
 		return;
 	RemoveReport(fList.GetInt32("job_id", slot, 0));
@@ -459,11 +466,16 @@ void MVCatalogueRegistry::DeleteBackups(BMessage* request)
 		}
 		if (full)
 			_DeleteOnDestination(name);
-		// The folder watch then takes the slot and the job's reports away.
 		BEntry entry(_CataloguePath(name).c_str());
 		status_t status = entry.Remove();
-		if (status != B_OK && status != B_ENTRY_NOT_FOUND)
+		if (status != B_OK && status != B_ENTRY_NOT_FOUND) {
 			fLog.Log("The catalogue %s cannot be removed: %s", name, strerror_status(status));
+			continue;
+		}
+		// The list says so before the reply, so that a client that lists
+		// the backups next never sees the deleted one; the folder watch
+		// then finds nothing left to do.
+		_Forget(CatalogueList::FindName(fList, name));
 	}
 }
 

@@ -97,6 +97,7 @@ private:
 	bool _IsCatalogueFolder(int64 directory) const;
 	void _CatalogueArrived(BMessage* message);
 	void _CatalogueRemoved(BMessage* message);
+	void _Forget(int32 slot);
 	void _CatalogueMoved(BMessage* message);
 	bool _OpenCatalogue(const char* name);
 	void _CloseCatalogue();

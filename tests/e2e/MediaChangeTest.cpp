@@ -12,18 +12,6 @@ namespace {
 
 class MediaChangeTest : public MorvaneFixture {
 protected:
-	// A shell command that puts the medium labelled with the next number
-	// (1, 2, ...) into the drive; it fails when no such medium is there.
-	std::string InsertNextLabelledMedium() const
-	{
-		std::string folder = fMedia.Path();
-		return "n=$(( $(cat '" + folder + "/asked' 2>/dev/null || echo 0) + 1 )); "
-			"echo $n > '" + folder + "/asked'; "
-			"for d in '" + folder + "'/media.medium-*; do "
-			"if [ -e \"$d/label-$n\" ]; then exec mv -T \"$d\" '" + MediaFolder() + "'; fi; "
-			"done; exit 1";
-	}
-
 	static size_t Count(const std::string& text, const std::string& what)
 	{
 		size_t count = 0;

@@ -112,3 +112,13 @@ std::string MorvaneFixture::SystemPath(const std::string& native)
 	EXPECT_EQ(VolumeTable::ToSystem(native.c_str(), &path), B_OK) << native;
 	return path;
 }
+
+std::string MorvaneFixture::InsertNextLabelledMedium() const
+{
+	std::string folder = fMedia.Path();
+	return "n=$(( $(cat '" + folder + "/asked' 2>/dev/null || echo 0) + 1 )); "
+		"echo $n > '" + folder + "/asked'; "
+		"for d in '" + folder + "'/media.medium-*; do "
+		"if [ -e \"$d/label-$n\" ]; then exec mv -T \"$d\" '" + MediaFolder() + "'; fi; "
+		"done; exit 1";
+}

@@ -55,6 +55,10 @@ protected:
 	// folder MediaFolder(), and ejected media go beside it.
 	void AddMediaVolume(int64 capacity, int64 blockSize = 0);
 	std::string MediaFolder() const { return fMedia / "media"; }
+	// A shell command for --on-media-change that puts the medium labelled
+	// with the next number (a file "label-N" in it: 1, 2, ...) into the
+	// drive; it fails when no such medium is there.
+	std::string InsertNextLabelledMedium() const;
 
 	// Declared before the processes it starts, so that they end first.
 	ServerTree fTree;
