@@ -229,10 +229,13 @@ Measure Alternate(const Runner& runner, const std::string& ours, const std::stri
 }
 
 // Compare against tar -d, and insert by scan against one read of the image.
-void CompareAndInsert(const Runner& runner, const std::string& backupId,
+void CompareAndInsert(const Runner& runner, const char* shape, const std::string& backupId,
 	const std::string& tarFile, const fs::path& images, int files, int64_t bytes)
 {
-	Measure compare = Alternate(runner, runner.Morvane("compare " + backupId),
+	// The tree, as tar compares it; the volume's root folder changes as
+	// the benchmark goes on.
+	std::string tree = std::string("/") + kVolumeName + "/" + shape;
+	Measure compare = Alternate(runner, runner.Morvane("compare " + backupId + " " + tree),
 		"tar -df '" + tarFile + "' -C '" + runner.work.string() + "'");
 	Report("compare, none", compare, files, bytes, 1.2, "tar -d");
 
@@ -323,7 +326,7 @@ bool RunTree(const Runner& runner, const TreeShape& shape, double scale, double 
 		Report(label.c_str(), restore, files, bytes, target);
 		ok = ok && backup.ours >= 0 && restore.ours >= 0;
 		if (!backupId.empty() && strcmp(variant.compress, "none") == 0)
-			CompareAndInsert(runner, backupId, tarFile, images, files, bytes);
+			CompareAndInsert(runner, shape.name, backupId, tarFile, images, files, bytes);
 
 		fs::remove_all(targets);
 		fs::remove_all(archives);

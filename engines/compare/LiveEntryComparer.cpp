@@ -58,18 +58,23 @@ LiveComparison LiveEntryComparer::Compare(const std::string& path, const std::st
 	file->Unset();
 	BEntry entry(path.c_str());
 	struct stat live;
-	if (entry.InitCheck() != B_OK || !entry.Exists() || entry.GetStat(&live) != B_OK) {
+	if (entry.InitCheck() != B_OK || entry.GetStat(&live) != B_OK) {
 		_ReadError(&result, kTextCannotAccessSource, {path});
 		return result;
 	}
 	result.type = TypeOf(path.c_str(), live);
 	result.liveSize = live.st_size;
-	if (result.type == LiveType::File && S_ISREG(live.st_mode))
-		(void)file->SetTo(path.c_str(), B_READ_ONLY);
+	bool comparesData = fOptions.Compares(CompareItem::FileData)
+		&& header.Kind() == EntryKind::File && header.Stat().size != 0;
+	if (comparesData && result.type == LiveType::File && S_ISREG(live.st_mode))
+		_OpenFile(entry, live, file);
 
 	_CompareStat(leaf, header.Stat(), live, &result);
-	if (fOptions.Compares(CompareItem::Attribute))
-		_CompareAttributes(path, leaf, header, version, &result);
+	uint32 cursor = 0;
+	FileHeaderAttribute record;
+	if (fOptions.Compares(CompareItem::Attribute)
+		&& header.NextAttribute(&cursor, &record, version) == B_OK)
+		_CompareAttributes(path, leaf, header, version, file, &result);
 	if (fOptions.Compares(CompareItem::SymLinkData)
 		&& (result.type == LiveType::SymLink || header.Kind() == EntryKind::SymLink))
 		_CompareLink(result.type == LiveType::SymLink ? path : std::string(), leaf, backupLink,
@@ -105,10 +110,25 @@ void LiveEntryComparer::_CompareStat(const std::string& leaf, const FileHeaderSt
 // Each attribute record is compared with the live value from the record's
 // position on: its length and its bytes. Attributes only the live entry has
 // are not reported.
-void LiveEntryComparer::_CompareAttributes(const std::string& path, const std::string& leaf,
-	const FileHeader& header, uint16 version, LiveComparison* result) const
+// Opens the regular file examined as status, unless another entry took its
+// place since.
+void LiveEntryComparer::_OpenFile(const BEntry& entry, const struct stat& status, BFile* file)
 {
-	BNode node(path.c_str());
+	struct stat opened;
+	if (file->SetTo(&entry, B_READ_ONLY) != B_OK || file->GetStat(&opened) != B_OK
+		|| opened.st_ino != status.st_ino || opened.st_dev != status.st_dev)
+		file->Unset();
+}
+
+// An open file is the node whose attributes are read; others are opened for
+// it (without following a link).
+void LiveEntryComparer::_CompareAttributes(const std::string& path, const std::string& leaf,
+	const FileHeader& header, uint16 version, BFile* file, LiveComparison* result) const
+{
+	BNode ownNode;
+	BNode& node = file->InitCheck() == B_OK ? *file : ownNode;
+	if (&node == &ownNode)
+		(void)ownNode.SetTo(path.c_str());
 	if (node.InitCheck() != B_OK) {
 		_ReadError(result, kTextCannotReadLiveAttributes, {leaf});
 		return;

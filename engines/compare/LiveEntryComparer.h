@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <storage/Entry.h>
 #include <storage/File.h>
 
 #include "CompareOptions.h"
@@ -49,8 +50,9 @@ public:
 	explicit LiveEntryComparer(const CompareOptions& options) : fOptions(options) {}
 
 	// Compares everything but the file data. backupLink is the link text the
-	// backup holds (empty when the item is no link). For a live regular
-	// file, *file is opened read-only; otherwise it is left unset.
+	// backup holds (empty when the item is no link). When the file data is
+	// to be compared and the live entry is a regular file, *file is opened
+	// read-only; otherwise it is left unset.
 	// leaf names the item in the lines.
 	LiveComparison Compare(const std::string& path, const std::string& leaf,
 		const FileHeader& header,
@@ -63,8 +65,9 @@ public:
 private:
 	void _CompareStat(const std::string& leaf, const FileHeaderStat& backup,
 		const struct stat& live, LiveComparison* result) const;
+	static void _OpenFile(const BEntry& entry, const struct stat& status, BFile* file);
 	void _CompareAttributes(const std::string& path, const std::string& leaf,
-		const FileHeader& header, uint16 version, LiveComparison* result) const;
+		const FileHeader& header, uint16 version, BFile* file, LiveComparison* result) const;
 	void _CompareLink(const std::string& path, const std::string& leaf,
 		const std::string& backupLink, LiveComparison* result) const;
 	static void _Differs(LiveComparison* result, int32 textID, MVTextArguments arguments);

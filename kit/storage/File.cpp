@@ -91,7 +91,18 @@ status_t BFile::SetTo(const entry_ref* ref, uint32 openMode)
 
 status_t BFile::SetTo(const BEntry* entry, uint32 openMode)
 {
-	return SetTo(entry != nullptr ? entry->Path() : nullptr, openMode);
+	// The entry's place is known: only a link in its place is followed.
+	status_t status = entry != nullptr && entry->fStatus == B_OK ? B_OK : B_BAD_VALUE;
+	VolumeTable::Location location;
+	if (status == B_OK) {
+		location = entry->fLocation;
+		status = MorvaneKit::FollowLinks(&location);
+	}
+	if (status == B_OK)
+		status = _OpenLocated(std::move(location), openMode);
+	if (status != B_OK)
+		_SetStatus(status);
+	return status;
 }
 
 
@@ -110,12 +121,20 @@ status_t BFile::SetTo(const BDirectory* directory, const char* path, uint32 open
 
 status_t BFile::_Open(const char* path, uint32 openMode)
 {
-	if (path == nullptr || (openMode & B_ACCESS_MODE_MASK) > B_READ_WRITE)
+	if (path == nullptr)
 		return B_BAD_VALUE;
 	VolumeTable::Location location;
 	status_t status = MorvaneKit::LocateEntry(path, true, &location);
 	if (status != B_OK)
 		return status;
+	return _OpenLocated(std::move(location), openMode);
+}
+
+
+status_t BFile::_OpenLocated(VolumeTable::Location location, uint32 openMode)
+{
+	if ((openMode & B_ACCESS_MODE_MASK) > B_READ_WRITE)
+		return B_BAD_VALUE;
 	if (location.IsRoot())
 		return B_IS_A_DIRECTORY;
 	if (location.readOnly && ChangesVolume(openMode, location.native))
@@ -129,7 +148,7 @@ status_t BFile::_Open(const char* path, uint32 openMode)
 		return StatusFromErrno();
 	// O_NONBLOCK kept a FIFO from blocking the open; a file needs it no more.
 	struct stat info;
-	status = fstat(fd, &info) == 0 ? B_OK : StatusFromErrno();
+	status_t status = fstat(fd, &info) == 0 ? B_OK : StatusFromErrno();
 	if (status == B_OK && !S_ISREG(info.st_mode))
 		status = S_ISDIR(info.st_mode) ? B_IS_A_DIRECTORY : B_BAD_TYPE;
 	if (status == B_OK && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)

@@ -73,6 +73,9 @@ protected:
 	[[nodiscard]] status_t _GetStatTarget(StatTarget* target) const override;
 
 private:
+	// A file opened from an entry starts from its place, found already.
+	friend class BFile;
+
 	[[nodiscard]] status_t _MoveTo(const std::string& target, bool clobber);
 
 	VolumeTable::Location fLocation;

@@ -20,6 +20,7 @@
 
 #include <support/DataIO.h>
 #include <storage/Node.h>
+#include <storage/VolumeTable.h>
 
 class BFile : public BNode, public BPositionIO {
 public:
@@ -52,6 +53,7 @@ public:
 
 private:
 	[[nodiscard]] status_t _Open(const char* path, uint32 openMode);
+	[[nodiscard]] status_t _OpenLocated(VolumeTable::Location location, uint32 openMode);
 
 	uint32 fOpenMode = 0;
 };

@@ -94,6 +94,34 @@ TEST_F(VolumeTest, FileFollowsLinks)
 }
 
 
+// A file opened from an entry opens what a path would: the file itself, a
+// link's target; a folder, a missing entry and no entry at all are refused.
+TEST_F(VolumeTest, FileFromAnEntry)
+{
+	fFolder.WriteFile("data/target", "target");
+	fFolder.WriteFile("hd/plain", "plain");
+	ASSERT_EQ(symlink(Data("target").c_str(), Boot("link").c_str()), 0);
+	struct Case {
+		const char* path;
+		status_t status;
+		const char* content;
+	};
+	for (const Case& test : {Case{"/boot/plain", B_OK, "plain"},
+			Case{"/boot/link", B_OK, "target"}, Case{"/data", B_IS_A_DIRECTORY, ""},
+			Case{"/boot/missing", B_ENTRY_NOT_FOUND, ""}}) {
+		BEntry entry(test.path);
+		ASSERT_EQ(entry.InitCheck(), B_OK) << test.path;
+		BFile file(&entry, B_READ_ONLY);
+		EXPECT_EQ(file.InitCheck(), test.status) << test.path;
+		char buffer[16];
+		ssize_t length = file.InitCheck() == B_OK ? file.Read(buffer, sizeof(buffer)) : 0;
+		EXPECT_EQ(std::string(buffer, size_t(length)), test.content) << test.path;
+	}
+	BEntry none;
+	EXPECT_EQ(BFile(&none, B_READ_ONLY).InitCheck(), B_BAD_VALUE);
+}
+
+
 // flock: a second node of the same file cannot take the lock while the
 // first holds it.
 TEST_F(VolumeTest, NodeLocking)
