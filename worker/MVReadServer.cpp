@@ -38,6 +38,19 @@ void MVReadServer::Fatal(int32 textID, const MVTextArguments& arguments)
 	NextStep(fEndStep);
 }
 
+void MVReadServer::EndReading()
+{
+	if (fEnded)
+		return;
+	fEnded = true;
+	int32 elapsed = int32(CurrentTime() - GetStartTime());
+	BMessage end = EndMessage();
+	for (const JobReportLine& line : CloseJob(IsAborted() || fFatal, elapsed, GetPause(), &end))
+		LogInsert(line.lineType, line.textID, line.arguments);
+	fBackup.Release();
+	FinishJob(&end);
+}
+
 void MVReadServer::LoadBackup(const char* catalogueName)
 {
 	BackupLoader::Failure failure;

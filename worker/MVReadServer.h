@@ -11,10 +11,12 @@
 // Threads: the worker's thread only, like the worker base.
 
 #include <string>
+#include <vector>
 
 #include <app/Messenger.h>
 
 #include "BackupLoader.h"
+#include "JobReportLine.h"
 #include "MVToolServer.h"
 
 class MVReadServer : public MVToolServer {
@@ -64,6 +66,16 @@ protected:
 
 	// Ends the job with an error line (none for text id 0).
 	void Fatal(int32 textID, const MVTextArguments& arguments);
+	// The end, once, whether the end step or an abort comes first: the
+	// engine's closing lines, the backup released, the end message sent.
+	void EndReading();
+	// An abort ends here too.
+	void EndJob() final { EndReading(); }
+	// The engine closes what it holds, adds its fields ("status" at least)
+	// to the end message, and returns the statistics lines that end the
+	// report. elapsed and paused are whole seconds.
+	virtual std::vector<JobReportLine> CloseJob(bool aborted, int32 elapsed, int32 paused,
+		BMessage* end) = 0;
 	bool IsFatal() const { return fFatal; }
 	// One more read error in the engine's statistics.
 	virtual void CountReadError() = 0;
@@ -80,4 +92,5 @@ private:
 	uint32 fResumeStep = 0;
 	int32 fWantedMedia = 1;
 	bool fFatal = false;
+	bool fEnded = false;
 };

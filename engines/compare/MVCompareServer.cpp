@@ -39,7 +39,7 @@ void MVCompareServer::RunStep(uint32 step)
 			ReadFile();
 			break;
 		case kStepEnd:
-			EndeCompare();
+			EndReading();
 			break;
 	}
 }
@@ -335,27 +335,11 @@ void MVCompareServer::_Progress(bool force)
 		fStatistics.bytesCompared, force ? fStatistics.bytesCompared : fStatistics.bytesToCompare);
 }
 
-void MVCompareServer::EndJob()
+std::vector<JobReportLine> MVCompareServer::CloseJob(bool aborted, int32 elapsed,
+	int32 paused, BMessage* end)
 {
-	EndeCompare();
-}
-
-void MVCompareServer::EndeCompare()
-{
-	if (fEnded)
-		return;
-	fEnded = true;
-	bool aborted = IsAborted() || IsFatal();
 	fSourceFile.Unset();
-
-	int32 elapsed = int32(CurrentTime() - GetStartTime());
-	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
-		LogInsert(line.lineType, line.textID, line.arguments);
-
-	Backup().Release();
 	fModel.reset();
-
-	BMessage end = EndMessage();
-	end.AddInt32("status", fStatistics.EndStatus(aborted));
-	FinishJob(&end);
+	end->AddInt32("status", fStatistics.EndStatus(aborted));
+	return fStatistics.EndLines(elapsed, paused, aborted);
 }

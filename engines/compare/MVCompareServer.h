@@ -49,7 +49,8 @@ public:
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
-	void EndJob() override;
+	std::vector<JobReportLine> CloseJob(bool aborted, int32 elapsed, int32 paused,
+		BMessage* end) override;
 	void CountReadError() override;
 
 private:
@@ -57,7 +58,6 @@ private:
 	void BackupHeaderRead();
 	void FileHeaderRead();
 	void ReadFile();
-	void EndeCompare();
 
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
@@ -85,6 +85,5 @@ private:
 	uint32 fBlockNumber = 0;
 	std::vector<uint8> fReadBuffer;
 
-	bool fEnded = false;
 	ProgressThrottle fProgressThrottle;
 };

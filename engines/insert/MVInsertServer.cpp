@@ -66,7 +66,7 @@ void MVInsertServer::RunStep(uint32 step)
 			FileDataRead(step);
 			break;
 		case kStepEnd:
-			EndeInsert();
+			EndReading();
 			break;
 	}
 }
@@ -452,25 +452,11 @@ void MVInsertServer::_Progress(const std::string& path)
 		AddByteCount(fStatistics.bytesInserted, fScanner->Bytes()), Backup().Header().totalSize);
 }
 
-void MVInsertServer::EndJob()
+std::vector<JobReportLine> MVInsertServer::CloseJob(bool aborted, int32 elapsed,
+	int32 paused, BMessage* end)
 {
-	EndeInsert();
-}
-
-void MVInsertServer::EndeInsert()
-{
-	if (fEnded)
-		return;
-	fEnded = true;
-	bool aborted = IsAborted() || IsFatal();
-	int32 elapsed = int32(CurrentTime() - GetStartTime());
-	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
-		LogInsert(line.lineType, line.textID, line.arguments);
-	Backup().Release();
-
-	BMessage end = EndMessage();
 	for (const std::string& id : fInserted)
-		end.AddString("backup_id", id.c_str());
-	end.AddInt32("status", fStatistics.EndStatus(aborted));
-	FinishJob(&end);
+		end->AddString("backup_id", id.c_str());
+	end->AddInt32("status", fStatistics.EndStatus(aborted));
+	return fStatistics.EndLines(elapsed, paused, aborted);
 }

@@ -54,7 +54,8 @@ public:
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
-	void EndJob() override;
+	std::vector<JobReportLine> CloseJob(bool aborted, int32 elapsed, int32 paused,
+		BMessage* end) override;
 	void CountReadError() override;
 
 private:
@@ -64,7 +65,6 @@ private:
 	void ReadCatalogue();
 	void FileHeaderRead();
 	void FileDataRead(uint32 step);
-	void EndeInsert();
 
 	void _ReadJob(const BMessage* job);
 	void _WriteOpeningLines();
@@ -101,5 +101,4 @@ private:
 	std::vector<std::string> fInserted;
 	InsertStatistics fStatistics;
 	ProgressThrottle fProgressThrottle;
-	bool fEnded = false;
 };

@@ -66,7 +66,7 @@ void MVRestoreServer::RunStep(uint32 step)
 			_ReadLink();
 			break;
 		case kStepEnd:
-			EndeRestore();
+			EndReading();
 			break;
 	}
 }
@@ -465,27 +465,11 @@ void MVRestoreServer::_Progress(bool force)
 		fStatistics.bytesRestored, fStatistics.bytesToRestore);
 }
 
-void MVRestoreServer::EndJob()
+std::vector<JobReportLine> MVRestoreServer::CloseJob(bool aborted, int32 elapsed,
+	int32 paused, BMessage* end)
 {
-	EndeRestore();
-}
-
-void MVRestoreServer::EndeRestore()
-{
-	if (fEnded)
-		return;
-	fEnded = true;
-	bool aborted = IsAborted() || IsFatal();
 	fTargetFile.Unset();
 	fFolders.FinishAll(&fGuard);
-
-	int32 elapsed = int32(CurrentTime() - GetStartTime());
-	for (const JobReportLine& line : fStatistics.EndLines(elapsed, GetPause(), aborted))
-		LogInsert(line.lineType, line.textID, line.arguments);
-
-	Backup().Release();
-
-	BMessage end = EndMessage();
-	end.AddInt32("status", fStatistics.EndStatus(aborted));
-	FinishJob(&end);
+	end->AddInt32("status", fStatistics.EndStatus(aborted));
+	return fStatistics.EndLines(elapsed, paused, aborted);
 }

@@ -54,14 +54,14 @@ public:
 protected:
 	void StartJob(const BMessage* job) override;
 	void RunStep(uint32 step) override;
-	void EndJob() override;
+	std::vector<JobReportLine> CloseJob(bool aborted, int32 elapsed, int32 paused,
+		BMessage* end) override;
 	void CountReadError() override;
 
 private:
 	void BackupHeaderRead();
 	void FileHeaderRead();
 	void ReadFile();
-	void EndeRestore();
 
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
@@ -94,7 +94,6 @@ private:
 	int32 fItemNumber = 1;
 	uint32 fBlockNumber = 0;
 
-	bool fEnded = false;
 	ProgressThrottle fProgressThrottle;
 
 	RestorePathGuard fGuard;
