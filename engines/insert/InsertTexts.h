@@ -17,6 +17,8 @@ enum : int32 {
 	kTextBytesInsertedMB = 166,
 	kTextInsertSuccessful = 169,
 	kTextInsertAborted = 170,
+	// The destination the backups are read from.
+	kTextInsertingFrom = 171,
 	kTextQuickInsertFailed = 172,
 	kTextBackupCorrupt = 173,
 	kTextInsertEndedWithErrors = 341,

@@ -87,6 +87,7 @@ void MVInsertServer::StartJob(const BMessage* job)
 		NextStep(kStepEnd);
 		return;
 	}
+	LogInsert(kLineInfo, kTextInsertingFrom, {Backup().DestinationName()});
 	fCurrent = 0;
 	SetResumeStep(kStepCheckLastMedium);
 	NextStep(kStepBackupHeader);

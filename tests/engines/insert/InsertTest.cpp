@@ -179,6 +179,7 @@ TEST(InsertTest, LostCatalogueIsReadBack)
 		BMessage end = insert.RunInsert({id}, "/dest/backups");
 		EXPECT_EQ(end.GetInt32("status", -1), kJobEndedSuccessfully);
 		EXPECT_STREQ(end.GetString("backup_id", ""), id.c_str());
+		EXPECT_EQ(insert.Bed().CountLines(kTextInsertingFrom), 1);
 		EXPECT_EQ(insert.Bed().CountLines(kTextInsertBackup), 1);
 		EXPECT_EQ(insert.Bed().CountLines(kTextQuickInsertFailed), scan ? 1 : 0);
 		EXPECT_EQ(insert.Bed().CountLines(kTextInsertSuccessful), 1);
