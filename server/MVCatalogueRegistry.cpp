@@ -464,8 +464,12 @@ void MVCatalogueRegistry::DeleteBackups(BMessage* request)
 			fLog.Log("A request to delete the backup \"%s\" was refused.", name);
 			continue;
 		}
-		if (full)
-			_DeleteOnDestination(name);
+		// The catalogue names the destination; it is read before it goes,
+		// and the data goes only once the catalogue is gone, so that no
+		// listed backup is left without its data.
+		BMessage catalogue;
+		bool readable = full
+			&& CatalogueFile::ReadContent(_CataloguePath(name).c_str(), &catalogue) == B_OK;
 		BEntry entry(_CataloguePath(name).c_str());
 		status_t status = entry.Remove();
 		if (status != B_OK && status != B_ENTRY_NOT_FOUND) {
@@ -476,18 +480,18 @@ void MVCatalogueRegistry::DeleteBackups(BMessage* request)
 		// the backups next never sees the deleted one; the folder watch
 		// then finds nothing left to do.
 		_Forget(CatalogueList::FindName(fList, name));
+		if (readable)
+			_DeleteOnDestination(name, catalogue);
+		else if (full)
+			fLog.Log("The catalogue %s cannot be read; its backup stays on the destination.",
+				name);
 	}
 }
 
 // A failing deletion on the destination is not reported to the client: the
 // catalogue goes all the same, as the user asked for the backup to go.
-void MVCatalogueRegistry::_DeleteOnDestination(const char* name)
+void MVCatalogueRegistry::_DeleteOnDestination(const char* name, const BMessage& catalogue)
 {
-	BMessage catalogue;
-	if (CatalogueFile::ReadContent(_CataloguePath(name).c_str(), &catalogue) != B_OK) {
-		fLog.Log("The catalogue %s cannot be read; its backup stays on the destination.", name);
-		return;
-	}
 	AddOnLoader loader;
 	if (!_GetAddOnLoader(&loader))
 		return;

@@ -102,7 +102,7 @@ private:
 	bool _OpenCatalogue(const char* name);
 	void _CloseCatalogue();
 	[[nodiscard]] bool _GetAddOnLoader(AddOnLoader* loader) const;
-	void _DeleteOnDestination(const char* name);
+	void _DeleteOnDestination(const char* name, const BMessage& catalogue);
 
 	std::string fProgramFolder;
 	MVClientRegistry& fClients;

@@ -94,12 +94,14 @@ int64 MediumSource::Seek(int64 offset, int32 origin)
 		fCursor = size_t(target - fBufferStart);
 		return target;
 	}
+	// Destinations promise only a negative result on failure, not the
+	// position they report on success.
 	int64 result = fVolume->Seek(target, kArchiveSeekFromStart);
 	if (result < 0)
 		return result;
-	fBufferStart = result;
+	fBufferStart = target;
 	fLength = fCursor = 0;
-	return result;
+	return target;
 }
 
 bool MediumSource::PeekMagic(uint32* magic)

@@ -138,20 +138,23 @@ void LiveEntryComparer::_CompareAttributes(const std::string& path, const std::s
 	FileHeaderAttribute record;
 	while (header.NextAttribute(&cursor, &record, version) == B_OK) {
 		attr_info info;
-		if (node.GetAttrInfo(record.name, &info) != B_OK || info.size < 0) {
+		if (record.position < 0 || node.GetAttrInfo(record.name, &info) != B_OK
+			|| info.size < 0) {
 			_ReadError(result, kTextCannotReadLiveAttribute, {leaf, record.name});
 			continue;
 		}
-		int64 available = record.position < info.size ? info.size - record.position : 0;
-		value.resize(size_t(available));
-		ssize_t read = available > 0
-			? node.ReadAttr(record.name, info.type, record.position, value.data(), value.size())
-			: 0;
-		if (read < 0)
-			read = 0;
-		if (uint32(read) != record.length || read != available) {
+		// What the live value holds from the record's position on.
+		int64 live = record.position < info.size ? info.size - record.position : 0;
+		if (live != int64(record.length)) {
 			_Differs(result, kTextAttributeSizeDifferent, {leaf, record.name,
-				int32(record.length), int32(read)});
+				int32(record.length), live});
+			continue;
+		}
+		value.resize(record.length);
+		ssize_t read = record.length > 0 ? node.ReadAttr(record.name, info.type,
+			record.position, value.data(), value.size()) : 0;
+		if (read != ssize_t(record.length)) {
+			_ReadError(result, kTextCannotReadLiveAttribute, {leaf, record.name});
 		} else if (record.length > 0 && memcmp(record.data, value.data(), record.length) != 0) {
 			_Differs(result, kTextAttributeDataDifferent, {leaf, record.name});
 		}
@@ -163,15 +166,9 @@ void LiveEntryComparer::_CompareLink(const std::string& livePath, const std::str
 	const std::string& backupLink, LiveComparison* result) const
 {
 	std::string liveLink;
-	if (!livePath.empty()) {
-		BSymLink link(livePath.c_str());
-		char buffer[kMaxLinkLength + 1];
-		ssize_t length = link.ReadLink(buffer, kMaxLinkLength);
-		if (length < 0) {
-			_ReadError(result, kTextCannotAccessSource, {livePath});
-			return;
-		}
-		liveLink.assign(buffer, size_t(length));
+	if (!livePath.empty() && BSymLink(livePath.c_str()).ReadLink(&liveLink) != B_OK) {
+		_ReadError(result, kTextCannotAccessSource, {livePath});
+		return;
 	}
 	if (liveLink != backupLink)
 		_Differs(result, kTextLinkDifferent, {leaf, backupLink, liveLink});

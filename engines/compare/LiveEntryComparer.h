@@ -44,9 +44,6 @@ struct LiveComparison {
 
 class LiveEntryComparer {
 public:
-	// The live bytes read at most at once for one attribute record.
-	static constexpr size_t kMaxLinkLength = 1024;
-
 	explicit LiveEntryComparer(const CompareOptions& options) : fOptions(options) {}
 
 	// Compares everything but the file data. backupLink is the link text the

@@ -1,5 +1,6 @@
 #include "MVCompareServer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <kernel/OS.h>
@@ -70,6 +71,8 @@ void MVCompareServer::StartCompare(const BMessage* job)
 	fModel->DeselectAll();
 	(void)fModel->SetSelection(&selection);
 	_CountItems();
+	const MVLogDataItem* first = fModel->SuperItemFromCurrentSelection(1);
+	fCurrentBackup = first != nullptr ? first->data.name : std::string();
 
 	SetResumeStep(kStepNextItem);
 	NextStep(kStepLoadBackup);
@@ -101,14 +104,15 @@ void MVCompareServer::_CountItems()
 
 // #pragma mark - loading a backup
 
+// Loads the backup of the item taken last (of the first item at the start),
+// also when a medium change in the middle of that item asks for it again.
 void MVCompareServer::BackupHeaderRead()
 {
-	const MVLogDataItem* backup = fModel->SuperItemFromCurrentSelection(fPosition);
-	if (backup == nullptr) {
+	if (fCurrentBackup.empty()) {
 		Fatal(kTextNothingToCompare, {});
 		return;
 	}
-	LoadBackup(backup->data.name.c_str());
+	LoadBackup(fCurrentBackup.c_str());
 }
 
 // #pragma mark - items
@@ -135,6 +139,7 @@ bool MVCompareServer::_TakeItem(MVLogDataItem** item)
 	}
 	fPosition++;
 	SetWantedMedia((*item)->data.mediaNumber);
+	fCurrentBackup = (*item)->Backup()->data.name;
 	if ((*item)->IsBackup()) {
 		if ((*item)->data.name == Backup().CatalogueName() && Backup().IsOpen()) {
 			// Loaded already, for the item that came first.
@@ -156,12 +161,20 @@ bool MVCompareServer::_TakeItem(MVLogDataItem** item)
 	return true;
 }
 
+// The names from the volume down to the item, as the view holds them: a
+// catalogue's full path is not trusted to agree with its tree.
+std::string MVCompareServer::_LivePath(const MVLogDataItem& item)
+{
+	std::string path = item.CataloguePath();
+	return path.substr(std::min(path.size(), item.Backup()->data.name.size() + 1));
+}
+
 void MVCompareServer::FileHeaderRead()
 {
 	MVLogDataItem* item;
 	if (!_TakeItem(&item))
 		return;
-	fPath = item->data.fullPath;
+	fPath = _LivePath(*item);
 	fLeaf = item->data.name;
 	fEntrySize = item->data.size;
 	if (!Backup().HasMedium(WantedMedia())) {
@@ -261,19 +274,19 @@ void MVCompareServer::ReadFile()
 		case DataBlockStatus::WrongMagic:
 		case DataBlockStatus::Corrupt:
 			_ItemError(kTextBlockMismatch, {fPath, number});
-			fSourceFile.Unset();
+			_FinishFile();
 			return;
 		case DataBlockStatus::HeaderShort:
 			_ItemError(kTextCannotReadBackupBlockHeader, {fPath});
-			fSourceFile.Unset();
+			_FinishFile();
 			return;
 		case DataBlockStatus::DataShort:
 			_ItemError(kTextCannotReadBackupData, {fLeaf});
-			fSourceFile.Unset();
+			_FinishFile();
 			return;
 	}
 	if (!_CompareBlock(block.data, block.length)) {
-		fSourceFile.Unset();
+		_FinishFile();
 		return;
 	}
 	if (!block.IsLast()) {

@@ -62,6 +62,7 @@ private:
 	void _WriteOpeningLines(const char* title);
 	void _CountItems();
 	bool _TakeItem(MVLogDataItem** item);
+	static std::string _LivePath(const MVLogDataItem& item);
 	void _ReadHeader(const MVLogDataItem& item);
 	void _ReadLink();
 	void CompareFileHeader(const std::string& backupLink);
@@ -77,6 +78,8 @@ private:
 	CompareStatistics fStatistics;
 	// Position of the next selected item to take, from 1.
 	int32 fPosition = 1;
+	// The catalogue name of the backup the load step loads.
+	std::string fCurrentBackup;
 	FileHeader fHeader;
 	std::string fPath;
 	std::string fLeaf;
