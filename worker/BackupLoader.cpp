@@ -48,6 +48,7 @@ bool BackupLoader::Load(const char* name, Failure* failure)
 		return false;
 	}
 	fCatalogueVersion = uint16(version);
+	fHasCatalogue = true;
 	return _LoadAddOns(catalogue, failure);
 }
 
@@ -87,6 +88,7 @@ bool BackupLoader::LoadDestination(const char* addOn, const BMessage& settings,
 	fTitle.clear();
 	fRemovable = 0;
 	fCatalogueVersion = kArchiveVersion;
+	fHasCatalogue = false;
 	fPassThrough = true;
 	fDestination = fWorker->LoadDestinationAddOn(addOn, &settings);
 	if (fDestination != nullptr)
@@ -113,7 +115,9 @@ BackupLoader::OpenResult BackupLoader::Open(const std::string& backupName)
 	if (fReader->ReadBackupHeader(&fHeader) != BackupHeaderStatus::Ok)
 		return OpenResult::NoHeader;
 	fHaveHeader = true;
-	fReader->SetVersion(fCatalogueVersion);
+	// Without a catalogue the backup's own header says how its records are
+	// laid out.
+	fReader->SetVersion(fHasCatalogue ? fCatalogueVersion : fHeader.version);
 	return OpenResult::Opened;
 }
 

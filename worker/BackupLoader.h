@@ -95,6 +95,7 @@ private:
 	std::string fTitle;
 	int16 fRemovable = 0;
 	uint16 fCatalogueVersion = 0;
+	bool fHasCatalogue = false;
 	MVVolume* fDestination = nullptr;
 	MVCruncher* fCruncher = nullptr;
 	bool fPassThrough = false;

@@ -81,6 +81,8 @@ InsertScanEvent InsertScanner::_HeaderFailed(int64 start)
 	uint32 total = ReadLE32(fHeader.Data() + kFileHeaderTotalOffset);
 	if (!_Reaches(start + kFileHeaderFixedSize))
 		return InsertScanEvent::Truncated;
+	// Whatever lies below a skipped header has no place in the tree either.
+	_NoteLevel(fHeader.Level(), false);
 	// Older layouts store a shorter length than the converted one.
 	if (fReader->Version() < kArchiveVersion || total <= kFileHeaderFixedSize
 		|| total > kFileHeaderMaxLength)
@@ -111,7 +113,10 @@ InsertScanEvent InsertScanner::_AddEntry(int64 start)
 	if (!sound)
 		return InsertScanEvent::EntrySkipped;
 	CatalogueEntry entry = _EntryAt(start, level);
-	if (fCatalogue->AddEntry(entry) != B_OK)
+	// The catalogue must stay a message that can be stored, whatever the
+	// medium's paths add up to.
+	fCatalogueBytes += entry.path.size() + kEntryOverhead;
+	if (fCatalogueBytes > kMaxCatalogueBytes || fCatalogue->AddEntry(entry) != B_OK)
 		return InsertScanEvent::NoMemory;
 	fEntries++;
 	fBytes = AddByteCount(fBytes, entry.size);
@@ -154,13 +159,15 @@ void InsertScanner::_NoteLevel(uint32 level, bool holdsEntries)
 	if (level > fLevels.size())
 		return;
 	fLevels.resize(level);
-	fLevels.push_back({fPath, holdsEntries});
+	// Only a level that takes entries needs its path: a chain of headers
+	// below a refused one must not hold a path per level.
+	fLevels.push_back({holdsEntries ? fPath : std::string(), holdsEntries});
 }
 
 std::string InsertScanner::_PathOf(uint32 level, const char* name) const
 {
 	std::string path;
-	if (level > 0 && level <= fLevels.size())
+	if (level > 0 && level <= fLevels.size() && fLevels[level - 1].holdsEntries)
 		path = fLevels[level - 1].path;
 	// A name too long for any entry is shown cut.
 	return path.append("/").append(std::string_view(name).substr(0, kMaxNameLength));
@@ -233,22 +240,45 @@ InsertScanEvent InsertScanner::_ReadLinkBlock(int64 start)
 	// A block too long for a link is still a block: the scan goes on after
 	// it.
 	(void)fSource->Seek(start, kArchiveSeekFromStart);
-	if (fReader->SkipData() != SkipStatus::Ok)
+	if (fReader->SkipData() != SkipStatus::Ok) {
 		(void)fSource->Seek(start, kArchiveSeekFromStart);
-	return InsertScanEvent::BlockDataDamaged;
+		return InsertScanEvent::BlockDataDamaged;
+	}
+	// Skipping seeks over the payload, which may lie beyond the end.
+	int64 end = _Position();
+	return end >= 0 && _Reaches(end) ? InsertScanEvent::BlockDataDamaged
+		: InsertScanEvent::Truncated;
 }
 
 InsertScanEvent InsertScanner::_PassStrayBlock(int64 start)
 {
-	if (fReader->SkipData() != SkipStatus::Ok)
-		return _Reaches(start + kDataBlockFixedSize) ? InsertScanEvent::Damaged
-			: InsertScanEvent::Truncated;
+	int64 end = -1;
+	if (fReader->SkipData() == SkipStatus::Ok)
+		end = _Position();
+	else
+		end = _EndByTotal(start);
+	if (end == start)
+		return InsertScanEvent::Damaged;
 	// Skipping seeks over the payload, which may lie beyond the end.
-	int64 end = _Position();
 	if (end < 0 || !_Reaches(end))
 		return InsertScanEvent::Truncated;
 	(void)fSource->Seek(end, kArchiveSeekFromStart);
 	return InsertScanEvent::StrayBlock;
+}
+
+// A block whose other lengths disagree still says where it ends, when that
+// is a length a block may have: start itself when it does not.
+int64 InsertScanner::_EndByTotal(int64 start)
+{
+	uint8 fixed[kDataBlockFixedSize];
+	if (fSource->Seek(start, kArchiveSeekFromStart) != start
+		|| fSource->ReadFully(fixed, kDataBlockFixedSize) != int64(kDataBlockFixedSize))
+		return -1;
+	uint32 total = ReadLE32(fixed + kDataBlockTotalOffset);
+	if (total <= kDataBlockFixedSize
+		|| total > RoundUpToAlignment(kDataBlockFixedSize + kDataBlockMaxPacked))
+		return start;
+	return start + int64(total);
 }
 
 // #pragma mark - positions

@@ -72,6 +72,10 @@ public:
 	// A path of a catalogue may be at most this long, a leaf name one less
 	// than B_FILE_NAME_LENGTH.
 	static constexpr size_t kMaxPathLength = 4096;
+	// What a catalogue may grow to, counted as the paths of its entries and
+	// the fixed fields of each; a message beyond it could not be stored.
+	static constexpr size_t kMaxCatalogueBytes = size_t(512) << 20;
+	static constexpr size_t kEntryOverhead = 64;
 
 	explicit InsertScanner(Catalogue* catalogue);
 
@@ -113,6 +117,7 @@ private:
 	InsertScanEvent _ReadFileBlock(int64 start);
 	InsertScanEvent _ReadLinkBlock(int64 start);
 	InsertScanEvent _PassStrayBlock(int64 start);
+	int64 _EndByTotal(int64 start);
 	// Reads up to kRecordHeadSize bytes at start and goes back there: the
 	// bytes read, or a negative error when the source cannot go back.
 	int64 _Peek(uint8* head, int64 start);
@@ -133,4 +138,5 @@ private:
 	uint32 fBlockNumber = 0;
 	int32 fEntries = 0;
 	int64 fBytes = 0;
+	size_t fCatalogueBytes = 0;
 };

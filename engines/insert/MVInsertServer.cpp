@@ -152,13 +152,25 @@ bool MVInsertServer::_OpenBackup(const std::string& id)
 			fRecordsStart = Backup().Source()->Seek(0, kArchiveSeekFromCurrent);
 			return true;
 		case BackupLoader::OpenResult::NotThere:
-			_Fatal(kTextNoSuchBackup, {id});
+			if (!_AskAgain())
+				_Fatal(kTextNoSuchBackup, {id});
 			return false;
 		case BackupLoader::OpenResult::NoHeader:
-			_Fatal(kTextNoBackupHeader, {id});
+			if (!_AskAgain())
+				_Fatal(kTextNoBackupHeader, {id});
 			return false;
 	}
 	return false;
+}
+
+// A wrong medium in the drive of a backup read in part already: the one
+// wanted is asked for again rather than losing what was read.
+bool MVInsertServer::_AskAgain()
+{
+	if (!fBegun || !Backup().IsDestinationRemovable())
+		return false;
+	StartMediaChange(ResumeStep());
+	return true;
 }
 
 bool MVInsertServer::_BeginCatalogue(const std::string& id)
@@ -216,6 +228,11 @@ void MVInsertServer::CheckLastMedium()
 		_StartScan();
 		return;
 	}
+	// A fixed destination has no further medium to ask for.
+	if (ReadLE32(tail) == kEndOfMediumMagic && !Backup().IsDestinationRemovable()) {
+		_StartScan();
+		return;
+	}
 	if (ReadLE32(tail) == kEndOfMediumMagic) {
 		ChangeMedium(kStepCheckLastMedium, kTextInsertLastMedia, {Backup().Header().title});
 		return;
@@ -252,7 +269,10 @@ void MVInsertServer::ReadCatalogue()
 		Fatal(0, {});
 		return;
 	}
-	if (catalogue.Message().SetMessage(kLogDestinationSettingsKey, &fVolume) != B_OK) {
+	// The backup is now read from the job's destination, whatever the
+	// record says it was written to.
+	if (catalogue.Message().SetString(kLogDestinationKey, fAddOn.c_str()) != B_OK
+		|| catalogue.Message().SetMessage(kLogDestinationSettingsKey, &fVolume) != B_OK) {
 		_Fatal(kTextNoMemory);
 		return;
 	}

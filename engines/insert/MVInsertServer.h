@@ -69,6 +69,7 @@ private:
 	void _ReadJob(const BMessage* job);
 	void _WriteOpeningLines();
 	bool _OpenBackup(const std::string& id);
+	bool _AskAgain();
 	bool _BeginCatalogue(const std::string& id);
 	bool _HaveWantedMedium(const std::string& id);
 	void _StartScan();
