@@ -1,5 +1,6 @@
 #include "JobStatistics.h"
 
+#include "JobEndStatus.h"
 #include "JobTexts.h"
 #include "ReportLineType.h"
 
@@ -41,4 +42,32 @@ std::string JobStatistics::DateText(time_t date)
 	if (!text.empty() && text.back() == '\n')
 		text.pop_back();
 	return text;
+}
+
+std::vector<JobReportLine> JobStatistics::EndBlock(const StatisticsTexts& texts, int32 count,
+	int64 amount, const std::vector<JobReportLine>& extra, int32 elapsedSeconds,
+	int32 pausedSeconds, int32 status)
+{
+	int32 elapsed = elapsedSeconds > 0 ? elapsedSeconds : 0;
+	std::vector<JobReportLine> lines;
+	lines.push_back({kLineStatistics, kTextSingle, {" "}});
+	lines.push_back({kLineStatistics, texts.count, {count}});
+	lines.push_back(AmountLine(texts.amountMB, double(amount)));
+	lines.insert(lines.end(), extra.begin(), extra.end());
+	lines.push_back(TimeLine(elapsed));
+	lines.push_back(SpeedLine(amount, elapsed, pausedSeconds));
+	int32 statusText = texts.successful;
+	if (status == kJobEndedAborted)
+		statusText = texts.aborted;
+	else if (status == kJobEndedWithErrors)
+		statusText = texts.endedWithErrors;
+	lines.push_back({kLineStatistics, statusText, {}});
+	return lines;
+}
+
+int32 JobStatistics::EndStatus(bool aborted, bool errors)
+{
+	if (aborted)
+		return kJobEndedAborted;
+	return errors ? kJobEndedWithErrors : kJobEndedSuccessfully;
 }

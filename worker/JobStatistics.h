@@ -7,8 +7,20 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "JobReportLine.h"
+
+// The texts of one engine's statistics block.
+struct StatisticsTexts {
+	// The count line ("Files ...:\t\t%ld").
+	int32 count;
+	// The MB text of the amount line; KB and bytes follow it.
+	int32 amountMB;
+	int32 successful;
+	int32 aborted;
+	int32 endedWithErrors;
+};
 
 class JobStatistics {
 public:
@@ -23,6 +35,14 @@ public:
 	static JobReportLine TimeLine(int32 elapsedSeconds);
 	// Bytes per working second (texts 14 to 16).
 	static JobReportLine SpeedLine(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds);
+
+	// The block a reading job's report ends with: " ", the count, the
+	// amount, the extra lines, the time, the speed and the status line.
+	static std::vector<JobReportLine> EndBlock(const StatisticsTexts& texts, int32 count,
+		int64 amount, const std::vector<JobReportLine>& extra, int32 elapsedSeconds,
+		int32 pausedSeconds, int32 status);
+	// 0 success, 1 aborted, 2 ended with errors.
+	static int32 EndStatus(bool aborted, bool errors);
 
 	// A date as ctime writes it, without the final newline ("" when it
 	// cannot be shown): the start line and the dates of compare lines.

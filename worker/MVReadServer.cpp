@@ -121,3 +121,23 @@ bool MVReadServer::HaveBlockOnMedium(uint32 step)
 	}
 	return true;
 }
+
+MVReadServer::BlockResult MVReadServer::ReadNextBlock(uint32 step, DataBlock* block,
+	DataBlockStatus* failure)
+{
+	if (!HaveBlockOnMedium(step))
+		return BlockResult::MediumAsked;
+	*failure = fBackup.Reader()->ReadDataBlock(block);
+	switch (*failure) {
+		case DataBlockStatus::Ok:
+			fBlockNumber++;
+			return BlockResult::Read;
+		case DataBlockStatus::EndOfMedium:
+			// The same block, first on the next medium.
+			MediumEnded(step);
+			return BlockResult::MediumAsked;
+		default:
+			fBlockNumber++;
+			return BlockResult::Failed;
+	}
+}

@@ -15,6 +15,7 @@
 
 #include <app/Messenger.h>
 
+#include "ArchiveReader.h"
 #include "BackupLoader.h"
 #include "JobReportLine.h"
 #include "MVToolServer.h"
@@ -64,6 +65,19 @@ protected:
 	// wanted medium; otherwise asks for the medium, to go on at step.
 	bool HaveBlockOnMedium(uint32 step);
 
+	// Reading the data blocks of the current file, numbered from 1.
+	enum class BlockResult {
+		Read,
+		// The block lies on a medium that is not in; step runs once it is.
+		MediumAsked,
+		// The block cannot be read; *failure says why.
+		Failed,
+	};
+	void StartFileBlocks() { fBlockNumber = 0; }
+	BlockResult ReadNextBlock(uint32 step, DataBlock* block, DataBlockStatus* failure);
+	// The number of the block read last.
+	int32 BlockNumber() const { return int32(fBlockNumber); }
+
 	// Ends the job with an error line (none for text id 0).
 	void Fatal(int32 textID, const MVTextArguments& arguments);
 	// The end, once, whether the end step or an abort comes first: the
@@ -93,4 +107,5 @@ private:
 	int32 fWantedMedia = 1;
 	bool fFatal = false;
 	bool fEnded = false;
+	uint32 fBlockNumber = 0;
 };

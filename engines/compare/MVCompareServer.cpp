@@ -241,7 +241,7 @@ void MVCompareServer::CompareFileHeader(const std::string& backupLink)
 
 	fStatistics.filesCompared++;
 	_Progress(false);
-	fBlockNumber = 0;
+	StartFileBlocks();
 	bool hasData = fHeader.Kind() == EntryKind::File && fHeader.Stat().size != 0;
 	if (!hasData || !fOptions.Compares(CompareItem::FileData)) {
 		_FinishFile();
@@ -256,35 +256,32 @@ void MVCompareServer::CompareFileHeader(const std::string& backupLink)
 
 // #pragma mark - file data
 
+void MVCompareServer::_BlockFailed(DataBlockStatus failure)
+{
+	if (failure == DataBlockStatus::HeaderShort)
+		_ItemError(kTextCannotReadBackupBlockHeader, {fPath});
+	else if (failure == DataBlockStatus::DataShort)
+		_ItemError(kTextCannotReadBackupData, {fLeaf});
+	else
+		_ItemError(kTextBlockMismatch, {fPath, BlockNumber()});
+	_FinishFile();
+}
+
 void MVCompareServer::ReadFile()
 {
-	if (!HaveBlockOnMedium(kStepData))
-		return;
-	NextStep(kStepNextItem);
-	fBlockNumber++;
-	int32 number = int32(fBlockNumber);
 	DataBlock block;
-	switch (Backup().Reader()->ReadDataBlock(&block)) {
-		case DataBlockStatus::Ok:
+	DataBlockStatus failure;
+	switch (ReadNextBlock(kStepData, &block, &failure)) {
+		case BlockResult::MediumAsked:
+			return;
+		case BlockResult::Failed:
+			NextStep(kStepNextItem);
+			_BlockFailed(failure);
+			return;
+		case BlockResult::Read:
 			break;
-		case DataBlockStatus::EndOfMedium:
-			fBlockNumber--;
-			MediumEnded(kStepData);
-			return;
-		case DataBlockStatus::WrongMagic:
-		case DataBlockStatus::Corrupt:
-			_ItemError(kTextBlockMismatch, {fPath, number});
-			_FinishFile();
-			return;
-		case DataBlockStatus::HeaderShort:
-			_ItemError(kTextCannotReadBackupBlockHeader, {fPath});
-			_FinishFile();
-			return;
-		case DataBlockStatus::DataShort:
-			_ItemError(kTextCannotReadBackupData, {fLeaf});
-			_FinishFile();
-			return;
 	}
+	NextStep(kStepNextItem);
 	if (!_CompareBlock(block.data, block.length)) {
 		_FinishFile();
 		return;

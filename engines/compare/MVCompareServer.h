@@ -68,6 +68,7 @@ private:
 	void CompareFileHeader(const std::string& backupLink);
 	void _ItemError(int32 textID, const MVTextArguments& arguments);
 	bool _CompareBlock(const uint8* data, uint32 length);
+	void _BlockFailed(DataBlockStatus failure);
 	bool _LiveFileHasMore();
 	void _FinishFile();
 	void _Progress(bool force);
@@ -85,7 +86,6 @@ private:
 	std::string fLeaf;
 	int64 fEntrySize = 0;
 	BFile fSourceFile;
-	uint32 fBlockNumber = 0;
 	std::vector<uint8> fReadBuffer;
 
 	ProgressThrottle fProgressThrottle;

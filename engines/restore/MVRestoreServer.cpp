@@ -372,7 +372,7 @@ void MVRestoreServer::_FileCreated()
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
 		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
-	fBlockNumber = 0;
+	StartFileBlocks();
 	if (fHeader.Stat().size != 0) {
 		NextStep(kStepData);
 		return;
@@ -407,35 +407,32 @@ void MVRestoreServer::_ReadLink()
 	_CreateLink(fTarget);
 }
 
+void MVRestoreServer::_BlockFailed(DataBlockStatus failure)
+{
+	int32 number = BlockNumber();
+	if (failure == DataBlockStatus::HeaderShort)
+		_ItemError(kTextCannotReadBlockHeader, {fPath, number});
+	else if (failure == DataBlockStatus::DataShort)
+		_ItemError(kTextCannotReadBlock, {fPath, number});
+	else
+		_ItemError(kTextBlockMismatch, {fPath, number});
+	_AbandonFile();
+}
+
 void MVRestoreServer::ReadFile()
 {
-	if (!HaveBlockOnMedium(kStepData))
-		return;
-	fBlockNumber++;
 	DataBlock block;
-	DataBlockStatus status = Backup().Reader()->ReadDataBlock(&block);
-	int32 number = int32(fBlockNumber);
-	switch (status) {
-		case DataBlockStatus::Ok:
+	DataBlockStatus failure;
+	switch (ReadNextBlock(kStepData, &block, &failure)) {
+		case BlockResult::MediumAsked:
+			return;
+		case BlockResult::Failed:
+			_BlockFailed(failure);
+			return;
+		case BlockResult::Read:
 			break;
-		case DataBlockStatus::EndOfMedium:
-			fBlockNumber--;
-			MediumEnded(kStepData);
-			return;
-		case DataBlockStatus::WrongMagic:
-		case DataBlockStatus::Corrupt:
-			_ItemError(kTextBlockMismatch, {fPath, number});
-			_AbandonFile();
-			return;
-		case DataBlockStatus::HeaderShort:
-			_ItemError(kTextCannotReadBlockHeader, {fPath, number});
-			_AbandonFile();
-			return;
-		case DataBlockStatus::DataShort:
-			_ItemError(kTextCannotReadBlock, {fPath, number});
-			_AbandonFile();
-			return;
 	}
+	int32 number = BlockNumber();
 	ssize_t written = block.length > 0 ? fTargetFile.Write(block.data, block.length) : 0;
 	if (written != ssize_t(block.length)) {
 		_ItemError(kTextCannotWriteBlock, {fPath, number});

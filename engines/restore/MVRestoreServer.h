@@ -77,6 +77,7 @@ private:
 	void _FileCreated();
 	void _FinishFile();
 	void _AbandonFile();
+	void _BlockFailed(DataBlockStatus failure);
 	void _ReadLink();
 	void _Progress(bool force);
 
@@ -92,7 +93,6 @@ private:
 	int32 fCreateRoot = 0;
 	RestoreStatistics fStatistics;
 	int32 fItemNumber = 1;
-	uint32 fBlockNumber = 0;
 
 	ProgressThrottle fProgressThrottle;
 

@@ -149,13 +149,7 @@ TEST_F(InsertCommandTest, DamagedBackupsAndUnknownIdsAreRefused)
 TEST_F(InsertCommandTest, ScanAcrossTwoMedia)
 {
 	AddMediaVolume(400000);
-	std::string spans;
-	for (uint32 i = 0; spans.size() < 600000; i++)
-		spans += std::to_string(i * 2654435761u) + ";";
-	fSource.WriteFile("tree/spans", spans);
-	fSource.WriteFile("tree/tail", "after the change");
-	CommandResult backup = Run({"backup", "--to", MediaFolder() + "/backups",
-		"--on-media-change", "mkdir '" + MediaFolder() + "'", Source("tree")});
+	CommandResult backup = BackUpOverTwoMedia("tree");
 	ASSERT_EQ(backup.exitCode, 0) << backup.output;
 	std::vector<std::string> ids = BackupIds();
 	ASSERT_EQ(ids.size(), 1u);

@@ -29,14 +29,7 @@ TEST_F(MediaChangeTest, TwoMediaBackupAndRestore)
 {
 	AddMediaVolume(400000);
 	std::string spans;
-	for (uint32 i = 0; spans.size() < 600000; i++)
-		spans += std::to_string(i * 2654435761u) + ";";
-	fSource.WriteFile("m/spans", spans);
-	fSource.WriteFile("m/tail", "after the change");
-
-	// The full medium is ejected before the question; a blank one answers it.
-	CommandResult backup = Run({"backup", "--to", MediaFolder() + "/backups",
-		"--on-media-change", "mkdir '" + MediaFolder() + "'", Source("m")});
+	CommandResult backup = BackUpOverTwoMedia("m", &spans);
 	ASSERT_EQ(backup.exitCode, 0) << backup.output;
 	EXPECT_EQ(Count(backup.output, "Change Media"), 1u) << backup.output;
 	EXPECT_NE(backup.output.find("Backup successful"), std::string::npos);

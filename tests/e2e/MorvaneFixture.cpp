@@ -122,3 +122,17 @@ std::string MorvaneFixture::InsertNextLabelledMedium() const
 		"if [ -e \"$d/label-$n\" ]; then exec mv -T \"$d\" '" + MediaFolder() + "'; fi; "
 		"done; exit 1";
 }
+
+CommandResult MorvaneFixture::BackUpOverTwoMedia(const std::string& folder, std::string* spans)
+{
+	std::string text;
+	for (uint32 i = 0; text.size() < 600000; i++)
+		text += std::to_string(i * 2654435761u) + ";";
+	fSource.WriteFile(folder + "/spans", text);
+	fSource.WriteFile(folder + "/tail", "after the change");
+	if (spans != nullptr)
+		*spans = text;
+	// The full medium is ejected before the question; a blank one answers it.
+	return Run({"backup", "--to", MediaFolder() + "/backups", "--on-media-change",
+		"mkdir '" + MediaFolder() + "'", Source(folder)});
+}

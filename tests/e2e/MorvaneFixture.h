@@ -59,6 +59,11 @@ protected:
 	// with the next number (a file "label-N" in it: 1, 2, ...) into the
 	// drive; it fails when no such medium is there.
 	std::string InsertNextLabelledMedium() const;
+	// Writes into the source folder a file "spans" too large for one medium
+	// of a 400000-byte drive and a small file "tail", and backs the folder
+	// up to "Media" (added before), a blank medium answering the question;
+	// the backup's result. *spans (when given) gets the large file's text.
+	CommandResult BackUpOverTwoMedia(const std::string& folder, std::string* spans = nullptr);
 
 	// Declared before the processes it starts, so that they end first.
 	ServerTree fTree;

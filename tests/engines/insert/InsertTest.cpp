@@ -267,6 +267,50 @@ TEST(InsertTest, DamagedImages)
 	}
 }
 
+// What ends an insert before a catalogue is written: an add-on that cannot
+// be loaded, a file without a backup header, a catalogue file that cannot
+// be made.
+TEST(InsertTest, FailuresEndTheJob)
+{
+	namespace fs = std::filesystem;
+	struct Case {
+		const char* what;
+		const char* addOn;
+		// Prepares the flaw given the backup's id; the id to insert.
+		std::function<std::string(InsertTestBed* insert, const std::string& id)> flaw;
+		int32 text;
+	};
+	const Case cases[] = {
+		{"no such add-on", "MVMissing",
+			[](InsertTestBed*, const std::string& id) { return id; }, kTextAddOnLoad},
+		{"no backup header", "MVImage",
+			[](InsertTestBed* insert, const std::string&) {
+				insert->Bed().Folder().WriteFile("dest/junk", std::string(300, 'j'));
+				return std::string("junk");
+			}, kTextNoBackupHeader},
+		{"the catalogue folder is a file", "MVImage",
+			[](InsertTestBed* insert, const std::string& id) {
+				std::string logdata = insert->Bed().Native(std::string(kServerFolder)
+					+ "/logdata");
+				fs::remove_all(logdata);
+				insert->Bed().Folder().WriteFile("sys/server/logdata", "in the way");
+				return id;
+			}, kTextCatalogueCreate},
+	};
+	for (const Case& test : cases) {
+		SCOPED_TRACE(test.what);
+		InsertTestBed insert;
+		insert.Bed().Folder().WriteFile("sys/t/file", "data");
+		std::string id = insert.Bed().WriteBackup("failing", "/sys/t");
+		insert.RemoveCatalogue(id);
+		std::string inserted = test.flaw(&insert, id);
+		BMessage end = insert.RunInsert({inserted}, "/dest", nullptr, test.addOn);
+		EXPECT_EQ(end.GetInt32("status", -1), kJobEndedAborted);
+		EXPECT_EQ(insert.Bed().CountLines(test.text), 1);
+		EXPECT_FALSE(end.HasData("backup_id", B_STRING_TYPE));
+	}
+}
+
 // A job without identifiers inserts nothing and says so; an identifier that
 // is no plain file name is refused, and the job goes on with the next.
 TEST(InsertTest, IdentifierLists)

@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string AddOnFolder()
-{
-	return std::string(MORVANE_DIST_DIR) + "/Backup_Server";
-}
-
 BMessage Volume(const char* destination)
 {
 	BMessage volume;
@@ -38,10 +33,10 @@ InsertTestBed::InsertTestBed(off_t mediumSize)
 }
 
 BMessage InsertTestBed::RunInsert(const std::vector<std::string>& ids, const char* destination,
-	const RestoreTestBed::MediaAnswer& answer)
+	const RestoreTestBed::MediaAnswer& answer, const char* addOn)
 {
 	BMessenger messenger = fBed.StartWorker(new MVInsertServer(kServerFolder,
-		AddOnLoader(AddOnFolder())));
+		AddOnLoader(DistServerFolder())));
 
 	BMessage job(kMsgJobStart);
 	job.AddInt32("job_id", 9);
@@ -50,7 +45,7 @@ BMessage InsertTestBed::RunInsert(const std::vector<std::string>& ids, const cha
 	startInfo.AddString("title", "insert test");
 	for (const std::string& id : ids)
 		startInfo.AddString("ID", id.c_str());
-	startInfo.AddString("addon", "MVImage");
+	startInfo.AddString("addon", addOn);
 	BMessage volume = Volume(destination);
 	startInfo.AddMessage("volume", &volume);
 	job.AddMessage("start_info", &startInfo);

@@ -26,11 +26,12 @@ public:
 
 	RestoreTestBed& Bed() { return fBed; }
 
-	// Runs an insert job of the ids from an image folder destination, with
-	// the settings RestoreTestBed::RunBackup gives its job, and returns its
-	// 'MVJf'; the lines land in Bed().Lines().
+	// Runs an insert job of the ids from an image folder destination (of
+	// the add-on named), with the settings RestoreTestBed::RunBackup gives
+	// its job, and returns its 'MVJf'; the lines land in Bed().Lines().
 	BMessage RunInsert(const std::vector<std::string>& ids, const char* destination,
-		const RestoreTestBed::MediaAnswer& answer = nullptr);
+		const RestoreTestBed::MediaAnswer& answer = nullptr,
+		const char* addOn = "MVImage");
 
 	// The catalogue file of a backup; an empty message when it cannot be
 	// read.

@@ -35,16 +35,6 @@ namespace {
 
 constexpr bigtime_t kJobTimeout = 20000000;
 
-std::string DistServerFolder()
-{
-	char exe[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-	std::string path(exe, length > 0 ? size_t(length) : 0);
-	path = path.substr(0, path.rfind('/'));
-	path = path.substr(0, path.rfind('/'));
-	return path + "/dist/MorvaneBackup/Backup_Server";
-}
-
 void ListEntries(const std::string& native, std::vector<std::string>* names)
 {
 	DIR* folder = opendir(native.c_str());
@@ -60,6 +50,11 @@ void ListEntries(const std::string& native, std::vector<std::string>* names)
 }
 
 }	// namespace
+
+std::string DistServerFolder()
+{
+	return std::string(MORVANE_DIST_DIR) + "/Backup_Server";
+}
 
 RestoreTestBed::RestoreTestBed(off_t mediumSize)
 {

@@ -20,6 +20,9 @@
 
 class MVReadServer;
 
+// The installed tree's server folder, where workers load add-ons from.
+std::string DistServerFolder();
+
 // The server folder of the workers the bed runs, in system form.
 constexpr const char* kServerFolder = "/sys/server";
 

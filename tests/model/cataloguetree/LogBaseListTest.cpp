@@ -2,10 +2,10 @@
 
 #include <app/Messenger.h>
 
-#include "Catalogue.h"
 #include "FakeRegistryTest.h"
 #include "MVLogBaseList.h"
 #include "MVTreeListLog.h"
+#include "SampleCatalogue.h"
 
 namespace {
 
@@ -13,32 +13,14 @@ namespace {
 // /vol, /vol/home, /vol/home/a, /vol/home/sub, /vol/home/sub/b, /vol/home/c
 BMessage SampleCatalogue()
 {
-	Catalogue catalogue;
-	CatalogueInfo info;
-	info.backupId = "bk1";
-	info.title = "Sample";
-	EXPECT_EQ(catalogue.Begin(info), B_OK);
-	struct Item { const char* path; EntryKind kind; int32 level; int64 size; };
-	const Item items[] = {
+	return MakeCatalogue("bk1", "Sample", 0, {
 		{"/vol", EntryKind::VolumeRoot, 0, 0},
 		{"/vol/home", EntryKind::Directory, 1, 0},
 		{"/vol/home/a", EntryKind::File, 2, 10},
 		{"/vol/home/sub", EntryKind::Directory, 2, 0},
 		{"/vol/home/sub/b", EntryKind::File, 3, 20},
 		{"/vol/home/c", EntryKind::File, 2, 30},
-	};
-	int32 number = 0;
-	for (const Item& item : items) {
-		CatalogueEntry entry;
-		entry.path = item.path;
-		entry.kind = item.kind;
-		entry.level = item.level;
-		entry.size = item.size;
-		entry.offset = 220 + number * 100;
-		entry.entryNumber = number++;
-		EXPECT_EQ(catalogue.AddEntry(entry), B_OK);
-	}
-	return catalogue.Message();
+	});
 }
 
 class LogBaseListTest : public FakeRegistryTest {

@@ -8,45 +8,13 @@
 
 #include <app/Messenger.h>
 
-#include "Catalogue.h"
 #include "FakeRegistryTest.h"
 #include "MVLogDataModel.h"
+#include "SampleCatalogue.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
-
-struct Item {
-	const char* path;
-	EntryKind kind;
-	int32 level;
-	int64 size;
-};
-
-BMessage MakeCatalogue(const char* backupId, const char* title, int32 date,
-	const std::vector<Item>& items)
-{
-	Catalogue catalogue;
-	CatalogueInfo info;
-	info.backupId = backupId;
-	info.title = title;
-	info.date = date;
-	EXPECT_EQ(catalogue.Begin(info), B_OK);
-	int32 number = 0;
-	for (const Item& item : items) {
-		CatalogueEntry entry;
-		entry.path = item.path;
-		entry.kind = item.kind;
-		entry.level = item.level;
-		entry.size = item.size;
-		entry.offset = 220 + number * 100;
-		entry.modificationTime = 1000000000 + number;
-		entry.entryNumber = number++;
-		EXPECT_EQ(catalogue.AddEntry(entry), B_OK);
-	}
-	EXPECT_EQ(catalogue.SetSize(4096), B_OK);
-	return catalogue.Message();
-}
 
 // bk1: /vol, /vol/home, /vol/home/a, /vol/home/sub, /vol/home/sub/b,
 // /vol/home/c, /vol/link; bk2: /data, /data/x, /data/docs, /data/docs/y.
@@ -264,7 +232,7 @@ TEST_F(LogDataModelTest, LargeBackupSelectedWhole)
 		for (int32 file = 0; file < 1000; file++)
 			paths.push_back(folderPath + "/f" + std::to_string(file));
 	}
-	std::vector<Item> items;
+	std::vector<CatalogueItem> items;
 	for (const std::string& path : paths) {
 		int32 level = int32(std::count(path.begin(), path.end(), '/')) - 1;
 		items.push_back({path.c_str(), level == 0 ? EntryKind::VolumeRoot
