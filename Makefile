@@ -7,7 +7,8 @@ FUZZ_SECONDS ?= 60
 JOBS ?= 2
 
 # Debian packages the build, the tests, the benchmarks and the fuzzers need.
-PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-rt-14-dev liblz4-dev lz4 attr
+PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-rt-14-dev liblz4-dev lz4 attr \
+	qt6-base-dev fonts-dejavu-core xdg-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -3,6 +3,7 @@
 #include "BackupCommand.h"
 #include "CatalogueCommands.h"
 #include "CompareCommand.h"
+#include "DesktopCommand.h"
 #include "InsertCommands.h"
 #include "JobCommands.h"
 #include "ReportCommands.h"
@@ -19,6 +20,8 @@ std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 		return std::make_unique<CompareCommand>();
 	if (name == "service")
 		return std::make_unique<ServiceCommand>();
+	if (name == "desktop")
+		return std::make_unique<DesktopCommand>();
 	if (std::unique_ptr<Command> command = JobCommands::Make(name))
 		return command;
 	if (std::unique_ptr<Command> command = CatalogueCommands::Make(name))
@@ -56,6 +59,8 @@ const char* CommandTable::Usage()
 		"  report [--follow] REPORT  print a report in English\n"
 		"  service install|remove|status\n"
 		"                            run the server as a systemd user service\n"
+		"  desktop install|uninstall put the GUI into the desktop's menu, with its icon\n"
+		"                            and file types\n"
 		"\n"
 		"Run 'morvane COMMAND --help' for a command's options.\n"
 		"Exit status: 0 success, 1 the job was aborted, 2 the job ended with errors,\n"

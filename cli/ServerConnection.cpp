@@ -1,10 +1,8 @@
 #include "ServerConnection.h"
 
-#include <climits>
-#include <unistd.h>
-
 #include <app/Roster.h>
 
+#include "InstalledTree.h"
 #include "ServerProtocol.h"
 
 ServerConnection::ServerConnection(std::string serverProgram)
@@ -24,10 +22,7 @@ ServerConnection::~ServerConnection()
 
 std::string ServerConnection::DefaultServerProgram()
 {
-	char path[PATH_MAX];
-	ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-	std::string program = length > 0 ? std::string(path, size_t(length)) : ".";
-	return program.substr(0, program.rfind('/') + 1) + "Backup_Server/MorvaneServer";
+	return InstalledTree::ServerProgram();
 }
 
 status_t ServerConnection::_Fail(status_t status, const std::string& error)

@@ -3,14 +3,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "FileText.h"
+#include "ProgramRun.h"
 
 namespace {
 
@@ -21,20 +19,6 @@ namespace fs = std::filesystem;
 constexpr const char* kPassedVariables[] = {"MORVANE_VOLUMES", "MORVANE_RUNTIME_DIR"};
 constexpr const char* kScheduleMark = "morvane/schedule-notice-shown";
 constexpr int kCannotRun = 127;
-
-std::string ReadAll(int fd)
-{
-	std::string text;
-	char buffer[4096];
-	while (true) {
-		ssize_t got = read(fd, buffer, sizeof(buffer));
-		if (got < 0 && errno == EINTR)
-			continue;
-		if (got <= 0)
-			return text;
-		text.append(buffer, size_t(got));
-	}
-}
 
 std::string FirstLine(const std::string& text)
 {
@@ -131,27 +115,7 @@ bool UserService::WriteUnit(std::string* error) const
 		return false;
 	}
 	std::string text;
-	if (!UnitText(&text, error))
-		return false;
-	std::error_code code;
-	fs::create_directories(fs::path(path).parent_path(), code);
-	std::string temporary = path + ".new";
-	{
-		std::ofstream file(temporary, std::ios::trunc);
-		file << text;
-		file.close();
-		if (!file) {
-			*error = "cannot write " + temporary + ": " + strerror(errno);
-			(void)unlink(temporary.c_str());
-			return false;
-		}
-	}
-	if (rename(temporary.c_str(), path.c_str()) != 0) {
-		*error = "cannot write " + path + ": " + strerror(errno);
-		(void)unlink(temporary.c_str());
-		return false;
-	}
-	return true;
+	return UnitText(&text, error) && ReplaceFileText(path, text, error);
 }
 
 bool UserService::RemoveUnit(std::string* error) const
@@ -167,38 +131,8 @@ int UserService::Systemctl(const std::vector<std::string>& arguments, std::strin
 {
 	std::vector<std::string> words = {"systemctl", "--user"};
 	words.insert(words.end(), arguments.begin(), arguments.end());
-	std::vector<char*> argv;
-	for (std::string& word : words)
-		argv.push_back(word.data());
-	argv.push_back(nullptr);
-
-	int pipeFds[2];
-	if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-		*output = strerror(errno);
-		return kCannotRun;
-	}
-	posix_spawn_file_actions_t actions;
-	posix_spawn_file_actions_init(&actions);
-	posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-	posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-	pid_t pid;
-	int spawned = posix_spawnp(&pid, "systemctl", &actions, nullptr, argv.data(), environ);
-	posix_spawn_file_actions_destroy(&actions);
-	close(pipeFds[1]);
-	if (spawned != 0) {
-		close(pipeFds[0]);
-		*output = spawned == ENOENT ? std::string("systemctl is not installed")
-			: std::string("systemctl cannot be run: ") + strerror(spawned);
-		return kCannotRun;
-	}
-	*output = ReadAll(pipeFds[0]);
-	close(pipeFds[0]);
-	int status;
-	while (waitpid(pid, &status, 0) < 0) {
-		if (errno != EINTR)
-			return kCannotRun;
-	}
-	return WIFEXITED(status) ? WEXITSTATUS(status) : kCannotRun;
+	int status = RunProgram(words, output);
+	return status < 0 ? kCannotRun : status;
 }
 
 bool UserService::HasUserInstance(std::string* why)

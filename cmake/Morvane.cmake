@@ -45,3 +45,20 @@ function(morvane_add_pieces)
 		add_subdirectory(${folder})
 	endforeach()
 endfunction()
+
+# morvane_copy_files(target source_folder dest_folder files...): a target,
+# built with "all", that copies files (paths relative to source_folder) into
+# dest_folder of the installed tree, keeping their subfolders, whenever they
+# change.
+function(morvane_copy_files target source_folder dest_folder)
+	set(copies)
+	foreach(file ${ARGN})
+		set(copy ${dest_folder}/${file})
+		add_custom_command(OUTPUT ${copy}
+			COMMAND ${CMAKE_COMMAND} -E copy ${source_folder}/${file} ${copy}
+			DEPENDS ${source_folder}/${file}
+			VERBATIM)
+		list(APPEND copies ${copy})
+	endforeach()
+	add_custom_target(${target} ALL DEPENDS ${copies})
+endfunction()

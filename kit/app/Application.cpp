@@ -9,10 +9,31 @@
 
 #include <app/Message.h>
 
+#include "MainLoop.h"
 #include "RosterPrivate.h"
 
 BApplication* be_app = nullptr;
 BMessenger be_app_messenger;
+
+namespace MorvaneKit {
+
+namespace {
+std::atomic<MainLoop*> sMainLoop{nullptr};
+}
+
+
+void SetMainLoop(MainLoop* loop)
+{
+	sMainLoop = loop;
+}
+
+
+MainLoop* GetMainLoop()
+{
+	return sMainLoop;
+}
+
+}	// namespace MorvaneKit
 
 // Posts B_PULSE at the pulse rate, but only when the last pulse has been
 // handled, so that a busy application is not flooded.
@@ -95,7 +116,10 @@ thread_id BApplication::Run()
 	// The application's own queue is open until it quits.
 	(void)PostMessage(B_READY_TO_RUN);
 	_StartPulse();
-	_Loop();
+	if (MorvaneKit::MainLoop* loop = MorvaneKit::GetMainLoop())
+		loop->Run(this);
+	else
+		_Loop();
 	_StopPulse();
 	return self;
 }
@@ -105,6 +129,8 @@ void BApplication::Quit()
 	// The application belongs to its creator: quitting ends Run() and
 	// leaves the object alive.
 	_MarkTerminating();
+	if (MorvaneKit::MainLoop* loop = MorvaneKit::GetMainLoop())
+		loop->Stop();
 }
 
 bool BApplication::QuitRequested()

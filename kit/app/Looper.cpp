@@ -110,6 +110,29 @@ void BLooper::_Loop()
 	}
 }
 
+void BLooper::_DispatchPending()
+{
+	if (fDispatching)
+		return;
+	fDispatching = true;
+	while (!fTerminating) {
+		status_t status;
+		std::unique_ptr<BMessage> message = fPort->Pop(0, &status);
+		if (message == nullptr)
+			break;
+		if (fLock->Lock(B_INFINITE_TIMEOUT) != B_OK)
+			break;
+		if (fTerminating) {
+			fLock->Unlock();
+			break;
+		}
+		_DispatchOne(message.release());
+		fLock->Unlock();
+	}
+	fDispatching = false;
+}
+
+
 void BLooper::_DispatchOne(BMessage* message)
 {
 	fCurrentMessage = message;

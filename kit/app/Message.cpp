@@ -764,6 +764,12 @@ status_t BMessage::SetInt32(const char* name, int32 value)
 	return _SetItem(name, B_INT32_TYPE, bytes, sizeof(bytes), true);
 }
 
+status_t BMessage::SetRect(const char* name, BRect value)
+{
+	auto bytes = MorvaneKit::EncodeRect(value);
+	return _SetItem(name, B_RECT_TYPE, bytes.data(), bytes.size(), true);
+}
+
 status_t BMessage::SetInt64(const char* name, int64 value)
 {
 	char bytes[8];

@@ -65,13 +65,19 @@ void MessagePort::_Unregister(port_id id)
 
 status_t MessagePort::Push(std::unique_ptr<BMessage> message)
 {
+	std::function<void()> hook;
 	{
 		std::lock_guard<std::mutex> guard(fLock);
 		if (!fClosed) {
 			fQueue.push_back(std::move(message));
 			fCondition.notify_one();
-			return B_OK;
+			hook = fPushHook;
 		}
+	}
+	if (message == nullptr) {
+		if (hook)
+			hook();
+		return B_OK;
 	}
 	// The refused message is destroyed outside the lock: its destructor may
 	// send a B_NO_REPLY.
@@ -113,6 +119,7 @@ void MessagePort::Close()
 			return;
 		fClosed = true;
 		fOwner = nullptr;
+		fPushHook = nullptr;
 		dropped.swap(fQueue);
 		fCondition.notify_all();
 	}
@@ -151,6 +158,13 @@ int32 MessagePort::DropIf(const std::function<bool(const BMessage&)>& predicate)
 	dropped.clear();
 	return count;
 }
+
+void MessagePort::SetPushHook(std::function<void()> hook)
+{
+	std::lock_guard<std::mutex> guard(fLock);
+	fPushHook = std::move(hook);
+}
+
 
 BLooper* MessagePort::Owner() const
 {

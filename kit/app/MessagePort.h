@@ -39,6 +39,11 @@ public:
 	int32 Count() const;
 	int32 DropIf(const std::function<bool(const BMessage&)>& predicate);
 
+	// Called after every message queued, on the pushing thread and outside
+	// the port's lock: a looper driven by another event loop learns so that
+	// it has work. Empty for none.
+	void SetPushHook(std::function<void()> hook);
+
 	// The looper reading this port, null for reply ports and once closed.
 	BLooper* Owner() const;
 	void SetOwner(BLooper* looper);
@@ -59,6 +64,7 @@ private:
 	thread_id fOwnerThread = -1;
 	bool fClosed = false;
 	bool fWoken = false;
+	std::function<void()> fPushHook;
 };
 
 }	// namespace MorvaneKit

@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "ServerProtocol.h"
 #include "ServerTree.h"
@@ -67,7 +68,8 @@ TEST_F(MorvaneCommandTest, BadArgumentsStartNothing)
 	ASSERT_TRUE(fTree.IsValid());
 	for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
 			{}, {"frobnicate"}, {"jobs", "--bogus"}, {"jobs", "extra"}, {"pause"},
-			{"pause", "abc"}, {"abort", "0"}, {"remove", "1", "2"}, {"start", "99999999999"}, {"start", "-x"}}) {
+			{"pause", "abc"}, {"abort", "0"}, {"remove", "1", "2"}, {"start", "99999999999"}, {"start", "-x"},
+			{"desktop"}, {"desktop", "remove"}, {"desktop", "install", "now"}}) {
 		EXPECT_EQ(Run(arguments).exitCode, 64) << ::testing::PrintToString(arguments);
 	}
 	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
@@ -207,4 +209,93 @@ TEST_F(MorvaneCommandTest, ServiceInstallsTheServerAsAUserUnit)
 	Result second = Run(scheduled);
 	EXPECT_EQ(second.exitCode, 0) << second.output;
 	EXPECT_EQ(second.output.find("no service"), std::string::npos) << second.output;
+}
+
+// The desktop command copies the tree's menu entry, MIME types and icons into
+// $XDG_DATA_HOME, with Exec naming the tree's GUI program, runs the cache
+// programs it finds (here stand-ins on the PATH that log their calls) and
+// removes the files again; either may run twice. It never starts the server.
+TEST_F(MorvaneCommandTest, DesktopInstallsAndRemovesTheMenuEntry)
+{
+	ASSERT_TRUE(fTree.IsValid());
+	TestFolder folder;
+	std::string data = folder / "data";
+	std::string calls = folder / "calls";
+	for (const char* program : {"update-mime-database", "update-desktop-database"}) {
+		std::string stub = folder.WriteFile(std::string("bin/") + program, "#!/bin/sh\n"
+			"echo \"${0##*/} $*\" >>'" + calls + "'\n"
+			"[ -e '" + (folder / "fail") + "' ] && exit 1\n"
+			"exit 0\n");
+		std::filesystem::permissions(stub, std::filesystem::perms::owner_all);
+	}
+	const std::vector<std::string> environment = {"XDG_DATA_HOME=" + data,
+		"PATH=" + (folder / "bin") + ":/usr/bin:/bin"};
+	const std::string refreshed = "update-mime-database " + data + "/mime\n"
+		"update-desktop-database " + data + "/applications\n";
+	std::string tree = std::filesystem::canonical(fTree.ServerFolder() + "/..").string();
+	// Where desktops look for each file of the tree's desktop/ folder.
+	const std::pair<std::string, std::string> kPlaces[] = {
+		{"morvane-backup.xml", "mime/packages/morvane-backup.xml"},
+		{"icons/hicolor/scalable/apps/morvane-backup.svg",
+			"icons/hicolor/scalable/apps/morvane-backup.svg"},
+		{"icons/hicolor/48x48/apps/morvane-backup.png", "icons/hicolor/48x48/apps/morvane-backup.png"},
+		{"icons/hicolor/256x256/apps/morvane-backup.png",
+			"icons/hicolor/256x256/apps/morvane-backup.png"},
+	};
+	std::string entry = data + "/applications/morvane-backup.desktop";
+
+	// An entry that would start nothing is not installed.
+	std::filesystem::remove(tree + "/MorvaneBackup");
+	EXPECT_EQ(Run({"desktop", "install"}, environment).exitCode, 3);
+	EXPECT_FALSE(std::filesystem::exists(data));
+
+	std::ofstream(tree + "/MorvaneBackup") << "#!/bin/sh\n";
+	std::filesystem::permissions(tree + "/MorvaneBackup", std::filesystem::perms::owner_all);
+	for (int round = 0; round < 2; round++) {
+		Result install = Run({"desktop", "install"}, environment);
+		ASSERT_EQ(install.exitCode, 0) << install.output;
+	}
+	for (const auto& [source, target] : kPlaces) {
+		std::optional<std::string> installed = ReadWholeFile(data + "/" + target);
+		ASSERT_TRUE(installed.has_value()) << target;
+		EXPECT_EQ(installed, ReadWholeFile(tree + "/desktop/" + source)) << target;
+	}
+	std::string text = ReadWholeFile(entry).value_or("");
+	for (const std::string& expected : {"\nExec=\"" + tree + "/MorvaneBackup\" %F\n",
+			std::string("\nIcon=morvane-backup\n"),
+			std::string("application/x-vnd.morvanesoft-compareselection;")}) {
+		EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+	}
+	EXPECT_EQ(ReadWholeFile(calls).value_or(""), refreshed + refreshed);
+
+	// A cache program that fails is a failure; the files stay for the next try.
+	folder.WriteFile("fail", "");
+	EXPECT_EQ(Run({"desktop", "install"}, environment).exitCode, 3);
+	EXPECT_TRUE(ReadWholeFile(entry).has_value());
+	std::filesystem::remove(folder / "fail");
+	std::filesystem::remove(calls);
+
+	Result uninstall = Run({"desktop", "uninstall"}, environment);
+	EXPECT_EQ(uninstall.exitCode, 0) << uninstall.output;
+	EXPECT_FALSE(ReadWholeFile(entry).has_value());
+	for (const auto& [source, target] : kPlaces)
+		EXPECT_FALSE(ReadWholeFile(data + "/" + target).has_value()) << target;
+	Result again = Run({"desktop", "uninstall"}, environment);
+	EXPECT_EQ(again.exitCode, 0);
+	EXPECT_NE(again.output.find("No desktop files"), std::string::npos) << again.output;
+	EXPECT_EQ(ReadWholeFile(calls).value_or(""), refreshed);
+
+	// Missing cache programs are a note; a relative XDG_DATA_HOME does not
+	// count, so the files go below HOME.
+	const std::vector<std::string> bare = {"XDG_DATA_HOME=relative", "HOME=" + (folder / "home"),
+		"PATH=" + folder.MakeFolder("empty")};
+	Result noted = Run({"desktop", "install"}, bare);
+	EXPECT_EQ(noted.exitCode, 0) << noted.output;
+	EXPECT_NE(noted.output.find("Note: update-mime-database is not installed"),
+		std::string::npos) << noted.output;
+	std::string homeEntry = folder / "home/.local/share/applications/morvane-backup.desktop";
+	EXPECT_TRUE(ReadWholeFile(homeEntry).has_value());
+	EXPECT_EQ(Run({"desktop", "uninstall"}, bare).exitCode, 0);
+	EXPECT_FALSE(ReadWholeFile(homeEntry).has_value());
+	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
 }

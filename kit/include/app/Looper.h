@@ -25,6 +25,7 @@ class BMessage;
 namespace MorvaneKit {
 class MessagePort;
 class LooperLock;
+class LooperAccess;
 }
 
 constexpr int32 B_LOOPER_PORT_DEFAULT_CAPACITY = 200;
@@ -98,10 +99,15 @@ protected:
 private:
 	friend class BMessenger;
 	friend class BHandler;
+	friend class MorvaneKit::LooperAccess;
 
 	[[nodiscard]] static status_t _ThreadEntry(void* looper);
 	BHandler* _ResolveTarget(int32 handlerToken) const;
 	void _DispatchOne(BMessage* message);
+	// Dispatches what is queued now without waiting, for a looper that
+	// another event loop drives; does nothing when called again from
+	// inside one of its own dispatches (a nested event loop).
+	void _DispatchPending();
 
 	std::shared_ptr<MorvaneKit::MessagePort> fPort;
 	std::unique_ptr<MorvaneKit::LooperLock> fLock;
@@ -111,4 +117,5 @@ private:
 	thread_id fThread = -1;
 	int32 fPriority;
 	std::atomic<bool> fTerminating{false};
+	bool fDispatching = false;
 };

@@ -196,6 +196,7 @@ public:
 	status_t SetBool(const char* name, bool value);
 	status_t SetInt32(const char* name, int32 value);
 	status_t SetInt64(const char* name, int64 value);
+	status_t SetRect(const char* name, BRect value);
 	status_t SetString(const char* name, const char* value);
 	status_t SetString(const char* name, const std::string& value);
 	status_t SetMessage(const char* name, const BMessage* message);

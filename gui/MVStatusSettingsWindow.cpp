@@ -1,0 +1,106 @@
+#include "MVStatusSettingsWindow.h"
+
+#include <cctype>
+#include <string>
+
+#include <interface/Alert.h>
+#include <interface/Box.h>
+#include <interface/Button.h>
+#include <interface/CheckBox.h>
+#include <interface/StringView.h>
+#include <interface/TextControl.h>
+
+#include "GuiProtocol.h"
+#include "GuiTexts.h"
+
+namespace {
+
+constexpr uint32 kCmdOk = ' ok ';
+
+BCheckBox* AddCheck(BView* parent, float top, const char* name, int32 text, int32 value)
+{
+	auto* box = new BCheckBox(BRect(12, top, 330, top + 20), name, GuiText(text), nullptr);
+	box->SetValue(value != 0 ? B_CONTROL_ON : B_CONTROL_OFF);
+	parent->AddChild(box);
+	return box;
+}
+
+}	// namespace
+
+
+MVStatusSettingsWindow::MVStatusSettingsWindow(const BMessage& settings, BMessenger mainWindow)
+	:
+	BWindow(BRect(100, 100, 449, 309), GuiText(kTextStatusWindowSettings), B_TITLED_WINDOW,
+		B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
+	fSettings(settings),
+	fMainWindow(mainWindow)
+{
+	auto* background = new BView(Bounds(), "bkg_view", B_FOLLOW_ALL, B_WILL_DRAW);
+	AddChild(background);
+	fAutoOpen = AddCheck(background, 10, "autoopen", kTextShowOnNewJob,
+		settings.GetInt32(kStatusAutoOpen, 1));
+	fCloseEmpty = AddCheck(background, 36, "closeempty", kTextCloseWhenEmpty,
+		settings.GetInt32(kStatusCloseWhenEmpty, 1));
+	fRemoveFinished = AddCheck(background, 62, "removefinished", kTextRemoveWhenFinished,
+		settings.GetInt32(kStatusRemoveFinished, 1));
+	std::string delay = std::to_string(settings.GetInt32(kStatusRemoveDelay, 10));
+	fDelay = new BTextControl(BRect(32, 90, 260, 112), "removedelay", GuiText(kTextRemoveDelay),
+		delay.c_str(), nullptr);
+	fDelay->SetMaxBytes(4);
+	background->AddChild(fDelay);
+	background->AddChild(new BStringView(BRect(266, 90, 330, 112), nullptr, GuiText(kTextSeconds)));
+	fFollowMain = AddCheck(background, 120, "followmain", kTextFollowMainWindow,
+		settings.GetInt32(kStatusFollowMain, 0));
+	float bottom = Bounds().bottom;
+	float width = Bounds().Width();
+	background->AddChild(new BBox(BRect(0, bottom - 40, width, bottom - 40)));
+	auto* ok = new BButton(BRect(10, bottom - 30, width / 2 - 10, bottom - 8), "btn_ok",
+		GuiText(kTextOk), new BMessage(kCmdOk));
+	background->AddChild(ok);
+	background->AddChild(new BButton(BRect(width / 2 + 10, bottom - 30, width - 10, bottom - 8),
+		"btn_cancel", GuiText(kTextCancel), new BMessage(B_QUIT_REQUESTED)));
+	SetDefaultButton(ok);
+}
+
+
+void MVStatusSettingsWindow::MessageReceived(BMessage* message)
+{
+	if (message->what != kCmdOk) {
+		BWindow::MessageReceived(message);
+		return;
+	}
+	if (!_Store())
+		return;
+	fResult = true;
+	(void)PostMessage(B_QUIT_REQUESTED);
+}
+
+
+bool MVStatusSettingsWindow::_Store()
+{
+	std::string delay = fDelay->Text();
+	bool numeric = !delay.empty() && delay.size() <= 4;
+	for (char character : delay)
+		numeric = numeric && isdigit(static_cast<unsigned char>(character));
+	if (!numeric) {
+		(new BAlert(GuiText(kTextStatusWindowSettings), GuiText(kTextDelayNotNumeric),
+			GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		return false;
+	}
+	fSettings.SetInt32(kStatusAutoOpen, fAutoOpen->Value());
+	fSettings.SetInt32(kStatusCloseWhenEmpty, fCloseEmpty->Value());
+	fSettings.SetInt32(kStatusRemoveFinished, fRemoveFinished->Value());
+	fSettings.SetInt32(kStatusRemoveDelay, std::stoi(delay));
+	fSettings.SetInt32(kStatusFollowMain, fFollowMain->Value());
+	return true;
+}
+
+
+void MVStatusSettingsWindow::Quit()
+{
+	BMessage closed(kCmdStatusSettingsClosed);
+	closed.AddBool("result", fResult);
+	closed.AddMessage("settings", &fSettings);
+	(void)fMainWindow.SendMessage(&closed);
+	BWindow::Quit();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+// MVStatusSettingsWindow: the settings of the running-jobs window. On close
+// it sends the main window 'stqt' with "result" (true when confirmed) and
+// "settings".
+
+#include <app/Message.h>
+#include <app/Messenger.h>
+#include <interface/Window.h>
+
+class BCheckBox;
+class BTextControl;
+
+class MVStatusSettingsWindow : public BWindow {
+public:
+	MVStatusSettingsWindow(const BMessage& settings, BMessenger mainWindow);
+
+	void MessageReceived(BMessage* message) override;
+	void Quit() override;
+
+private:
+	bool _Store();
+
+	BMessage fSettings;
+	BMessenger fMainWindow;
+	bool fResult = false;
+	BCheckBox* fAutoOpen;
+	BCheckBox* fCloseEmpty;
+	BCheckBox* fRemoveFinished;
+	BTextControl* fDelay;
+	BCheckBox* fFollowMain;
+};

@@ -1,0 +1,236 @@
+// The GUI program's start-up and main window, driven offscreen through the
+// real classes; a real server where the behaviour involves one.
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include <app/Message.h>
+#include <app/Roster.h>
+#include <interface/Display.h>
+#include <interface/MenuBar.h>
+#include <interface/MenuItem.h>
+#include <storage/VolumeTable.h>
+
+#include "AlertAnswers.h"
+#include "BackupApplication.h"
+#include "BackupWindow.h"
+#include "GuiProtocol.h"
+#include "MVRequestWindow.h"
+#include "Preferences.h"
+#include "ServerProtocol.h"
+#include "ServerTree.h"
+#include "TestFolder.h"
+
+namespace {
+
+std::string SystemPath(const std::string& native)
+{
+	std::string path;
+	EXPECT_EQ(VolumeTable::ToSystem(native.c_str(), &path), B_OK);
+	return path;
+}
+
+
+// An application over a program folder, its queue driven by the display.
+struct GuiBed {
+	GuiBed(const std::string& nativeFolder, const std::string& serverProgram)
+	{
+		BackupApplication::Places places{SystemPath(nativeFolder), serverProgram};
+		app = std::make_unique<BackupApplication>(places, std::vector<std::string>{});
+		BDisplay::AttachApplication(app.get());
+	}
+
+	~GuiBed()
+	{
+		if (BackupWindow* window = app->MainWindow()) {
+			if (window->Lock())
+				window->Quit();
+			BDisplay::WaitFor([&] { return app->MainWindow() == nullptr; });
+		}
+		BDisplay::ProcessEvents(10000);
+	}
+
+	void Start() { ASSERT_EQ(app->PostMessage(B_READY_TO_RUN), B_OK); }
+
+	BackupWindow* AwaitWindow()
+	{
+		BDisplay::WaitFor([&] { return app->MainWindow() != nullptr; });
+		return app->MainWindow();
+	}
+
+	std::unique_ptr<BackupApplication> app;
+};
+
+
+TEST(GuiStartTest, ReadOnlyVolumeStopsBeforeTheServer)
+{
+	TestFolder folder;
+	setenv("MORVANE_VOLUMES", (std::string("GuiReadOnly=") + folder.Path() + ",ro").c_str(), 1);
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	AlertAnswers alerts;
+	alerts.Expect("Stop");
+	{
+		GuiBed bed(folder.Path(), folder / "Backup_Server/MorvaneServer");
+		bed.Start();
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+		EXPECT_EQ(bed.app->MainWindow(), nullptr);
+	}
+	unsetenv("MORVANE_VOLUMES");
+	ASSERT_EQ(VolumeTable::Reload(), B_OK);
+	ASSERT_EQ(alerts.Alerts().size(), 1u);
+	EXPECT_EQ(alerts.Alerts()[0].title, "Backup");
+	EXPECT_EQ(alerts.Alerts()[0].text,
+		"ERROR: Morvane Backup can't be started from a read only device!");
+	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
+	struct stat status;
+	EXPECT_NE(stat((folder / "locale").c_str(), &status), 0) << "nothing is made on it";
+}
+
+
+TEST(GuiStartTest, MissingServerProgramEndsAfterTheAlert)
+{
+	TestFolder folder;
+	AlertAnswers alerts;
+	alerts.Expect("Stop");
+	GuiBed bed(folder.Path(), folder / "Backup_Server/MorvaneServer");
+	bed.Start();
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }, 10000000));
+	EXPECT_EQ(alerts.Alerts()[0].text,
+		"ERROR: Can't start Backup Server! Failed to find program 'MorvaneServer'.");
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return bed.app->MainWindow() == nullptr; }));
+	for (const char* made : {"jobsettings", "locale"}) {
+		struct stat status;
+		EXPECT_EQ(stat((folder / made).c_str(), &status), 0) << made;
+	}
+}
+
+
+// A copy of the installed tree with a running server, and the GUI over it.
+class GuiWindowTest : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		ASSERT_TRUE(fTree.IsValid());
+		fServer = fTree.StartServer({"--daemon"});
+		ASSERT_NE(fServer, nullptr);
+		ASSERT_TRUE(AwaitRegistered(fServer->Pid(), 20000000));
+	}
+
+	void TearDown() override { fBed.reset(); }
+
+	std::string ProgramFolder() const
+	{
+		std::string server = fTree.ServerFolder();
+		return server.substr(0, server.rfind('/'));
+	}
+
+	// Writes preferences the window reads at start, then starts the GUI.
+	BackupWindow* StartWith(const std::function<void(Preferences*)>& setUp)
+	{
+		Preferences prefs(SystemPath(ProgramFolder() + "/Backup.prefs").c_str(), "MVBACKUP");
+		setUp(&prefs);
+		EXPECT_EQ(prefs.Save(), Preferences::kOK);
+		fBed = std::make_unique<GuiBed>(ProgramFolder(), fTree.ServerProgram());
+		fBed->Start();
+		return fBed->AwaitWindow();
+	}
+
+	ServerTree fTree;
+	std::unique_ptr<ChildProcess> fServer;
+	std::unique_ptr<GuiBed> fBed;
+};
+
+
+TEST_F(GuiWindowTest, RegistersWithTheRunningServerAndAZeroFrameGetsTheDefault)
+{
+	BackupWindow* window = StartWith([](Preferences* prefs) {
+		(void)prefs->Set(kPrefMainFrame, BRect(10, 10, 10, 300));
+	});
+	ASSERT_NE(window, nullptr);
+	EXPECT_EQ(fBed->app->ServerTeam(), fServer->Pid());
+	std::vector<team_id> servers;
+	be_roster->GetAppList(kServerSignature, &servers);
+	EXPECT_EQ(servers.size(), 1u) << "no second server";
+	EXPECT_EQ(fBed->app->Prefs()->GetRect(kPrefMainFrame, BRect()),
+		BackupApplication::kDefaultMainFrame);
+}
+
+
+TEST_F(GuiWindowTest, LastToolAndToolbarValuesFromThePreferences)
+{
+	struct Case {
+		int8 lastView;
+		int32 toolbar;
+		uint32 expectedMode;
+		bool markedTool;
+	};
+	// Tools are not built yet, so every tool shows the start view; what
+	// differs is whether the Tools menu marks one.
+	const Case cases[] = {
+		{0, 'xxxx', kCmdToolbarIconAndText, false},
+		{7, kCmdToolbarNone, kCmdToolbarNone, false},
+		{2, kCmdToolbarIconOnly, kCmdToolbarIconOnly, true},
+	};
+	for (const Case& testCase : cases) {
+		BackupWindow* window = StartWith([&](Preferences* prefs) {
+			(void)prefs->Set(kPrefLastTool, int8(1));
+			(void)prefs->Set(kPrefLastView, testCase.lastView);
+			(void)prefs->Set(kPrefToolbar, testCase.toolbar);
+		});
+		ASSERT_NE(window, nullptr);
+		BDisplay::ProcessEvents(50000);
+		EXPECT_EQ(window->ToolbarMode(), testCase.expectedMode);
+		EXPECT_STREQ(window->VisibleTool()->Name(), "MV_WORK_VIEW");
+		BMenuItem* restore = window->KeyMenuBar()->FindItem(kCmdRestoreTool);
+		ASSERT_NE(restore, nullptr);
+		EXPECT_EQ(restore->IsMarked(), testCase.markedTool) << int(testCase.lastView);
+		fBed.reset();
+	}
+}
+
+
+TEST_F(GuiWindowTest, OneRequestWindowPerTitleAndTheAnswerGoesBack)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	BMessage question(kMsgQuestion);
+	question.AddInt32("job_id", 77);
+	question.AddString("title", "Insert medium");
+	question.AddString("text", "Please insert medium 2.");
+	question.AddString("label0", "Cancel");
+	question.AddString("label1", "Continue");
+	ASSERT_EQ(window->PostMessage(&question), B_OK);
+	ASSERT_EQ(window->PostMessage(&question), B_OK);
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return window->CountRequestWindows() == 1; }));
+	BDisplay::ProcessEvents(50000);
+	EXPECT_EQ(window->CountRequestWindows(), 1);
+	question.ReplaceString("title", "Another");
+	ASSERT_EQ(window->PostMessage(&question), B_OK);
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return window->CountRequestWindows() == 2; }));
+}
+
+
+TEST_F(GuiWindowTest, ALocaleFileAddedWhileRunningJoinsTheLanguageMenu)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	EXPECT_EQ(window->LanguageMenu()->CountItems(), 0);
+	std::string file = ProgramFolder() + "/locale/Deutsch.locale";
+	FILE* stream = fopen(file.c_str(), "w");
+	ASSERT_NE(stream, nullptr);
+	fclose(stream);
+	// A typed attribute: its type code, then the string.
+	std::string value = std::string("RTSC", 4) + "Deutsch";
+	ASSERT_EQ(setxattr(file.c_str(), "user.mv.mv:language", value.data(), value.size(), 0), 0);
+	EXPECT_TRUE(BDisplay::WaitFor([&] {
+		return window->LanguageMenu()->FindItem("Deutsch") != nullptr;
+	}));
+}
+
+}	// namespace
