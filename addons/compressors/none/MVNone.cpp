@@ -2,11 +2,13 @@
 
 #include <new>
 
-#include <app/Looper.h>
+#include "MVNoneTexts.h"
+#include "MVNoneWindow.h"
 
 MVNone::MVNone()
 	:
-	BHandler("MVNone")
+	BHandler("MVNone"),
+	fSettingsWindow(this, {kNoneLocaleAppID, kNoneTexts, kNoneTextCount}, kNoneTextSettingsTitle)
 {
 }
 
@@ -18,6 +20,19 @@ status_t MVNone::Archive(BMessage* into, bool deep) const
 	if (status != B_OK)
 		return status;
 	return into->AddString("class", "MVNone");
+}
+
+void MVNone::Settings(BWindow* parent, BHandler* target, const char* language)
+{
+	if (!MVSettingsSession::CanShow())
+		return;
+	if (!fSettingsWindow.IsOpen()) {
+		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
+			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
+				return new MVNoneWindow(title, parent, settings, resultHandler);
+			});
+	}
+	fSettingsWindow.Show();
 }
 
 const char* MVNone::MenuName() const
@@ -36,7 +51,11 @@ void MVNone::MessageReceived(BMessage* message)
 		BHandler::MessageReceived(message);
 		return;
 	}
-	_SettingsWindowClosed(message);
+	BMessage settings;
+	bool confirmed = MVSettingsSession::GetConfirmed(message, &settings);
+	if (confirmed)
+		SetPref(settings);
+	fSettingsWindow.Closed(message, confirmed);
 }
 
 MVCruncher* MVNone::Instantiate(const BMessage* archive)
@@ -44,23 +63,4 @@ MVCruncher* MVNone::Instantiate(const BMessage* archive)
 	if (!_ArchiveNamesClass(archive, "MVNone"))
 		return nullptr;
 	return new (std::nothrow) MVNone();
-}
-
-void MVNone::_SettingsWindowClosed(BMessage* reply)
-{
-	BMessage settings;
-	if (reply->GetBool("result", false) && reply->FindMessage("settings", &settings) == B_OK) {
-		SetPref(settings);
-		// The settings are taken; a window that closed meanwhile misses
-		// the news of it.
-		if (fLooper != nullptr)
-			(void)fLooper->PostMessage(reply, fTarget);
-	}
-	if (fLooper != nullptr && fLooper->Lock()) {
-		fLooper->RemoveHandler(this);
-		fLooper->Unlock();
-	}
-	fWindow = nullptr;
-	fLooper = nullptr;
-	fTarget = nullptr;
 }

@@ -6,10 +6,12 @@
 #include <cstring>
 #include <new>
 
-#include <app/Looper.h>
 #include <kernel/fs_info.h>
 #include <storage/Entry.h>
 #include <storage/VolumeTable.h>
+
+#include "MVImageTexts.h"
+#include "MVImageWindow.h"
 
 namespace {
 
@@ -38,7 +40,9 @@ void CopyName(const char* name, mvvol_fib* info)
 
 MVImage::MVImage()
 	:
-	BHandler(kClassName)
+	BHandler(kClassName),
+	fSettingsWindow(this, {kImageLocaleAppID, kImageTexts, kImageTextCount},
+		kImageTextSettingsTitle)
 {
 }
 
@@ -47,7 +51,6 @@ MVImage::~MVImage()
 {
 	_CloseListing();
 	_CloseImage();
-	_LeaveLooper();
 }
 
 
@@ -115,7 +118,15 @@ bool MVImage::IsShared()
 
 void MVImage::Settings(BWindow* parent, BHandler* target, const char* language)
 {
-	// The settings window comes with the interface kit's windows.
+	if (!MVSettingsSession::CanShow())
+		return;
+	if (!fSettingsWindow.IsOpen()) {
+		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
+			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
+				return new MVImageWindow(title, parent, settings, resultHandler);
+			});
+	}
+	fSettingsWindow.Show();
 }
 
 
@@ -289,14 +300,10 @@ void MVImage::MessageReceived(BMessage* message)
 		return;
 	}
 	BMessage settings;
-	if (message->GetBool("result") && message->FindMessage("settings", &settings) == B_OK) {
+	bool confirmed = MVSettingsSession::GetConfirmed(message, &settings);
+	if (confirmed)
 		SetPref(settings);
-		if (fSettingsParent != nullptr && fSettingsTarget != nullptr)
-			(void)fSettingsParent->PostMessage(message, fSettingsTarget);
-	}
-	_LeaveLooper();
-	fSettingsParent = nullptr;
-	fSettingsTarget = nullptr;
+	fSettingsWindow.Closed(message, confirmed);
 }
 
 
@@ -363,18 +370,4 @@ void MVImage::_CloseImage()
 	(void)fImage->Unlock();
 	fImage.reset();
 	fWriting = false;
-}
-
-
-void MVImage::_LeaveLooper()
-{
-	BLooper* looper = Looper();
-	if (looper == nullptr)
-		return;
-	// During dispatch the looper is locked by this thread already; the lock
-	// nests.
-	if (looper->Lock()) {
-		looper->RemoveHandler(this);
-		looper->Unlock();
-	}
 }

@@ -12,7 +12,8 @@
 // Contract: that of MVVolume; the caller owns the object, uses it from one
 // thread at a time and deletes it before it unloads the add-on. The object
 // is also a BHandler that receives its settings window's reply on the
-// window's parent looper; the destructor takes it off any looper.
+// window's parent looper (see MVSettingsSession); the destructor quits a
+// settings window still open and takes the handler off any looper.
 //
 // An open image is locked (flock), so that no other destination, in this
 // process or another, opens or deletes it while a job uses it. Backup names
@@ -29,9 +30,8 @@
 #include <storage/File.h>
 #include <storage/Volume.h>
 
+#include "MVSettingsSession.h"
 #include "MVVolume.h"
-
-class BLooper;
 
 constexpr const char* kImageCreatePathKey = "createpath";
 
@@ -81,6 +81,8 @@ public:
 	bool IsRemovable() override;
 	bool IsReadOnly() override;
 	bool IsShared() override;
+	// Opens the settings window (MVImageWindow), or brings it up when it is
+	// open; does nothing without a display.
 	void Settings(BWindow* parent, BHandler* target, const char* language) override;
 	int32 Delete(const char* name) override;
 	// Mode kVolumeModeWrite creates a new image (an existing one is left
@@ -105,6 +107,8 @@ public:
 	// goes on to the result target; either way the handler leaves the
 	// looper.
 	void MessageReceived(BMessage* message) override;
+	// The settings window while it is open.
+	BMessenger SettingsWindow() const { return fSettingsWindow.Window(); }
 
 	// A new image destination for an archive of class "MVImage", or null.
 	// Nothing of the archive is restored.
@@ -118,13 +122,9 @@ private:
 	status_t _CheckRoomFor(int64 length);
 	void _CloseListing();
 	void _CloseImage();
-	void _LeaveLooper();
 
 	std::unique_ptr<BFile> fImage;
 	bool fWriting = false;
-	// The settings window's parent looper and the handler that receives a
-	// confirmed result; set while a settings window is open.
-	BLooper* fSettingsParent = nullptr;
-	BHandler* fSettingsTarget = nullptr;
 	std::unique_ptr<BDirectory> fListing;
+	MVSettingsSession fSettingsWindow;
 };
