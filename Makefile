@@ -12,7 +12,7 @@ PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build test demo bench fuzz clean
+.PHONY: deps configure build test demo bench fuzz screenshots clean
 
 deps:
 	@missing=""; \
@@ -35,6 +35,10 @@ test: build
 
 demo: build
 	demo/backup-demo.sh $(BUILD)/dist/MorvaneBackup
+	@tools/screenshots $(BUILD) | tail -1
+
+screenshots: build
+	tools/screenshots $(BUILD)
 
 bench: build
 	@for b in $(BUILD)/bench/*-bench; do echo "== $$b"; $$b || exit 1; done

@@ -29,45 +29,10 @@
 #include "MVToolBarView.h"
 #include "Preferences.h"
 #include "ServerProtocol.h"
+#include "ToolTable.h"
 
 namespace {
 
-constexpr const char* kStatusWindowName = "win_status";
-constexpr const char* kStatusSettingsName = "win_statussettings";
-
-struct ToolCommand {
-	uint32 command;
-	ToolKind kind;
-	int32 text;
-	const char* prefKey;
-};
-
-const ToolCommand kToolCommands[] = {
-	{kCmdQuickBackupTool, kToolQuickBackup, kTextQuickBackup, "quickbackup"},
-	{kCmdBackupTool, kToolBackup, kTextBackup, "backup"},
-	{kCmdRestoreTool, kToolRestore, kTextRestore, "restore"},
-	{kCmdCompareTool, kToolCompare, kTextCompare, "compare"},
-	{kCmdJobQueueTool, kToolJobQueue, kTextJobQueue, "jobqueue"},
-	{kCmdReportTool, kToolReports, kTextReports, "report"},
-};
-
-const ToolCommand* CommandOf(uint32 command)
-{
-	for (const ToolCommand& tool : kToolCommands) {
-		if (tool.command == command)
-			return &tool;
-	}
-	return nullptr;
-}
-
-const ToolCommand* CommandOfKind(int32 kind)
-{
-	for (const ToolCommand& tool : kToolCommands) {
-		if (tool.kind == kind)
-			return &tool;
-	}
-	return nullptr;
-}
 
 const uint32 kToolbarModes[] = {kCmdToolbarNone, kCmdToolbarIconOnly, kCmdToolbarTextOnly,
 	kCmdToolbarIconAndText, kCmdToolbarIconAboveText};
@@ -106,6 +71,7 @@ BackupWindow::BackupWindow(BRect frame)
 	fStartView = new MVStartView(_ToolArea());
 	AddChild(fStartView);
 	fVisible = fStartView;
+	fLastPosition = Frame().LeftTop();
 	_OpenFirstTool();
 	std::string locale = BackupApplication::Get()->FolderBeside("locale");
 	BEntry folder(locale.c_str());
@@ -169,7 +135,7 @@ BMenu* BackupWindow::_BuildFileMenu()
 BMenu* BackupWindow::_BuildToolsMenu()
 {
 	fToolsMenu = new BMenu(GuiText(kTextTools));
-	for (const ToolCommand& tool : kToolCommands)
+	for (const ToolEntry& tool : kToolTable)
 		fToolsMenu->AddItem(new BMenuItem(GuiText(tool.text), new BMessage(tool.command)));
 	return fToolsMenu;
 }
@@ -270,14 +236,14 @@ void BackupWindow::_OpenFirstTool()
 	if (_Prefs()->GetInt8(kPrefLastTool, 0) == 0)
 		return;
 	int8 last = _Prefs()->GetInt8(kPrefLastView, 0);
-	if (const ToolCommand* tool = CommandOfKind(last))
+	if (const ToolEntry* tool = ToolByKind(last))
 		(void)PostMessage(tool->command);
 }
 
 
 void BackupWindow::_ShowTool(uint32 command, BMessage* message)
 {
-	const ToolCommand* tool = CommandOf(command);
+	const ToolEntry* tool = ToolByCommand(command);
 	(void)_Prefs()->Set(kPrefLastView, int8(tool->kind));
 	entry_ref ref;
 	bool hasFile = message->FindRef("ref", &ref) == B_OK;
@@ -574,7 +540,7 @@ void BackupWindow::_Toggle(uint32 command, const char* key)
 
 void BackupWindow::_StoreToolSettings()
 {
-	for (const ToolCommand& tool : kToolCommands) {
+	for (const ToolEntry& tool : kToolTable) {
 		if (fTools[tool.kind] == nullptr)
 			continue;
 		BMessage settings;
@@ -607,10 +573,30 @@ void BackupWindow::Quit()
 }
 
 
+void BackupWindow::FrameMoved(BPoint where)
+{
+	float dx = where.x - fLastPosition.x;
+	float dy = where.y - fLastPosition.y;
+	fLastPosition = where;
+	BWindow* status = Registered(kStatusWindowName);
+	if (status == nullptr || (dx == 0 && dy == 0))
+		return;
+	if (_Prefs()->GetMessageData(kPrefStatus).GetInt32(kStatusFollowMain, 0) != 0)
+		status->MoveBy(dx, dy);
+}
+
+
 BWindow* BackupWindow::Registered(const char* name) const
 {
 	auto found = fRegistry.find(name);
 	return found != fRegistry.end() ? found->second : nullptr;
+}
+
+
+BWindow* BackupWindow::RequestWindow(const char* title) const
+{
+	auto found = fRequests.find(title != nullptr ? title : "");
+	return found != fRequests.end() ? found->second : nullptr;
 }
 
 

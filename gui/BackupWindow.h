@@ -28,14 +28,19 @@ public:
 	void MessageReceived(BMessage* message) override;
 	bool QuitRequested() override;
 	void Quit() override;
+	// The running-jobs window follows when its settings say so.
+	void FrameMoved(BPoint where) override;
 
 	// For tests and the screenshots.
 	BView* VisibleTool() const { return fVisible; }
 	MVToolView* Tool(ToolKind kind) const { return fTools[kind]; }
+	// The open auxiliary window of that name: "win_status" (running jobs),
+	// "win_statussettings"; null when it is not open.
 	BWindow* Registered(const char* name) const;
 	BMenu* LanguageMenu() const { return fLanguageMenu; }
 	uint32 ToolbarMode() const { return fToolbarMode; }
 	int32 CountRequestWindows() const { return int32(fRequests.size()); }
+	BWindow* RequestWindow(const char* title) const;
 
 private:
 	void _BuildMenus();
@@ -74,4 +79,5 @@ private:
 	BView* fVisible = nullptr;
 	std::map<std::string, BWindow*> fRegistry;
 	std::map<std::string, BWindow*> fRequests;
+	BPoint fLastPosition;
 };

@@ -69,3 +69,7 @@ constexpr const char* kStatusCloseWhenEmpty = "closeempty";
 constexpr const char* kStatusRemoveFinished = "removefinished";
 constexpr const char* kStatusRemoveDelay = "removedelay";
 constexpr const char* kStatusFollowMain = "followmain";
+
+// Names of the main window's auxiliary windows.
+constexpr const char* kStatusWindowName = "win_status";
+constexpr const char* kStatusSettingsName = "win_statussettings";

@@ -5,6 +5,7 @@
 #include <app/Message.h>
 #include <interface/Box.h>
 #include <interface/Button.h>
+#include <interface/Font.h>
 #include <interface/StatusBar.h>
 #include <interface/StringView.h>
 
@@ -43,28 +44,34 @@ MVStatusView::MVStatusView(BRect frame, int32 jobID, const char* title)
 	fJobID(jobID)
 {
 	float width = frame.Width();
-	std::string label = std::string(GuiText(kTextStatus)) + " ";
-	fBar = new BStatusBar(BRect(8, 4, width - 8, 40), "progress", label.c_str());
-	fBar->SetText(title);
-	fBar->SetMaxValue(1000);
-	AddChild(fBar);
-	fFiles = new BStringView(BRect(8, 44, width / 2 - 4, 60), "files", "");
-	fBytes = new BStringView(BRect(width / 2 + 4, 44, width - 8, 60), "bytes", "",
-		B_FOLLOW_RIGHT | B_FOLLOW_TOP);
-	fTimes = new BStringView(BRect(8, 62, width / 2 - 4, 78), "times", "");
-	fSpeed = new BStringView(BRect(width / 2 + 4, 62, width - 8, 78), "speed", "",
-		B_FOLLOW_RIGHT | B_FOLLOW_TOP);
-	fLastLine = new BStringView(BRect(8, 80, width - 8, 96), "lastline", "",
+	float third = width / 3;
+	fTitle = new BStringView(BRect(8, 4, width - 8, 20), "title", title,
 		B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
-	for (BView* view : std::initializer_list<BView*>{fFiles, fBytes, fTimes, fSpeed, fLastLine})
+	fTitle->SetFont(be_bold_font);
+	std::string label = std::string(GuiText(kTextStatus)) + " ";
+	fBar = new BStatusBar(BRect(8, 22, width - 8, 58), "progress", label.c_str());
+	fBar->SetMaxValue(1000);
+	fFiles = new BStringView(BRect(8, 60, width / 2 - 4, 76), "files", "");
+	fBytes = new BStringView(BRect(width / 2 + 4, 60, width - 8, 76), "bytes", "",
+		B_FOLLOW_RIGHT | B_FOLLOW_TOP);
+	fElapsed = new BStringView(BRect(8, 78, third - 4, 94), "elapsed", "");
+	fRemain = new BStringView(BRect(third + 4, 78, 2 * third - 4, 94), "remain", "",
+		B_FOLLOW_H_CENTER | B_FOLLOW_TOP);
+	fSpeed = new BStringView(BRect(2 * third + 4, 78, width - 8, 94), "speed", "",
+		B_FOLLOW_RIGHT | B_FOLLOW_TOP);
+	fLastLine = new BStringView(BRect(8, 96, width - 8, 112), "lastline", "",
+		B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
+	for (BView* view : std::initializer_list<BView*>{fTitle, fBar, fFiles, fBytes, fElapsed,
+			fRemain, fSpeed, fLastLine}) {
 		AddChild(view);
-	float buttonTop = 98;
-	fPause = new BButton(BRect(width - 258, buttonTop, width - 178, buttonTop + 18), "btn_pause",
+	}
+	float buttonTop = 116;
+	fPause = new BButton(BRect(width - 258, buttonTop, width - 178, buttonTop + 20), "btn_pause",
 		GuiText(kTextPause), new BMessage(kCmdJobPauseButton), B_FOLLOW_RIGHT | B_FOLLOW_TOP);
-	fContinue = new BButton(BRect(width - 172, buttonTop, width - 92, buttonTop + 18),
+	fContinue = new BButton(BRect(width - 172, buttonTop, width - 92, buttonTop + 20),
 		"btn_continue", GuiText(kTextContinue), new BMessage(kCmdJobContinueButton),
 		B_FOLLOW_RIGHT | B_FOLLOW_TOP);
-	fAbort = new BButton(BRect(width - 86, buttonTop, width - 8, buttonTop + 18), "btn_abort",
+	fAbort = new BButton(BRect(width - 86, buttonTop, width - 8, buttonTop + 20), "btn_abort",
 		GuiText(kTextAbort), new BMessage(kCmdJobAbortButton), B_FOLLOW_RIGHT | B_FOLLOW_TOP);
 	for (BButton* button : {fPause, fContinue, fAbort}) {
 		button->SetTarget(this);
@@ -124,10 +131,12 @@ void MVStatusView::_Progress(const BMessage& message)
 	fFiles->SetText(FilesText(message.GetInt32("count", 0), message.GetInt32("maxcount", 0)).c_str());
 	fBytes->SetText(BytesText(size, maxSize).c_str());
 	int32 remain = message.GetInt32("remain", -1);
-	std::string times = std::string(GuiText(kTextTimeElapsed)) + " "
-		+ TimeText(message.GetInt32("elapsed", 0)) + "   " + GuiText(kTextTimeRemain) + " "
+	std::string elapsed = std::string(GuiText(kTextTimeElapsed)) + " "
+		+ TimeText(message.GetInt32("elapsed", 0));
+	fElapsed->SetText(elapsed.c_str());
+	std::string left = std::string(GuiText(kTextTimeRemain)) + " "
 		+ (remain >= 0 ? TimeText(remain) : "--:--:--");
-	fTimes->SetText(times.c_str());
+	fRemain->SetText(left.c_str());
 	float speed = 0;
 	(void)message.FindFloat("speed", &speed);
 	fSpeed->SetText(SpeedText(speed).c_str());

@@ -15,7 +15,7 @@ class BStringView;
 
 class MVStatusView : public BView {
 public:
-	static constexpr float kHeight = 118;
+	static constexpr float kHeight = 142;
 
 	MVStatusView(BRect frame, int32 jobID, const char* title);
 
@@ -40,7 +40,9 @@ private:
 	BStatusBar* fBar;
 	BStringView* fFiles;
 	BStringView* fBytes;
-	BStringView* fTimes;
+	BStringView* fTitle;
+	BStringView* fElapsed;
+	BStringView* fRemain;
 	BStringView* fSpeed;
 	BStringView* fLastLine;
 	BButton* fPause;

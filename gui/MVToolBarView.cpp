@@ -8,6 +8,7 @@
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "ToolIcons.h"
+#include "ToolTable.h"
 
 namespace {
 
@@ -31,22 +32,6 @@ ButtonSize SizeFor(uint32 mode)
 	}
 }
 
-struct ToolButton {
-	ToolKind tool;
-	int32 text;
-	uint32 command;
-	const char* name;
-};
-
-const ToolButton kButtons[] = {
-	{kToolQuickBackup, kTextQuickBackup, kCmdQuickBackupTool, "tb_quickbackup"},
-	{kToolBackup, kTextBackup, kCmdBackupTool, "tb_backup"},
-	{kToolRestore, kTextRestore, kCmdRestoreTool, "tb_restore"},
-	{kToolCompare, kTextCompare, kCmdCompareTool, "tb_compare"},
-	{kToolJobQueue, kTextJobQueue, kCmdJobQueueTool, "tb_jobqueue"},
-	{kToolReports, kTextReports, kCmdReportTool, "tb_reports"},
-};
-
 }	// namespace
 
 
@@ -58,8 +43,8 @@ MVToolBarView::MVToolBarView(BRect frame, uint32 mode)
 	ButtonSize size = SizeFor(mode);
 	float iconSize = mode == kCmdToolbarIconAboveText ? 40 : 24;
 	float left = 4;
-	for (const ToolButton& button : kButtons) {
-		BPicture icon = ToolIcons::ForTool(button.tool, iconSize);
+	for (const ToolEntry& button : kToolTable) {
+		BPicture icon = ToolIcons::ForTool(button.kind, iconSize);
 		// Wide enough for the label in this language.
 		float width = size.width;
 		if (size.layout == B_TEXT_ONLY || size.layout == B_PICTURE_BESIDE_TEXT) {
@@ -67,7 +52,7 @@ MVToolBarView::MVToolBarView(BRect frame, uint32 mode)
 			width = std::max(width, StringWidth(GuiText(button.text)) + extra);
 		}
 		BRect buttonFrame(left, 3, left + width - 1, 3 + size.height - 1);
-		auto* picture = new BPictureButton(buttonFrame, button.name, &icon,
+		auto* picture = new BPictureButton(buttonFrame, button.buttonName, &icon,
 			GuiText(button.text), new BMessage(button.command), size.layout);
 		picture->SetToolTip(GuiText(button.text));
 		AddChild(picture);

@@ -1,5 +1,8 @@
 #include <interface/Display.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -8,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <app/Application.h>
@@ -102,6 +106,22 @@ private:
 };
 
 
+QtMessageHandler sPreviousHandler = nullptr;
+
+// A display without a screen says for every window that it cannot raise or
+// size it; that is what it is, not news.
+void QuietOffscreenHandler(QtMsgType type, const QMessageLogContext& context,
+	const QString& message)
+{
+	if (message.startsWith(QLatin1String("This plugin does not support")))
+		return;
+	if (sPreviousHandler != nullptr)
+		sPreviousHandler(type, context, message);
+	else
+		fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+
 int32 ShowAlert(const BAlert& alert)
 {
 	AlertDialog dialog(alert);
@@ -160,6 +180,8 @@ BDisplay::BDisplay(int& argc, char** argv)
 	:
 	fConnection(new Connection(argc, argv))
 {
+	if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+		MorvaneKit::sPreviousHandler = qInstallMessageHandler(MorvaneKit::QuietOffscreenHandler);
 	QApplication::setQuitOnLastWindowClosed(false);
 	QApplication::setFont(MorvaneKit::ToQFont(*be_plain_font));
 	MorvaneKit::SetMainLoop(&fConnection->loop);
@@ -179,7 +201,15 @@ BDisplay::~BDisplay()
 void BDisplay::ProcessEvents(bigtime_t maxTime)
 {
 	QCoreApplication::sendPostedEvents();
-	QCoreApplication::processEvents(QEventLoop::AllEvents, int(maxTime / 1000));
+	if (maxTime <= 0) {
+		QCoreApplication::processEvents(QEventLoop::AllEvents);
+		return;
+	}
+	// Sleeps until an event comes or the time is over, instead of spinning.
+	QTimer wake;
+	wake.setSingleShot(true);
+	wake.start(int(std::max<bigtime_t>(1, maxTime / 1000)));
+	QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 
@@ -188,6 +218,19 @@ void BDisplay::AttachApplication(BApplication* application)
 	port_id port = application->Port();
 	LooperAccess::DriveFromEventLoop(application, [port] { MorvaneKit::ScheduleDispatch(port); });
 	MorvaneKit::ScheduleDispatch(port);
+}
+
+
+BWindow* BDisplay::FindWindow(const char* title)
+{
+	if (title == nullptr)
+		return nullptr;
+	std::lock_guard<std::mutex> guard(MorvaneKit::sWindowsLock);
+	for (BWindow* window : MorvaneKit::sWindows) {
+		if (strcmp(window->Title(), title) == 0)
+			return window;
+	}
+	return nullptr;
 }
 
 

@@ -350,6 +350,16 @@ void BMenu::SetName(const char* name)
 }
 
 
+status_t BMenu::SaveImage(const char* path) const
+{
+	if (path == nullptr)
+		return B_BAD_VALUE;
+	fContainer->ensurePolished();
+	fContainer->adjustSize();
+	return fContainer->grab().save(ToQString(path), "PNG") ? B_OK : B_IO_ERROR;
+}
+
+
 BMenu* BMenu::Supermenu() const
 {
 	return fSuperitem != nullptr ? fSuperitem->Menu() : nullptr;

@@ -186,14 +186,16 @@ thread_id BWindow::Run()
 void BWindow::Quit()
 {
 	fWidget->hide();
-	if (!fRunning) {
+	while (IsLocked())
+		Unlock();
+	// A window not in the middle of one of its own messages goes at once,
+	// so that whoever quits it may unload the code it runs right after.
+	if (!fRunning || !LooperAccess::IsDispatching(this)) {
 		delete this;
 		return;
 	}
-	// The window is deleted from the event loop once no message of its own
-	// is being dispatched; a caller holding its lock lets go of it here.
-	while (IsLocked())
-		Unlock();
+	// Quit from inside its own message: it is deleted from the event loop
+	// once that message is done; what is still queued is dropped.
 	LooperAccess::MarkTerminating(this);
 	MorvaneKit::ScheduleDispatch(Port());
 }

@@ -18,6 +18,7 @@
 #include <storage/VolumeTable.h>
 
 #include "AlertAnswers.h"
+#include "GuiTestBed.h"
 #include "BackupApplication.h"
 #include "BackupWindow.h"
 #include "GuiProtocol.h"
@@ -29,43 +30,6 @@
 
 namespace {
 
-std::string SystemPath(const std::string& native)
-{
-	std::string path;
-	EXPECT_EQ(VolumeTable::ToSystem(native.c_str(), &path), B_OK);
-	return path;
-}
-
-
-// An application over a program folder, its queue driven by the display.
-struct GuiBed {
-	GuiBed(const std::string& nativeFolder, const std::string& serverProgram)
-	{
-		BackupApplication::Places places{SystemPath(nativeFolder), serverProgram};
-		app = std::make_unique<BackupApplication>(places, std::vector<std::string>{});
-		BDisplay::AttachApplication(app.get());
-	}
-
-	~GuiBed()
-	{
-		if (BackupWindow* window = app->MainWindow()) {
-			if (window->Lock())
-				window->Quit();
-			BDisplay::WaitFor([&] { return app->MainWindow() == nullptr; });
-		}
-		BDisplay::ProcessEvents(10000);
-	}
-
-	void Start() { ASSERT_EQ(app->PostMessage(B_READY_TO_RUN), B_OK); }
-
-	BackupWindow* AwaitWindow()
-	{
-		BDisplay::WaitFor([&] { return app->MainWindow() != nullptr; });
-		return app->MainWindow();
-	}
-
-	std::unique_ptr<BackupApplication> app;
-};
 
 
 TEST(GuiStartTest, ReadOnlyVolumeStopsBeforeTheServer)
@@ -109,42 +73,6 @@ TEST(GuiStartTest, MissingServerProgramEndsAfterTheAlert)
 		EXPECT_EQ(stat((folder / made).c_str(), &status), 0) << made;
 	}
 }
-
-
-// A copy of the installed tree with a running server, and the GUI over it.
-class GuiWindowTest : public ::testing::Test {
-protected:
-	void SetUp() override
-	{
-		ASSERT_TRUE(fTree.IsValid());
-		fServer = fTree.StartServer({"--daemon"});
-		ASSERT_NE(fServer, nullptr);
-		ASSERT_TRUE(AwaitRegistered(fServer->Pid(), 20000000));
-	}
-
-	void TearDown() override { fBed.reset(); }
-
-	std::string ProgramFolder() const
-	{
-		std::string server = fTree.ServerFolder();
-		return server.substr(0, server.rfind('/'));
-	}
-
-	// Writes preferences the window reads at start, then starts the GUI.
-	BackupWindow* StartWith(const std::function<void(Preferences*)>& setUp)
-	{
-		Preferences prefs(SystemPath(ProgramFolder() + "/Backup.prefs").c_str(), "MVBACKUP");
-		setUp(&prefs);
-		EXPECT_EQ(prefs.Save(), Preferences::kOK);
-		fBed = std::make_unique<GuiBed>(ProgramFolder(), fTree.ServerProgram());
-		fBed->Start();
-		return fBed->AwaitWindow();
-	}
-
-	ServerTree fTree;
-	std::unique_ptr<ChildProcess> fServer;
-	std::unique_ptr<GuiBed> fBed;
-};
 
 
 TEST_F(GuiWindowTest, RegistersWithTheRunningServerAndAZeroFrameGetsTheDefault)
@@ -231,6 +159,38 @@ TEST_F(GuiWindowTest, ALocaleFileAddedWhileRunningJoinsTheLanguageMenu)
 	EXPECT_TRUE(BDisplay::WaitFor([&] {
 		return window->LanguageMenu()->FindItem("Deutsch") != nullptr;
 	}));
+}
+
+TEST_F(GuiWindowTest, JobSettingsFilesFromTheCommandLineOpenTheirTool)
+{
+	struct Case {
+		const char* content;
+		uint32 tool;     // the tool marked, 0 for a refused file
+	};
+	const Case cases[] = {
+		{"MVRESJOB and the rest", kCmdRestoreTool},
+		{"MVBAKJO", 0},                 // one byte short of a magic
+		{"MVBAKJOX", 0},
+	};
+	for (const Case& testCase : cases) {
+		std::string file = ProgramFolder() + "/opened.job";
+		FILE* stream = fopen(file.c_str(), "w");
+		ASSERT_NE(stream, nullptr);
+		fputs(testCase.content, stream);
+		fclose(stream);
+		AlertAnswers alerts;
+		if (testCase.tool == 0)
+			alerts.Expect("Continue");
+		BackupWindow* window = StartWith([](Preferences*) {}, {file});
+		ASSERT_NE(window, nullptr);
+		if (testCase.tool != 0) {
+			BMenuItem* item = window->KeyMenuBar()->FindItem(testCase.tool);
+			EXPECT_TRUE(BDisplay::WaitFor([&] { return item->IsMarked(); })) << testCase.content;
+		} else {
+			EXPECT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+		}
+		fBed.reset();
+	}
 }
 
 }	// namespace

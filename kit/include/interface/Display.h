@@ -13,6 +13,7 @@
 #include <support/SupportDefs.h>
 
 class BApplication;
+class BWindow;
 
 class BDisplay {
 public:
@@ -39,6 +40,8 @@ public:
 		return true;
 	}
 	static bool IsOpen();
+	// The first window with that title, or null; for tests and tours.
+	static BWindow* FindWindow(const char* title);
 	// Lets the display's events dispatch the application's queue without
 	// Run(); for tests that drive an application step by step.
 	static void AttachApplication(BApplication* application);

@@ -61,6 +61,8 @@ public:
 	void SetMarkObserver(std::function<void()> observer) { fMarkObserver = std::move(observer); }
 
 	QWidget* MenuWidget() const { return fContainer; }
+	// Saves the menu as it looks open, as a PNG file; for the manual.
+	status_t SaveImage(const char* path) const;
 
 protected:
 	// A menu shown by another widget (a menu bar) adds its items there.

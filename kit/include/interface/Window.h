@@ -5,9 +5,9 @@
 // Display.h), one message at a time per window, with the window locked; a
 // window that waits (an alert it shows) holds back only its own queue.
 //
-// Show() runs the window the first time. Quit() hides it and deletes it
-// once it is not in the middle of a message; messages still queued are
-// dropped. A window closed by the user gets B_QUIT_REQUESTED and quits when
+// Show() runs the window the first time. Quit() deletes the window at once,
+// or, called from inside one of the window's own messages, once that message
+// is done; messages still queued are dropped. A window closed by the user gets B_QUIT_REQUESTED and quits when
 // QuitRequested() agrees.
 //
 // The frame is the content area in screen coordinates; Frame() and

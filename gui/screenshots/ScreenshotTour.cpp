@@ -1,0 +1,157 @@
+// morvane-screenshots: opens every window of the GUI over an installed tree
+// on a display without a screen and saves each as a PNG, for the manual and
+// for a look at what users see.
+//
+//   morvane-screenshots TREE OUTPUT
+//
+// TREE is the native folder of the installed tree (its server is started or
+// found as the program does); OUTPUT the folder for the PNG files.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <app/Message.h>
+#include <interface/Alert.h>
+#include <interface/Display.h>
+#include <interface/MenuBar.h>
+#include <interface/MenuItem.h>
+#include <storage/VolumeTable.h>
+
+#include "AddOnShelf.h"
+#include "BackupApplication.h"
+#include "BackupWindow.h"
+#include "GuiProtocol.h"
+#include "MVStatusWindow.h"
+#include "ReportLineType.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+std::string gOutput;
+int gFailures = 0;
+
+
+void Save(BWindow* window, const char* name)
+{
+	std::string path = gOutput + "/" + name + ".png";
+	BDisplay::ProcessEvents(50000);
+	if (window == nullptr || window->SaveImage(path.c_str()) != B_OK) {
+		fprintf(stderr, "morvane-screenshots: could not save %s\n", path.c_str());
+		gFailures++;
+		return;
+	}
+	printf("%s\n", path.c_str());
+}
+
+
+template<typename Find>
+BWindow* Await(Find find)
+{
+	BWindow* window = nullptr;
+	BDisplay::WaitFor([&] { return (window = find()) != nullptr; });
+	return window;
+}
+
+
+void ShowRunningJob(BackupWindow* main)
+{
+	BMessage start(kMsgJobStart);
+	start.AddInt32("job_id", 12);
+	start.AddString("title", "Home folder, weekly");
+	main->MessageReceived(&start);
+	auto* status = static_cast<MVStatusWindow*>(main->Registered(kStatusWindowName));
+	if (status == nullptr)
+		return;
+	BMessenger row = status->AddJob(start);
+	BMessage progress(kMsgJobProgress);
+	progress.AddInt32("job_id", 12);
+	progress.AddInt32("linetype", kLineProgress);
+	progress.AddString("report", "/home/ada/Projects/thesis/chapter-3.tex");
+	progress.AddInt32("count", 18342);
+	progress.AddInt32("maxcount", 30517);
+	progress.AddInt64("size", 2318000000LL);
+	progress.AddInt64("maxsize", 3870000000LL);
+	progress.AddInt32("elapsed", 83);
+	progress.AddInt32("remain", 56);
+	progress.AddFloat("speed", 27.9f * 1024 * 1024);
+	(void)row.SendMessage(&progress);
+}
+
+
+void Tour(BackupApplication* app)
+{
+	BWindow* found = Await([&]() -> BWindow* { return app->MainWindow(); });
+	auto* main = static_cast<BackupWindow*>(found);
+	if (main == nullptr) {
+		fprintf(stderr, "morvane-screenshots: the main window did not open\n");
+		gFailures++;
+		return;
+	}
+	Save(main, "main-window");
+	std::string menus = gOutput + "/main-window-menus.png";
+	if (main->KeyMenuBar()->ItemAt(2)->Submenu()->SaveImage(menus.c_str()) == B_OK)
+		printf("%s\n", menus.c_str());
+
+	ShowRunningJob(main);
+	Save(main->Registered(kStatusWindowName), "running-jobs");
+
+	(void)main->PostMessage(kCmdStatusSettings);
+	Save(Await([&] { return main->Registered(kStatusSettingsName); }), "running-jobs-settings");
+
+	BMessage question(kMsgQuestion);
+	question.AddInt32("job_id", 12);
+	question.AddString("title", "Medium full");
+	question.AddString("text", "Medium #1 of 'Home folder, weekly' is full! Please insert a new "
+		"medium.");
+	question.AddString("label0", "Abort");
+	question.AddString("label1", "Continue");
+	(void)main->PostMessage(&question);
+	Save(Await([&] { return main->RequestWindow("Medium full"); }), "request-window");
+
+	std::string native;
+	(void)VolumeTable::ToNative(app->FolderBeside("Backup_Server").c_str(), &native);
+	AddOnShelf shelf(native);
+	BMessage imageSettings;
+	imageSettings.AddString("MVVOLNAME", "/boot/home/backups");
+	imageSettings.AddBool("createpath", true);
+	if (shelf.OpenSettings(AddOnShelf::kDestination, "MVImage", imageSettings, main, main) == B_OK)
+		Save(Await([&] { return BDisplay::FindWindow("Image Settings"); }), "image-settings");
+	if (shelf.OpenSettings(AddOnShelf::kCompressor, "MVNone", BMessage(), main, main) == B_OK)
+		Save(Await([&] { return BDisplay::FindWindow("None Settings"); }), "none-settings");
+}
+
+}	// namespace
+
+
+int main(int argc, char** argv)
+{
+	if (argc != 3) {
+		fprintf(stderr, "usage: morvane-screenshots TREE OUTPUT\n");
+		return 64;
+	}
+	setenv("QT_QPA_PLATFORM", "offscreen", 0);
+	std::string tree = argv[1];
+	gOutput = argv[2];
+	BDisplay display(argc, argv);
+	// Nobody is there to answer: alerts go to the log with their default.
+	BAlert::SetPresenter({});
+	BackupApplication::Places places;
+	if (VolumeTable::ToSystem(tree.c_str(), &places.programFolder) != B_OK) {
+		fprintf(stderr, "morvane-screenshots: %s lies on no volume\n", tree.c_str());
+		return 1;
+	}
+	places.serverProgram = tree + "/Backup_Server/MorvaneServer";
+	{
+		BackupApplication app(places, {});
+		BDisplay::AttachApplication(&app);
+		(void)app.PostMessage(B_READY_TO_RUN);
+		Tour(&app);
+		if (BackupWindow* main = app.MainWindow()) {
+			if (main->Lock())
+				main->Quit();
+		}
+		BDisplay::WaitFor([&] { return app.MainWindow() == nullptr; });
+	}
+	return gFailures == 0 ? 0 : 1;
+}
