@@ -11,6 +11,7 @@
 #include <storage/Volume.h>
 
 #include "BackupWindow.h"
+#include "GuiPreferences.h"
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "JobSettingsFile.h"
@@ -82,7 +83,7 @@ void BackupApplication::ReadyToRun()
 	_LoadPreferences();
 	_LoadLanguage();
 	team_id server = fLink.Connect();
-	fWindow = new BackupWindow(_MainFrame());
+	fWindow = new BackupWindow(GuiPreferences::MainFrame(fPrefs.get()));
 	fWindow->Show();
 	if (server == 0) {
 		_Stop("ERROR: Can't start Backup Server! Failed to find program 'MorvaneServer'.");
@@ -135,29 +136,7 @@ void BackupApplication::_PrepareFolders()
 void BackupApplication::_LoadPreferences()
 {
 	fPrefs = std::make_unique<Preferences>(FolderBeside(kPrefsFile).c_str(), kPrefsIdentifier);
-	_SetDefaults();
-}
-
-
-void BackupApplication::_SetDefaults()
-{
-	if (!fPrefs->HasData(kPrefLastView, B_INT8_TYPE))
-		(void)fPrefs->Set(kPrefLastView, int8(0));
-	if (!fPrefs->HasData(kPrefLastTool, B_INT8_TYPE))
-		(void)fPrefs->Set(kPrefLastTool, int8(0));
-	if (!fPrefs->HasData(kPrefAutoprefs, B_INT8_TYPE))
-		(void)fPrefs->Set(kPrefAutoprefs, int8(1));
-	if (!fPrefs->HasData(kPrefToolbar, B_INT32_TYPE))
-		(void)fPrefs->Set(kPrefToolbar, int32(kCmdToolbarIconAndText));
-	if (!fPrefs->HasData(kPrefStatus, B_MESSAGE_TYPE)) {
-		BMessage status;
-		status.AddInt32(kStatusAutoOpen, 1);
-		status.AddInt32(kStatusCloseWhenEmpty, 1);
-		status.AddInt32(kStatusRemoveFinished, 1);
-		status.AddInt32(kStatusRemoveDelay, 10);
-		status.AddInt32(kStatusFollowMain, 0);
-		(void)fPrefs->Set(kPrefStatus, status);
-	}
+	GuiPreferences::SetDefaults(fPrefs.get());
 }
 
 
@@ -165,17 +144,6 @@ void BackupApplication::_LoadLanguage()
 {
 	const char* language = fPrefs->GetString(kPrefLanguage, "English");
 	(void)MVLocale::GetInstance()->SetLanguage(FolderBeside("locale").c_str(), language);
-}
-
-
-BRect BackupApplication::_MainFrame()
-{
-	BRect frame = fPrefs->GetRect(kPrefMainFrame, BRect());
-	if (frame.Width() <= 0 || frame.Height() <= 0) {
-		frame = kDefaultMainFrame;
-		(void)fPrefs->Set(kPrefMainFrame, frame);
-	}
-	return frame;
 }
 
 

@@ -50,15 +50,11 @@ public:
 
 	static BackupApplication* Get();
 
-	static constexpr BRect kDefaultMainFrame{50, 80, 600, 435};
-
 private:
 	bool _CheckVolume();
 	void _PrepareFolders();
 	void _LoadPreferences();
-	void _SetDefaults();
 	void _LoadLanguage();
-	BRect _MainFrame();
 	void _OpenFiles();
 	void _AnswerProperty(BMessage* message);
 	void _Stop(const char* text);

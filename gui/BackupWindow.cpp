@@ -19,6 +19,7 @@
 #include <storage/VolumeTable.h>
 
 #include "BackupApplication.h"
+#include "GuiPreferences.h"
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "MVRequestWindow.h"
@@ -39,14 +40,6 @@ const uint32 kToolbarModes[] = {kCmdToolbarNone, kCmdToolbarIconOnly, kCmdToolba
 const int32 kToolbarTexts[] = {kTextNone, kTextIconOnly, kTextTextOnly, kTextIconAndText,
 	kTextIconAboveText};
 
-uint32 KnownToolbarMode(int32 stored)
-{
-	for (uint32 mode : kToolbarModes) {
-		if (uint32(stored) == mode)
-			return mode;
-	}
-	return kCmdToolbarIconAndText;
-}
 
 // The language a locale file names in its attribute, or "" for none.
 std::string LanguageOf(const BEntry& entry)
@@ -67,7 +60,7 @@ BackupWindow::BackupWindow(BRect frame)
 	BWindow(frame, "Morvane Backup", B_TITLED_WINDOW, 0)
 {
 	_BuildMenus();
-	_SetToolbar(KnownToolbarMode(_Prefs()->GetInt32(kPrefToolbar, kCmdToolbarIconAndText)));
+	_SetToolbar(GuiPreferences::ToolbarMode(*_Prefs()));
 	fStartView = new MVStartView(_ToolArea());
 	AddChild(fStartView);
 	fVisible = fStartView;
@@ -387,7 +380,7 @@ void BackupWindow::MessageReceived(BMessage* message)
 
 void BackupWindow::_JobStarted(BMessage* message)
 {
-	BMessage status = _Prefs()->GetMessageData(kPrefStatus);
+	BMessage status = GuiPreferences::StatusSettings(*_Prefs());
 	auto* window = static_cast<MVStatusWindow*>(Registered(kStatusWindowName));
 	if (window == nullptr && status.GetInt32(kStatusAutoOpen, 1) != 0) {
 		window = new MVStatusWindow(status, BMessenger(this));
@@ -417,7 +410,7 @@ void BackupWindow::_OpenStatusSettings()
 		open->Activate();
 		return;
 	}
-	auto* window = new MVStatusSettingsWindow(_Prefs()->GetMessageData(kPrefStatus),
+	auto* window = new MVStatusSettingsWindow(GuiPreferences::StatusSettings(*_Prefs()),
 		BMessenger(this));
 	_Register(kStatusSettingsName, window);
 	window->Show();

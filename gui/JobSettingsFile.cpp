@@ -19,7 +19,13 @@ uint32 ToolFor(const char* nativePath)
 	char magic[kMagicLength];
 	ssize_t length = read(file, magic, sizeof(magic));
 	close(file);
-	if (length != ssize_t(sizeof(magic)))
+	return length > 0 ? ToolForMagic(magic, size_t(length)) : 0;
+}
+
+
+uint32 ToolForMagic(const void* data, size_t size)
+{
+	if (data == nullptr || size < kMagicLength)
 		return 0;
 	struct Kind {
 		const char* magic;
@@ -31,7 +37,7 @@ uint32 ToolFor(const char* nativePath)
 		{kCompareMagic, kCmdCompareTool},
 	};
 	for (const Kind& kind : kinds) {
-		if (memcmp(magic, kind.magic, kMagicLength) == 0)
+		if (memcmp(data, kind.magic, kMagicLength) == 0)
 			return kind.command;
 	}
 	return 0;

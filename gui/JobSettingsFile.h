@@ -15,5 +15,7 @@ constexpr size_t kMagicLength = 8;
 // The command of the tool that opens the file (native path), or 0 when the
 // file cannot be read or is of no known kind. Only the magic is read.
 uint32 ToolFor(const char* nativePath);
+// The same for the first bytes of such a file.
+uint32 ToolForMagic(const void* data, size_t size);
 
 }	// namespace JobSettingsFile

@@ -21,6 +21,7 @@
 #include "GuiTestBed.h"
 #include "BackupApplication.h"
 #include "BackupWindow.h"
+#include "GuiPreferences.h"
 #include "GuiProtocol.h"
 #include "MVRequestWindow.h"
 #include "Preferences.h"
@@ -86,7 +87,7 @@ TEST_F(GuiWindowTest, RegistersWithTheRunningServerAndAZeroFrameGetsTheDefault)
 	be_roster->GetAppList(kServerSignature, &servers);
 	EXPECT_EQ(servers.size(), 1u) << "no second server";
 	EXPECT_EQ(fBed->app->Prefs()->GetRect(kPrefMainFrame, BRect()),
-		BackupApplication::kDefaultMainFrame);
+		GuiPreferences::kDefaultMainFrame);
 }
 
 
@@ -191,6 +192,50 @@ TEST_F(GuiWindowTest, JobSettingsFilesFromTheCommandLineOpenTheirTool)
 		}
 		fBed.reset();
 	}
+}
+
+TEST_F(GuiWindowTest, NotificationsForToolsNotOpenAreDroppedAndMenuTogglesAreStored)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	const uint32 notices[] = {kMsgJobInserted, kMsgJobRemoved, kMsgJobChanged, kMsgLogInserted,
+		kMsgLogRemoved, kMsgVolumeData, kCmdReportClear, kMsgReportInsertedNews,
+		kMsgWithdrawQuestion, kCmdSelectAll, kCmdLoadSelection};
+	for (uint32 notice : notices) {
+		BMessage message(notice);
+		message.AddInt32("job_id", 5);
+		ASSERT_EQ(window->PostMessage(&message), B_OK);
+	}
+	struct Toggle {
+		uint32 command;
+		const char* key;
+	};
+	const Toggle toggles[] = {{kCmdRestartWithLastTool, kPrefLastTool}, {kCmdAutoprefs, kPrefAutoprefs}};
+	Preferences* prefs = fBed->app->Prefs();
+	for (const Toggle& toggle : toggles) {
+		int8 before = prefs->GetInt8(toggle.key, -1);
+		ASSERT_EQ(window->PostMessage(toggle.command), B_OK);
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return prefs->GetInt8(toggle.key, -1) == !before; }))
+			<< toggle.key;
+		EXPECT_EQ(window->KeyMenuBar()->FindItem(toggle.command)->IsMarked(), before == 0);
+	}
+	BDisplay::ProcessEvents(20000);
+	EXPECT_EQ(window->Registered(kStatusWindowName), nullptr);
+	EXPECT_STREQ(window->VisibleTool()->Name(), "MV_WORK_VIEW");
+}
+
+
+TEST_F(GuiWindowTest, MissingManualIsReported)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	ASSERT_EQ(system(("rm -rf '" + ProgramFolder() + "/Documentation'").c_str()), 0);
+	AlertAnswers alerts;
+	alerts.Expect("Continue");
+	ASSERT_EQ(window->PostMessage(kCmdHelp), B_OK);
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+	EXPECT_NE(alerts.Alerts()[0].text.find("Can't load help file '"), std::string::npos);
+	EXPECT_NE(alerts.Alerts()[0].text.find("Backup-Guide-English.html"), std::string::npos);
 }
 
 }	// namespace

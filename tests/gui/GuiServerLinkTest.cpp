@@ -92,7 +92,7 @@ TEST_F(GuiWindowTest, ScriptingPropertiesServeLocaleMakers)
 	};
 	for (const Case& testCase : cases) {
 		BMessage request(B_GET_PROPERTY);
-		BMessage specifier('spec');
+		BMessage specifier('sprp');
 		specifier.AddString("property", testCase.property);
 		if (testCase.index >= 0)
 			specifier.AddInt32("index", testCase.index);
