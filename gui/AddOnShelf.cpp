@@ -75,32 +75,60 @@ std::vector<AddOnShelf::Entry> AddOnShelf::List(Kind kind) const
 }
 
 
+AddOnShelf::Loaded* AddOnShelf::_Load(Kind kind, const char* fileName, const BMessage& settings,
+	status_t* failure)
+{
+	Loaded& loaded = fLoaded[_Key(kind, fileName)];
+	if (loaded.volume != nullptr) {
+		loaded.volume->SetPref(settings);
+		return &loaded;
+	}
+	if (loaded.cruncher != nullptr) {
+		loaded.cruncher->SetPref(settings);
+		return &loaded;
+	}
+	AddOnLoader loader(fServerFolder);
+	if (kind == kDestination)
+		loaded.volume = loader.LoadDestination(fileName, &settings, &loaded.image, failure);
+	else
+		loaded.cruncher = loader.LoadCruncher(fileName, &settings, &loaded.image, failure);
+	if (loaded.volume == nullptr && loaded.cruncher == nullptr) {
+		fLoaded.erase(_Key(kind, fileName));
+		return nullptr;
+	}
+	return &loaded;
+}
+
+
 status_t AddOnShelf::OpenSettings(Kind kind, const char* fileName, const BMessage& settings,
 	BWindow* parent, BHandler* target)
 {
 	if (fileName == nullptr || parent == nullptr)
 		return B_BAD_VALUE;
-	Loaded& loaded = fLoaded[_Key(kind, fileName)];
-	if (loaded.volume == nullptr && loaded.cruncher == nullptr) {
-		AddOnLoader loader(fServerFolder);
-		status_t failure = B_ERROR;
-		if (kind == kDestination)
-			loaded.volume = loader.LoadDestination(fileName, &settings, &loaded.image, &failure);
-		else
-			loaded.cruncher = loader.LoadCruncher(fileName, &settings, &loaded.image, &failure);
-		if (loaded.volume == nullptr && loaded.cruncher == nullptr) {
-			fLoaded.erase(_Key(kind, fileName));
-			return failure;
-		}
-	} else if (loaded.volume != nullptr) {
-		loaded.volume->SetPref(settings);
-	} else {
-		loaded.cruncher->SetPref(settings);
-	}
+	status_t failure = B_ERROR;
+	Loaded* loaded = _Load(kind, fileName, settings, &failure);
+	if (loaded == nullptr)
+		return failure;
 	const char* language = MVLocale::GetInstance()->Language();
-	if (loaded.volume != nullptr)
-		loaded.volume->Settings(parent, target, language);
+	if (loaded->volume != nullptr)
+		loaded->volume->Settings(parent, target, language);
 	else
-		loaded.cruncher->Settings(parent, target, language);
+		loaded->cruncher->Settings(parent, target, language);
+	return B_OK;
+}
+
+
+status_t AddOnShelf::DefaultSettings(Kind kind, const char* fileName, BMessage* settings)
+{
+	if (fileName == nullptr || settings == nullptr)
+		return B_BAD_VALUE;
+	status_t failure = B_ERROR;
+	Loaded* loaded = _Load(kind, fileName, BMessage(), &failure);
+	if (loaded == nullptr)
+		return failure;
+	if (loaded->volume != nullptr)
+		loaded->volume->GetPref(settings);
+	else
+		loaded->cruncher->GetPref(settings);
 	return B_OK;
 }

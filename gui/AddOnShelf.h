@@ -44,6 +44,9 @@ public:
 	// message with "result" and "settings". B_OK, or why it could not.
 	status_t OpenSettings(Kind kind, const char* fileName, const BMessage& settings,
 		BWindow* parent, BHandler* target);
+	// The settings a new object of the add-on starts with. B_OK, or why
+	// the add-on could not be loaded.
+	status_t DefaultSettings(Kind kind, const char* fileName, BMessage* settings);
 
 private:
 	struct Loaded {
@@ -52,6 +55,7 @@ private:
 		image_id image = -1;
 	};
 
+	Loaded* _Load(Kind kind, const char* fileName, const BMessage& settings, status_t* failure);
 	std::string _Folder(Kind kind) const;
 	static std::string _Key(Kind kind, const char* fileName);
 

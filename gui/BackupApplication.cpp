@@ -118,7 +118,6 @@ void BackupApplication::_Stop(const char* text)
 	(new BAlert("Backup", text, "Stop", nullptr, nullptr, B_WIDTH_AS_USUAL, B_STOP_ALERT))->Go();
 	if (fWindow != nullptr && fWindow->Lock())
 		fWindow->Quit();
-	fWindow = nullptr;
 	Quit();
 }
 
@@ -205,10 +204,6 @@ void BackupApplication::MessageReceived(BMessage* message)
 		case B_GET_PROPERTY:
 			_AnswerProperty(message);
 			return;
-		case kMsgMainWindowGone:
-			fWindow = nullptr;
-			Quit();
-			return;
 		case kMsgJobInserted:
 		case kMsgJobChanged:
 		case kMsgJobRemoved:
@@ -267,6 +262,15 @@ void BackupApplication::_AnswerProperty(BMessage* message)
 }
 
 
+void BackupApplication::MainWindowGone(BackupWindow* window)
+{
+	if (window != fWindow)
+		return;
+	fWindow = nullptr;
+	Quit();
+}
+
+
 bool BackupApplication::QuitRequested()
 {
 	if (fWindow == nullptr)
@@ -274,11 +278,9 @@ bool BackupApplication::QuitRequested()
 	if (!fWindow->Lock())
 		return true;
 	bool quit = fWindow->QuitRequested();
-	if (quit) {
+	if (quit)
 		fWindow->Quit();
-		fWindow = nullptr;
-	} else {
+	else
 		fWindow->Unlock();
-	}
 	return quit;
 }

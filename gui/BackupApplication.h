@@ -41,6 +41,9 @@ public:
 	// be reached fails the request; the user is told once per loss.
 	status_t PostServer(BMessage* message, BMessage* reply = nullptr);
 
+	// The main window is quitting: the program ends with it.
+	void MainWindowGone(BackupWindow* window);
+
 	Preferences* Prefs() const { return fPrefs.get(); }
 	team_id ServerTeam() const { return fLink.Team(); }
 	BackupWindow* MainWindow() const { return fWindow; }

@@ -560,8 +560,10 @@ bool BackupWindow::QuitRequested()
 
 void BackupWindow::Quit()
 {
-	// The program ends with its main window.
-	(void)be_app->PostMessage(kMsgMainWindowGone);
+	// The program ends with its main window; the application (on this
+	// thread) forgets it before it goes.
+	if (BackupApplication* application = BackupApplication::Get())
+		application->MainWindowGone(this);
 	BWindow::Quit();
 }
 

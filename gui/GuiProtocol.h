@@ -49,8 +49,6 @@ enum : uint32 {
 	// The answer to a job's question when it brought no reply message of its
 	// own; "which" is the button chosen.
 	kMsgQuestionAnswer = 'mvqa',
-	// The main window has quit; so does the program.
-	kMsgMainWindowGone = 'mwgn',
 };
 
 // Keys of the GUI's preferences.

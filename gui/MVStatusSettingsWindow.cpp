@@ -4,18 +4,16 @@
 #include <string>
 
 #include <interface/Alert.h>
-#include <interface/Box.h>
-#include <interface/Button.h>
 #include <interface/CheckBox.h>
 #include <interface/StringView.h>
 #include <interface/TextControl.h>
 
 #include "GuiProtocol.h"
+#include "DialogButtons.h"
 #include "GuiTexts.h"
 
 namespace {
 
-constexpr uint32 kCmdOk = ' ok ';
 
 BCheckBox* AddCheck(BView* parent, float top, const char* name, int32 text, int32 value)
 {
@@ -51,21 +49,13 @@ MVStatusSettingsWindow::MVStatusSettingsWindow(const BMessage& settings, BMessen
 	background->AddChild(new BStringView(BRect(266, 90, 330, 112), nullptr, GuiText(kTextSeconds)));
 	fFollowMain = AddCheck(background, 120, "followmain", kTextFollowMainWindow,
 		settings.GetInt32(kStatusFollowMain, 0));
-	float bottom = Bounds().bottom;
-	float width = Bounds().Width();
-	background->AddChild(new BBox(BRect(0, bottom - 40, width, bottom - 40)));
-	auto* ok = new BButton(BRect(10, bottom - 30, width / 2 - 10, bottom - 8), "btn_ok",
-		GuiText(kTextOk), new BMessage(kCmdOk));
-	background->AddChild(ok);
-	background->AddChild(new BButton(BRect(width / 2 + 10, bottom - 30, width - 10, bottom - 8),
-		"btn_cancel", GuiText(kTextCancel), new BMessage(B_QUIT_REQUESTED)));
-	SetDefaultButton(ok);
+	AddDialogButtons(background);
 }
 
 
 void MVStatusSettingsWindow::MessageReceived(BMessage* message)
 {
-	if (message->what != kCmdOk) {
+	if (message->what != kCmdDialogOk) {
 		BWindow::MessageReceived(message);
 		return;
 	}

@@ -1,8 +1,15 @@
 #include "MVToolView.h"
 
+#include "MVQBView.h"
+
 MVToolView* CreateToolView(ToolKind kind, BRect frame)
 {
-	// The backup, restore, compare, job queue, report and quick backup tools
-	// are still to come.
-	return nullptr;
+	switch (kind) {
+		case kToolQuickBackup:
+			return new MVQBView(frame);
+		default:
+			// The backup, restore, compare, job queue and report tools are
+			// still to come.
+			return nullptr;
+	}
 }

@@ -93,6 +93,12 @@ void Tour(BackupApplication* app)
 	if (main->KeyMenuBar()->ItemAt(2)->Submenu()->SaveImage(menus.c_str()) == B_OK)
 		printf("%s\n", menus.c_str());
 
+	(void)main->PostMessage(kCmdQuickBackupTool);
+	BDisplay::WaitFor([&] { return main->Tool(kToolQuickBackup) != nullptr; });
+	Save(main, "quick-backup");
+	(void)main->PostMessage(kCmdToolbarIconOnly);
+	BDisplay::ProcessEvents(50000);
+
 	ShowRunningJob(main);
 	Save(main->Registered(kStatusWindowName), "running-jobs");
 

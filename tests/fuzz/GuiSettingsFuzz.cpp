@@ -1,10 +1,14 @@
 // Feeds arbitrary bytes to the GUI as the "Backup.prefs" it finds beside
-// itself, and as the first bytes of a job-settings file. Whatever the store
+// itself, and as a job-settings file. Whatever the store
 // holds, the values the GUI takes from it are usable: a main window frame
 // with a size, one of the five tool-bar modes, running-jobs settings in
 // range.
 
 #include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <app/Message.h>
 
 #include <support/DataIO.h>
 
@@ -19,6 +23,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	if (tool != 0 && tool != kCmdBackupTool && tool != kCmdRestoreTool
 		&& tool != kCmdCompareTool) {
 		abort();
+	}
+	// A job-settings file: what is accepted writes back to what reads the
+	// same.
+	BMessage settings;
+	if (JobSettingsFile::Parse(data, size, JobSettingsFile::kBackupMagic, &settings) == B_OK) {
+		std::vector<char> body;
+		if (settings.Flatten(&body) != B_OK)
+			abort();
+		std::vector<char> file(JobSettingsFile::kHeaderSize, 0);
+		memcpy(file.data(), JobSettingsFile::kBackupMagic, JobSettingsFile::kMagicLength);
+		file.insert(file.end(), body.begin(), body.end());
+		BMessage again;
+		if (JobSettingsFile::Parse(file.data(), file.size(), JobSettingsFile::kBackupMagic, &again)
+				!= B_OK || again.FlattenedSize() != settings.FlattenedSize()) {
+			abort();
+		}
 	}
 	Preferences prefs("", "MVBACKUP");
 	BMemoryIO file(data, size);

@@ -1,0 +1,77 @@
+#include "MVBackupStartWin.h"
+
+#include <interface/CheckBox.h>
+#include <interface/TextControl.h>
+
+#include "DialogButtons.h"
+#include "GuiTexts.h"
+
+namespace {
+
+constexpr int32 kTextPassword = 94;
+constexpr int32 kTextSubmitOnHold = 95;
+constexpr int32 kTextTitle = 107;
+constexpr int32 kTextStartBackup = 182;
+// A password longer than this is cut: the backup header keeps no more.
+constexpr int32 kMaxPasswordBytes = 32;
+
+}	// namespace
+
+
+MVBackupStartWin::MVBackupStartWin(BRect frame, const BMessage& startInfo, BMessenger target)
+	:
+	BWindow(frame, GuiText(kTextStartBackup), B_TITLED_WINDOW,
+		B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
+	fStartInfo(startInfo),
+	fTarget(target)
+{
+	float width = Bounds().Width();
+	auto* background = new BView(Bounds(), "bkg_view", B_FOLLOW_ALL, B_WILL_DRAW);
+	AddChild(background);
+	fTitle = new BTextControl(BRect(10, 12, width - 10, 34), "txt_title", GuiText(kTextTitle),
+		startInfo.GetString("title", ""), nullptr);
+	fPassword = new BTextControl(BRect(10, 42, width - 10, 64), "txt_password",
+		GuiText(kTextPassword), startInfo.GetString("password", ""), nullptr);
+	fPassword->SetHidden(true);
+	fPassword->SetMaxBytes(kMaxPasswordBytes);
+	float divider = std::max(fTitle->Divider(), fPassword->Divider());
+	fTitle->SetDivider(divider);
+	fPassword->SetDivider(divider);
+	fHold = new BCheckBox(BRect(10, 72, width - 10, 94), "chk_hold",
+		GuiText(kTextSubmitOnHold), nullptr);
+	fHold->SetValue(startInfo.GetInt32("submitonhold", 0) != 0 ? B_CONTROL_ON : B_CONTROL_OFF);
+	background->AddChild(fTitle);
+	background->AddChild(fPassword);
+	background->AddChild(fHold);
+	AddDialogButtons(background);
+	fTitle->MakeFocus(true);
+}
+
+
+void MVBackupStartWin::MessageReceived(BMessage* message)
+{
+	if (message->what != kCmdDialogOk) {
+		BWindow::MessageReceived(message);
+		return;
+	}
+	fStartInfo.RemoveName("title");
+	fStartInfo.AddString("title", fTitle->Text());
+	fStartInfo.RemoveName("password");
+	if (fPassword->Text()[0] != '\0')
+		fStartInfo.AddString("password", fPassword->Text());
+	fStartInfo.RemoveName("submitonhold");
+	if (fHold->Value() == B_CONTROL_ON)
+		fStartInfo.AddInt32("submitonhold", 1);
+	fResult = true;
+	(void)PostMessage(B_QUIT_REQUESTED);
+}
+
+
+void MVBackupStartWin::Quit()
+{
+	BMessage reply(kMsgStartWindowReply);
+	reply.AddBool("result", fResult);
+	reply.AddMessage("settings", &fStartInfo);
+	(void)fTarget.SendMessage(&reply);
+	BWindow::Quit();
+}
