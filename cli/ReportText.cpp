@@ -9,7 +9,7 @@
 
 #include "MVDefaultTexts.h"
 #include "MVLocale.h"
-#include "MVReportLine.h"
+#include "ReportLineText.h"
 
 void ReportText::UseEnglish()
 {
@@ -18,22 +18,12 @@ void ReportText::UseEnglish()
 
 std::string ReportText::Line(const BMessage& message, int32 index)
 {
-	int32 textID = message.GetInt32("text_id", index, -1);
-	const void* data = nullptr;
-	ssize_t size = 0;
-	if (message.FindData("reportline", MVReportLine::kTypeCode, index, &data, &size) != B_OK)
-		return Line(textID, nullptr, 0);
-	return Line(textID, data, size_t(size));
+	return ReportLineText::Render(message, index);
 }
 
 std::string ReportText::Line(int32 textID, const void* flattened, size_t size)
 {
-	MVReportLine line;
-	if (flattened != nullptr && line.Unflatten(flattened, size) != B_OK)
-		return "[unreadable report line, text " + std::to_string(textID) + "]";
-	if (MVLocale::GetInstance()->Text(textID) == nullptr)
-		return "[unknown text " + std::to_string(textID) + "]";
-	return line.Render(textID);
+	return ReportLineText::Render(textID, flattened, size);
 }
 
 std::string ReportText::Size(int64 bytes)

@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr int32 kTextPassword = 94;
-constexpr int32 kTextSubmitOnHold = 95;
-constexpr int32 kTextTitle = 107;
-constexpr int32 kTextStartBackup = 182;
 // A password longer than this is cut: the backup header keeps no more.
 constexpr int32 kMaxPasswordBytes = 32;
 

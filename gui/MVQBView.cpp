@@ -30,15 +30,6 @@ constexpr uint32 kCmdPackerChosen = 'crnw';
 constexpr uint32 kCmdPackerSettings = 'pset';
 constexpr uint32 kCmdStart = 'sbak';
 
-constexpr int32 kTextNothingSelected = 177;
-constexpr int32 kTextCompression = 179;
-constexpr int32 kTextOverwriteQuestion = 183;
-constexpr int32 kTextYes = 184;
-constexpr int32 kTextNo = 185;
-constexpr int32 kTextSettings = 98;
-constexpr int32 kTextDestination = 159;
-constexpr int32 kTextStart = 238;
-constexpr int32 kTextVolume = 233;
 
 constexpr const char* kDefaultDestination = "MVImage";
 constexpr const char* kAlertTitle = "QuickBackup";

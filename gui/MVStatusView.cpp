@@ -13,7 +13,7 @@
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "JobState.h"
-#include "MVReportLine.h"
+#include "ReportLineText.h"
 #include "ReportLineType.h"
 #include "ServerProtocol.h"
 
@@ -145,14 +145,7 @@ void MVStatusView::_Progress(const BMessage& message)
 
 void MVStatusView::_ReportLine(const BMessage& message)
 {
-	const void* data = nullptr;
-	ssize_t size = 0;
-	if (message.FindData("reportline", MVReportLine::kTypeCode, &data, &size) != B_OK)
-		return;
-	MVReportLine line;
-	if (line.Unflatten(data, size_t(size)) != B_OK)
-		return;
-	std::string text = line.Render(message.GetInt32("text_id", -1));
+	std::string text = ReportLineText::Render(message);
 	for (char& character : text) {
 		if (character == '\t' || character == '\n')
 			character = ' ';

@@ -15,13 +15,17 @@
 #include <interface/Alert.h>
 #include <interface/Display.h>
 #include <interface/MenuBar.h>
+#include <interface/ColumnListView.h>
 #include <interface/MenuItem.h>
+#include <interface/TextView.h>
 #include <storage/VolumeTable.h>
 
 #include "AddOnShelf.h"
 #include "BackupApplication.h"
 #include "BackupWindow.h"
 #include "GuiProtocol.h"
+#include "MVQBView.h"
+#include "MVReportView.h"
 #include "MVStatusWindow.h"
 #include "ReportLineType.h"
 #include "ServerProtocol.h"
@@ -79,6 +83,54 @@ void ShowRunningJob(BackupWindow* main)
 }
 
 
+int32 CountOf(BackupApplication* app, uint32 request, const char* field)
+{
+	BMessage ask(request);
+	BMessage answer;
+	if (app->PostServer(&ask, &answer) != B_OK)
+		return -1;
+	int32 count = 0;
+	(void)answer.GetInfo(field, nullptr, &count);
+	return count;
+}
+
+
+// A quick backup of the "Projects" volume, and its report in the viewer.
+void ShowReport(BackupApplication* app, BackupWindow* main)
+{
+	BMessage settings;
+	BMessage selection;
+	selection.AddString("SELECTION", "INCLUDE /Projects/*");
+	settings.AddMessage("selection", &selection);
+	BMessage volume;
+	volume.AddString("MVVOLNAME", "/Screenshots/Backups");
+	volume.AddBool("createpath", true);
+	settings.AddString("addon", "MVImage");
+	settings.AddMessage("volume", &volume);
+	BMessage startInfo;
+	startInfo.AddString("title", "Projects, daily");
+	settings.AddMessage("start_info", &startInfo);
+	BMessage job;
+	MVQBView::BuildJob(settings, "Screenshots", &job);
+	(void)app->PostMessage(&job);
+	BDisplay::WaitFor([&] {
+		return CountOf(app, kMsgReportGetList, "report_id") > 0
+			&& CountOf(app, kMsgJobList, "job_id") == 0;
+	}, 60000000);
+	(void)main->PostMessage(kCmdReportTool);
+	BDisplay::WaitFor([&] { return main->Tool(kToolReports) != nullptr; });
+	auto* reports = static_cast<MVReportView*>(main->Tool(kToolReports));
+	auto* list = static_cast<BColumnListView*>(reports->FindView("report_list"));
+	if (main->Lock()) {
+		list->AddToSelection(list->RowAt(0));
+		main->Unlock();
+	}
+	auto* text = static_cast<BTextView*>(reports->FindView("report_text"));
+	BDisplay::WaitFor([&] { return text->TextLength() > 0; });
+	Save(main, "reports");
+}
+
+
 void Tour(BackupApplication* app)
 {
 	BWindow* found = Await([&]() -> BWindow* { return app->MainWindow(); });
@@ -114,6 +166,8 @@ void Tour(BackupApplication* app)
 	question.AddString("label1", "Continue");
 	(void)main->PostMessage(&question);
 	Save(Await([&] { return main->RequestWindow("Medium full"); }), "request-window");
+
+	ShowReport(app, main);
 
 	std::string native;
 	(void)VolumeTable::ToNative(app->FolderBeside("Backup_Server").c_str(), &native);

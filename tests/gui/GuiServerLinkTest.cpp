@@ -15,8 +15,6 @@
 
 #include "AddOnShelf.h"
 #include "AlertAnswers.h"
-#include "BackupCommand.h"
-#include "CommandLine.h"
 #include "GuiProtocol.h"
 #include "GuiTestBed.h"
 #include "GuiTexts.h"
@@ -26,21 +24,6 @@
 #include "ServerProtocol.h"
 
 namespace {
-
-// A backup job of a folder of the tree, as the command line builds it.
-BMessage BackupJobOf(const std::string& folder, const std::string& images)
-{
-	BackupCommand command;
-	CommandLine line;
-	command.Declare(&line);
-	EXPECT_TRUE(line.Parse({"--to", images, "--title", "GUI job", folder}));
-	std::string error;
-	EXPECT_TRUE(command.Check(line, &error)) << error;
-	BMessage job;
-	command.BuildJob(&job);
-	return job;
-}
-
 
 TEST_F(GuiWindowTest, ASubmittedJobRunsInTheRunningJobsWindow)
 {

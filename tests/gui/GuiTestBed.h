@@ -17,6 +17,8 @@
 #include <storage/VolumeTable.h>
 
 #include "BackupApplication.h"
+#include "BackupCommand.h"
+#include "CommandLine.h"
 #include "BackupWindow.h"
 #include "ChildProcess.h"
 #include "Preferences.h"
@@ -111,3 +113,17 @@ protected:
 };
 
 
+// A backup job of a folder of the tree, as the command line builds it.
+inline BMessage BackupJobOf(const std::string& folder, const std::string& images,
+	const char* title = "GUI job")
+{
+	BackupCommand command;
+	CommandLine line;
+	command.Declare(&line);
+	EXPECT_TRUE(line.Parse({"--to", images, "--title", title, folder}));
+	std::string error;
+	EXPECT_TRUE(command.Check(line, &error)) << error;
+	BMessage job;
+	command.BuildJob(&job);
+	return job;
+}
