@@ -16,10 +16,7 @@ constexpr int32 kMaxPasswordBytes = 32;
 
 MVBackupStartWin::MVBackupStartWin(BRect frame, const BMessage& startInfo, BMessenger target)
 	:
-	BWindow(frame, GuiText(kTextStartBackup), B_TITLED_WINDOW,
-		B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
-	fStartInfo(startInfo),
-	fTarget(target)
+	MVDialogWindow(frame, GuiText(kTextStartBackup), startInfo, kMsgStartWindowReply, target)
 {
 	float width = Bounds().Width();
 	auto* background = new BView(Bounds(), "bkg_view", B_FOLLOW_ALL, B_WILL_DRAW);
@@ -50,24 +47,13 @@ void MVBackupStartWin::MessageReceived(BMessage* message)
 		BWindow::MessageReceived(message);
 		return;
 	}
-	fStartInfo.RemoveName("title");
-	fStartInfo.AddString("title", fTitle->Text());
-	fStartInfo.RemoveName("password");
+	Settings().RemoveName("title");
+	Settings().AddString("title", fTitle->Text());
+	Settings().RemoveName("password");
 	if (fPassword->Text()[0] != '\0')
-		fStartInfo.AddString("password", fPassword->Text());
-	fStartInfo.RemoveName("submitonhold");
+		Settings().AddString("password", fPassword->Text());
+	Settings().RemoveName("submitonhold");
 	if (fHold->Value() == B_CONTROL_ON)
-		fStartInfo.AddInt32("submitonhold", 1);
-	fResult = true;
-	(void)PostMessage(B_QUIT_REQUESTED);
-}
-
-
-void MVBackupStartWin::Quit()
-{
-	BMessage reply(kMsgStartWindowReply);
-	reply.AddBool("result", fResult);
-	reply.AddMessage("settings", &fStartInfo);
-	(void)fTarget.SendMessage(&reply);
-	BWindow::Quit();
+		Settings().AddInt32("submitonhold", 1);
+	Confirm();
 }

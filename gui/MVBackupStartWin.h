@@ -7,24 +7,20 @@
 
 #include <app/Message.h>
 #include <app/Messenger.h>
-#include <interface/Window.h>
+#include "MVDialogWindow.h"
 
 class BCheckBox;
 class BTextControl;
 
 constexpr uint32 kMsgStartWindowReply = 'bsqt';
 
-class MVBackupStartWin : public BWindow {
+class MVBackupStartWin : public MVDialogWindow {
 public:
 	MVBackupStartWin(BRect frame, const BMessage& startInfo, BMessenger target);
 
 	void MessageReceived(BMessage* message) override;
-	void Quit() override;
 
 private:
-	BMessage fStartInfo;
-	BMessenger fTarget;
-	bool fResult = false;
 	BTextControl* fTitle;
 	BTextControl* fPassword;
 	BCheckBox* fHold;

@@ -1,5 +1,6 @@
 #include "MVReportView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,6 +18,7 @@
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "JobType.h"
+#include "MVLogSettingWindow.h"
 #include "ReportDelivery.h"
 #include "ReportLineText.h"
 #include "ReportLineType.h"
@@ -116,7 +118,7 @@ MVReportView::MVReportView(BRect frame)
 		BRect(0, 0, width - 24, 100), B_FOLLOW_ALL, B_WILL_DRAW);
 	fText->MakeEditable(false);
 	fText->SetWordWrap(false);
-	fText->SetFontAndColor(be_fixed_font, make_color(0, 0, 0));
+	_ApplyFont(nullptr);
 	AddChild(fText);
 
 	struct Button {
@@ -124,10 +126,10 @@ MVReportView::MVReportView(BRect frame)
 		int32 text;
 		uint32 command;
 	};
-	// The "Report Settings" window (btn_settings) comes with the next step.
 	const Button buttons[] = {
 		{"btn_save", kTextSave, kCmdReportSave},
 		{"btn_print", -1, kCmdReportPrint},
+		{"btn_settings", kTextSettings, kCmdReportSettings},
 		{"btn_delete", -1, kCmdReportClear},
 	};
 	float left = 8;
@@ -144,6 +146,8 @@ MVReportView::MVReportView(BRect frame)
 MVReportView::~MVReportView()
 {
 	delete fPanel;
+	if (fSettingsWindow != nullptr && fSettingsWindow->Lock())
+		fSettingsWindow->Quit();
 }
 
 
@@ -230,6 +234,16 @@ void MVReportView::MessageReceived(BMessage* message)
 			break;
 		case kCmdReportClear:
 			_Delete();
+			break;
+		case kCmdReportSettings:
+			_OpenSettings();
+			break;
+		case kMsgLogSettingsClosed:
+			_SettingsClosed(message);
+			break;
+		case kMsgLogFontChanged:
+		case kMsgLogSizeChanged:
+			_ApplyFont(message);
 			break;
 		case B_CANCEL:
 			break;
@@ -395,6 +409,55 @@ void MVReportView::_Delete()
 }
 
 
+void MVReportView::_OpenSettings()
+{
+	if (fSettingsWindow != nullptr) {
+		fSettingsWindow->Activate();
+		return;
+	}
+	BMessage ask(kMsgReportGetPolicy);
+	BMessage policy;
+	if (BackupApplication::Get()->PostServer(&ask, &policy) != B_OK)
+		policy.MakeEmpty();
+	BMessage report;
+	(void)fSettings.FindMessage("report", &report);
+	BRect frame = Window()->Frame();
+	frame.OffsetBy(40, 40);
+	fSettingsWindow = new MVLogSettingWindow(BRect(frame.left, frame.top, frame.left + 439,
+		frame.top + 339), report, policy, BMessenger(this));
+	fSettingsWindow->Show();
+}
+
+
+void MVReportView::_SettingsClosed(BMessage* message)
+{
+	fSettingsWindow = nullptr;
+	BMessage report;
+	if (message->GetBool("result", false) && message->FindMessage("settings", &report) == B_OK)
+		(void)fSettings.SetMessage("report", &report);
+	// A cancelled window takes its live font changes back.
+	_ApplyFont(nullptr);
+}
+
+
+void MVReportView::_ApplyFont(const BMessage* change)
+{
+	BMessage report;
+	(void)fSettings.FindMessage("report", &report);
+	BFont font(*be_fixed_font);
+	const char* family = report.GetString("logtextfamily", nullptr);
+	if (family != nullptr) {
+		font.SetFamilyAndStyle(family, report.GetString("logtextstyle", "Regular"));
+	}
+	font.SetSize(float(std::clamp(report.GetInt32("logtextsize", 12), 6, 72)));
+	if (change != nullptr && change->what == kMsgLogFontChanged)
+		font.SetFamilyAndStyle(change->GetString("font", ""), change->GetString("style", ""));
+	if (change != nullptr && change->what == kMsgLogSizeChanged)
+		font.SetSize(float(std::clamp(change->GetInt32("size", 12), 6, 72)));
+	fText->SetFontAndColor(&font, make_color(0, 0, 0));
+}
+
+
 void MVReportView::_UpdateButtons()
 {
 	bool shown = fShown != 0;
@@ -414,6 +477,7 @@ void MVReportView::GetPref(BMessage* settings) const
 void MVReportView::SetPref(const BMessage& settings)
 {
 	fSettings = settings;
+	_ApplyFont(nullptr);
 	for (int32 index = 0; index < fList->CountColumns(); index++) {
 		int32 width = settings.GetInt32(kWidthKeys[index], 0);
 		if (width > 0)

@@ -46,6 +46,10 @@ private:
 	void _SaveTo(BMessage* message);
 	void _Print();
 	void _Delete();
+	void _OpenSettings();
+	void _SettingsClosed(BMessage* message);
+	// The text view's font from the settings, with a live change on top.
+	void _ApplyFont(const BMessage* change);
 	void _UpdateButtons();
 	int32 _ReportOf(const BRow* row) const;
 
@@ -55,4 +59,5 @@ private:
 	std::map<const BRow*, int32> fReports;
 	int32 fShown = 0;
 	BFilePanel* fPanel = nullptr;
+	BWindow* fSettingsWindow = nullptr;
 };

@@ -28,10 +28,8 @@ BCheckBox* AddCheck(BView* parent, float top, const char* name, int32 text, int3
 
 MVStatusSettingsWindow::MVStatusSettingsWindow(const BMessage& settings, BMessenger mainWindow)
 	:
-	BWindow(BRect(100, 100, 449, 309), GuiText(kTextStatusWindowSettings), B_TITLED_WINDOW,
-		B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
-	fSettings(settings),
-	fMainWindow(mainWindow)
+	MVDialogWindow(BRect(100, 100, 449, 309), GuiText(kTextStatusWindowSettings), settings,
+		kCmdStatusSettingsClosed, mainWindow)
 {
 	auto* background = new BView(Bounds(), "bkg_view", B_FOLLOW_ALL, B_WILL_DRAW);
 	AddChild(background);
@@ -61,8 +59,7 @@ void MVStatusSettingsWindow::MessageReceived(BMessage* message)
 	}
 	if (!_Store())
 		return;
-	fResult = true;
-	(void)PostMessage(B_QUIT_REQUESTED);
+	Confirm();
 }
 
 
@@ -77,20 +74,10 @@ bool MVStatusSettingsWindow::_Store()
 			GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
 		return false;
 	}
-	fSettings.SetInt32(kStatusAutoOpen, fAutoOpen->Value());
-	fSettings.SetInt32(kStatusCloseWhenEmpty, fCloseEmpty->Value());
-	fSettings.SetInt32(kStatusRemoveFinished, fRemoveFinished->Value());
-	fSettings.SetInt32(kStatusRemoveDelay, std::stoi(delay));
-	fSettings.SetInt32(kStatusFollowMain, fFollowMain->Value());
+	Settings().SetInt32(kStatusAutoOpen, fAutoOpen->Value());
+	Settings().SetInt32(kStatusCloseWhenEmpty, fCloseEmpty->Value());
+	Settings().SetInt32(kStatusRemoveFinished, fRemoveFinished->Value());
+	Settings().SetInt32(kStatusRemoveDelay, std::stoi(delay));
+	Settings().SetInt32(kStatusFollowMain, fFollowMain->Value());
 	return true;
-}
-
-
-void MVStatusSettingsWindow::Quit()
-{
-	BMessage closed(kCmdStatusSettingsClosed);
-	closed.AddBool("result", fResult);
-	closed.AddMessage("settings", &fSettings);
-	(void)fMainWindow.SendMessage(&closed);
-	BWindow::Quit();
 }

@@ -6,24 +6,20 @@
 
 #include <app/Message.h>
 #include <app/Messenger.h>
-#include <interface/Window.h>
+#include "MVDialogWindow.h"
 
 class BCheckBox;
 class BTextControl;
 
-class MVStatusSettingsWindow : public BWindow {
+class MVStatusSettingsWindow : public MVDialogWindow {
 public:
 	MVStatusSettingsWindow(const BMessage& settings, BMessenger mainWindow);
 
 	void MessageReceived(BMessage* message) override;
-	void Quit() override;
 
 private:
 	bool _Store();
 
-	BMessage fSettings;
-	BMessenger fMainWindow;
-	bool fResult = false;
 	BCheckBox* fAutoOpen;
 	BCheckBox* fCloseEmpty;
 	BCheckBox* fRemoveFinished;

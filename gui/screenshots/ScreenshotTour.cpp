@@ -128,6 +128,8 @@ void ShowReport(BackupApplication* app, BackupWindow* main)
 	auto* text = static_cast<BTextView*>(reports->FindView("report_text"));
 	BDisplay::WaitFor([&] { return text->TextLength() > 0; });
 	Save(main, "reports");
+	(void)BMessenger(reports).SendMessage(kCmdReportSettings);
+	Save(Await([&] { return BDisplay::FindWindow("Report Settings"); }), "report-settings");
 }
 
 

@@ -7,6 +7,8 @@
 
 #include <interface/Button.h>
 #include <interface/ColumnListView.h>
+#include <interface/RadioButton.h>
+#include <interface/TextControl.h>
 #include <interface/TextView.h>
 
 #include "AlertAnswers.h"
@@ -176,6 +178,62 @@ TEST_F(MVReportViewTest, DeletingWithNothingSelectedSendsNothing)
 	fWindow->Unlock();
 	EXPECT_TRUE(BDisplay::WaitFor([&] { return CountReports() == 1; }));
 	EXPECT_EQ(alerts.Alerts()[1].title, "Delete Report(s)");
+}
+
+TEST_F(MVReportViewTest, ReportSettingsChecksItsFieldsAndSetsThePruningRule)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	fWindow = window;
+	ASSERT_EQ(window->PostMessage(kCmdReportTool), B_OK);
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return window->Tool(kToolReports) != nullptr; }));
+	BView* view = window->Tool(kToolReports);
+	ASSERT_TRUE(window->Lock());
+	static_cast<BButton*>(view->FindView("btn_settings"))->Click();
+	window->Unlock();
+	BWindow* settings = nullptr;
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		return (settings = BDisplay::FindWindow("Report Settings")) != nullptr;
+	}));
+	auto control = [&](const char* name) { return static_cast<BControl*>(settings->FindView(name)); };
+	ASSERT_TRUE(settings->Lock());
+	// Only the field of the chosen rule takes input.
+	static_cast<BRadioButton*>(control("rbtn_delete_2"))->Click();
+	settings->Unlock();
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return control("txt_deletecount")->IsEnabled(); }));
+	EXPECT_FALSE(control("txt_deleteolder")->IsEnabled());
+
+	struct Case {
+		const char* days;
+		const char* count;
+		const char* alert;   // null: accepted
+	};
+	const Case cases[] = {
+		{"3x", "5", "Only numbers for day count allowed! Please correct!"},
+		{"30", "", "Only numbers for report count allowed! Please correct!"},
+		{"30", "5", nullptr},
+	};
+	for (const Case& testCase : cases) {
+		AlertAnswers alerts;
+		if (testCase.alert != nullptr)
+			alerts.Expect("Ok");
+		ASSERT_TRUE(settings->Lock());
+		static_cast<BTextControl*>(control("txt_deleteolder"))->SetText(testCase.days);
+		static_cast<BTextControl*>(control("txt_deletecount"))->SetText(testCase.count);
+		static_cast<BButton*>(control("btn_ok"))->Click();
+		settings->Unlock();
+		if (testCase.alert != nullptr) {
+			ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+			EXPECT_EQ(alerts.Alerts()[0].text, testCase.alert);
+		}
+	}
+	BMessage policy;
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		BMessage ask(kMsgReportGetPolicy);
+		return fBed->app->PostServer(&ask, &policy) == B_OK && policy.GetInt32("mode", -1) == 2;
+	}));
+	EXPECT_EQ(policy.GetInt32("count", -1), 5);
+	EXPECT_EQ(BDisplay::FindWindow("Report Settings"), nullptr);
 }
 
 }	// namespace

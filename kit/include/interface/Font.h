@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include <support/Errors.h>
 #include <support/SupportDefs.h>
 
 enum : uint16 {
@@ -24,6 +25,8 @@ public:
 	uint16 Face() const { return fFace; }
 	void SetFamily(const char* family) { fFamily = family != nullptr ? family : ""; }
 	const char* Family() const { return fFamily.c_str(); }
+	// The face follows the style's name ("Bold", "Italic", "Bold Oblique").
+	void SetFamilyAndStyle(const char* family, const char* style);
 	bool IsFixed() const { return fFixed; }
 	void SetFixed(bool fixed) { fFixed = fixed; }
 
@@ -40,6 +43,12 @@ private:
 	uint16 fFace = B_REGULAR_FACE;
 	bool fFixed = false;
 };
+
+// The installed font families and the styles of one, by index.
+int32 count_font_families();
+status_t get_font_family(int32 index, std::string* family);
+int32 count_font_styles(const char* family);
+status_t get_font_style(const char* family, int32 index, std::string* style);
 
 extern const BFont* be_plain_font;
 extern const BFont* be_bold_font;

@@ -1,5 +1,6 @@
 #include "QtConversions.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 
 #include <interface/InterfaceDefs.h>
@@ -55,6 +56,52 @@ BFont::BFont(const char* family, float size, uint16 face)
 	fSize(size),
 	fFace(face)
 {
+}
+
+
+void BFont::SetFamilyAndStyle(const char* family, const char* style)
+{
+	SetFamily(family);
+	fFixed = false;
+	std::string name = style != nullptr ? style : "";
+	uint16 face = 0;
+	if (name.find("Bold") != std::string::npos)
+		face |= B_BOLD_FACE;
+	if (name.find("Italic") != std::string::npos || name.find("Oblique") != std::string::npos)
+		face |= B_ITALIC_FACE;
+	fFace = face != 0 ? face : uint16(B_REGULAR_FACE);
+}
+
+
+int32 count_font_families()
+{
+	return int32(QFontDatabase::families().size());
+}
+
+
+status_t get_font_family(int32 index, std::string* family)
+{
+	QStringList families = QFontDatabase::families();
+	if (family == nullptr || index < 0 || index >= families.size())
+		return B_BAD_VALUE;
+	*family = MorvaneKit::FromQString(families.at(index));
+	return B_OK;
+}
+
+
+int32 count_font_styles(const char* family)
+{
+	return int32(QFontDatabase::styles(MorvaneKit::ToQString(family)).size());
+}
+
+
+status_t get_font_style(const char* family, int32 index, std::string* style)
+{
+	QStringList styles = QFontDatabase::styles(MorvaneKit::ToQString(family));
+	if (style == nullptr || index < 0 || index >= styles.size())
+		return B_BAD_VALUE;
+	*style = MorvaneKit::FromQString(styles.at(index));
+	return B_OK;
 }
 
 
