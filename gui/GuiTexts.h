@@ -41,6 +41,7 @@ enum : int32 {
 	kTextNothingSelected = 177,
 	kTextCompression = 179,
 	kTextNone = 180,
+	kTextScheduler = 181,
 	kTextStartBackup = 182,
 	kTextOverwriteQuestion = 183,
 	kTextYes = 184,

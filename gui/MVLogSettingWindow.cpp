@@ -16,6 +16,7 @@
 #include "BackupApplication.h"
 #include "DialogButtons.h"
 #include "GuiTexts.h"
+#include "InputChecks.h"
 #include "ReportLineType.h"
 #include "ServerProtocol.h"
 
@@ -29,18 +30,6 @@ const int32 kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 24};
 const char* const kFilterNames[] = {"Information", "Warnings", "Errors", "Volumes", "Folders",
 	"Links", "Files", "Settings", "Statistics"};
 
-
-bool IsNumber(const char* text)
-{
-	std::string value = text != nullptr ? text : "";
-	if (value.empty() || value.size() > 9)
-		return false;
-	for (char character : value) {
-		if (!isdigit(static_cast<unsigned char>(character)))
-			return false;
-	}
-	return true;
-}
 
 }	// namespace
 
@@ -185,8 +174,8 @@ void MVLogSettingWindow::MessageReceived(BMessage* message)
 
 bool MVLogSettingWindow::_Confirm()
 {
-	if (!IsNumber(fDays->Text()) || !IsNumber(fCount->Text())) {
-		int32 text = IsNumber(fDays->Text()) ? 124 : 123;
+	if (!IsDecimalNumber(fDays->Text()) || !IsDecimalNumber(fCount->Text())) {
+		int32 text = IsDecimalNumber(fDays->Text()) ? 124 : 123;
 		(new BAlert("Report Settings", GuiText(text), GuiText(kTextOk), nullptr, nullptr,
 			B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
 		return false;

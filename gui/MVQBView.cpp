@@ -19,6 +19,7 @@
 #include "JobSettingsFile.h"
 #include "JobType.h"
 #include "MVBackupStartWin.h"
+#include "MVSchedulerWindow.h"
 #include "MVVolumeSelectionView.h"
 #include "ServerProtocol.h"
 
@@ -29,6 +30,8 @@ constexpr uint32 kCmdDestinationSettings = 'dset';
 constexpr uint32 kCmdPackerChosen = 'crnw';
 constexpr uint32 kCmdPackerSettings = 'pset';
 constexpr uint32 kCmdStart = 'sbak';
+constexpr uint32 kCmdScheduler = 'schd';
+constexpr uint32 kMsgSchedulerClosed = 'schq';
 
 
 constexpr const char* kDefaultDestination = "MVImage";
@@ -94,6 +97,9 @@ MVQBView::MVQBView(BRect frame)
 	AddChild(new BButton(BRect(width - 100, 86, width - 10, 110), "btn_packer",
 		GuiText(kTextSettings), new BMessage(kCmdPackerSettings), B_FOLLOW_RIGHT | B_FOLLOW_TOP));
 
+	AddChild(new BButton(BRect(width - 260, height - 40, width - 140, height - 12),
+		"btn_scheduler", GuiText(kTextScheduler), new BMessage(kCmdScheduler),
+		B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM));
 	AddChild(new BButton(BRect(width - 130, height - 40, width - 10, height - 12), "btn_start",
 		GuiText(kTextStart), new BMessage(kCmdStart), B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM));
 }
@@ -102,8 +108,10 @@ MVQBView::MVQBView(BRect frame)
 MVQBView::~MVQBView()
 {
 	delete fPanel;
-	if (fStartWindow != nullptr && fStartWindow->Lock())
-		fStartWindow->Quit();
+	for (BWindow* window : {fStartWindow, fSchedulerWindow}) {
+		if (window != nullptr && window->Lock())
+			window->Quit();
+	}
 }
 
 
@@ -147,6 +155,12 @@ void MVQBView::MessageReceived(BMessage* message)
 			break;
 		case kCmdStart:
 			_Start();
+			break;
+		case kCmdScheduler:
+			_OpenScheduler();
+			break;
+		case kMsgSchedulerClosed:
+			_SchedulerClosed(message);
 			break;
 		case kMsgStartWindowReply:
 			_StartWindowClosed(message);
@@ -275,6 +289,31 @@ void MVQBView::_Start()
 	fStartWindow = new MVBackupStartWin(BRect(frame.left, frame.top, frame.left + 359,
 		frame.top + 159), startInfo, BMessenger(this));
 	fStartWindow->Show();
+}
+
+
+void MVQBView::_OpenScheduler()
+{
+	if (fSchedulerWindow != nullptr) {
+		fSchedulerWindow->Activate();
+		return;
+	}
+	BMessage schedule;
+	(void)fSettings.FindMessage("scheduler", &schedule);
+	BRect frame = Window()->Frame();
+	frame.OffsetBy(50, 40);
+	fSchedulerWindow = new MVSchedulerWindow(BRect(frame.left, frame.top, frame.left + 439,
+		frame.top + 309), schedule, kMsgSchedulerClosed, BMessenger(this));
+	fSchedulerWindow->Show();
+}
+
+
+void MVQBView::_SchedulerClosed(BMessage* message)
+{
+	fSchedulerWindow = nullptr;
+	BMessage schedule;
+	if (message->GetBool("result", false) && message->FindMessage("settings", &schedule) == B_OK)
+		(void)fSettings.SetMessage("scheduler", &schedule);
 }
 
 

@@ -36,6 +36,8 @@ private:
 	void _ChooseAddOn(AddOnShelf::Kind kind, BMessage* message);
 	void _OpenSettings(AddOnShelf::Kind kind);
 	void _MarkChosen();
+	void _OpenScheduler();
+	void _SchedulerClosed(BMessage* message);
 	void _Start();
 	void _StartWindowClosed(BMessage* message);
 	bool _AskOverwrite();
@@ -49,5 +51,6 @@ private:
 	BMenuField* fDestinationField;
 	BMenuField* fPackerField;
 	BWindow* fStartWindow = nullptr;
+	BWindow* fSchedulerWindow = nullptr;
 	class BFilePanel* fPanel = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "GuiProtocol.h"
 #include "DialogButtons.h"
 #include "GuiTexts.h"
+#include "InputChecks.h"
 
 namespace {
 
@@ -66,10 +67,7 @@ void MVStatusSettingsWindow::MessageReceived(BMessage* message)
 bool MVStatusSettingsWindow::_Store()
 {
 	std::string delay = fDelay->Text();
-	bool numeric = !delay.empty() && delay.size() <= 4;
-	for (char character : delay)
-		numeric = numeric && isdigit(static_cast<unsigned char>(character));
-	if (!numeric) {
+	if (!IsDecimalNumber(delay.c_str(), 4)) {
 		(new BAlert(GuiText(kTextStatusWindowSettings), GuiText(kTextDelayNotNumeric),
 			GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
 		return false;

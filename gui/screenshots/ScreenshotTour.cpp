@@ -150,6 +150,13 @@ void Tour(BackupApplication* app)
 	(void)main->PostMessage(kCmdQuickBackupTool);
 	BDisplay::WaitFor([&] { return main->Tool(kToolQuickBackup) != nullptr; });
 	Save(main, "quick-backup");
+	BView* quick = main->Tool(kToolQuickBackup);
+	(void)BMessenger(quick).SendMessage('schd');
+	Save(Await([&] { return BDisplay::FindWindow("Scheduler"); }), "scheduler");
+	if (BWindow* scheduler = BDisplay::FindWindow("Scheduler")) {
+		if (scheduler->Lock())
+			scheduler->Quit();
+	}
 	(void)main->PostMessage(kCmdToolbarIconOnly);
 	BDisplay::ProcessEvents(50000);
 
