@@ -2,6 +2,8 @@
 
 // Ids of the built-in texts (MVDefaultTexts) that the GUI shows.
 
+#include <string>
+
 #include <support/SupportDefs.h>
 
 enum : int32 {
@@ -11,6 +13,7 @@ enum : int32 {
 	kTextPassword = 94,
 	kTextSubmitOnHold = 95,
 	kTextSettings = 98,
+	kTextDelete = 99,
 	kTextNoReportToDelete = 102,
 	kTextDeleteReports = 103,
 	kTextReallyDelete = 104,
@@ -46,6 +49,7 @@ enum : int32 {
 	kTextOverwriteQuestion = 183,
 	kTextYes = 184,
 	kTextNo = 185,
+	kTextStartAt = 186,
 	kTextCannotLoadHelp = 187,
 	kTextFile = 188,
 	kTextAbout = 189,
@@ -65,10 +69,23 @@ enum : int32 {
 	kTextJobQueue = 203,
 	kTextRunningJobs = 204,
 	kTextStatusWindowSettings = 205,
+	kTextInsert = 206,
+	kTextIncrementalBackup = 227,
+	kTextDifferentialBackup = 228,
+	kTextFullBackup = 229,
+	kTextKind = 230,
 	kTextVolume = 233,
 	kTextStart = 238,
 	kTextPause = 239,
 	kTextAbort = 240,
+	kTextEdit = 241,
+	kTextReallyDeleteJobs = 243,
+	kTextReallyAbortJobs = 244,
+	kTextReallyStartJobs = 245,
+	kTextStatusColumn = 246,
+	kTextUnknown = 247,
+	kTextWaiting = 267,
+	kTextRunning = 268,
 	kTextLanguage = 269,
 	kTextLanguageAfterRestart = 270,
 	kTextToolbar = 271,
@@ -81,3 +98,7 @@ enum : int32 {
 
 // The text of the id in the current language, "" when there is none.
 const char* GuiText(int32 id);
+
+// A time as the lists show it: the C library's ctime text without its
+// newline, "-" for a time it cannot show.
+std::string DateText(int32 seconds);

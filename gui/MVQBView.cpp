@@ -118,10 +118,7 @@ MVQBView::~MVQBView()
 void MVQBView::AttachedToWindow()
 {
 	// The menus and buttons talk to the view, not to the window.
-	for (int32 index = 0; index < CountChildren(); index++) {
-		if (auto* button = dynamic_cast<BButton*>(ChildAt(index)))
-			(void)button->SetTarget(this);
-	}
+	AimButtonsHere();
 	(void)fDestinationField->Menu()->SetTargetForItems(this);
 	(void)fPackerField->Menu()->SetTargetForItems(this);
 }

@@ -54,17 +54,6 @@ const char* TypeName(int32 jobType)
 }
 
 
-std::string DateText(int32 seconds)
-{
-	time_t when = seconds;
-	char text[32];
-	if (ctime_r(&when, text) == nullptr)
-		return "-";
-	std::string date(text);
-	if (!date.empty() && date.back() == '\n')
-		date.pop_back();
-	return date;
-}
 
 
 // Report lines line up their values with tabs; in the viewer's fixed font
@@ -130,12 +119,11 @@ MVReportView::MVReportView(BRect frame)
 		{"btn_save", kTextSave, kCmdReportSave},
 		{"btn_print", -1, kCmdReportPrint},
 		{"btn_settings", kTextSettings, kCmdReportSettings},
-		{"btn_delete", -1, kCmdReportClear},
+		{"btn_delete", kTextDelete, kCmdReportClear},
 	};
 	float left = 8;
 	for (const Button& button : buttons) {
-		const char* label = button.text >= 0 ? GuiText(button.text)
-			: button.command == kCmdReportPrint ? "Print" : "Delete";
+		const char* label = button.text >= 0 ? GuiText(button.text) : "Print";
 		AddChild(new BButton(BRect(left, height - 36, left + 100, height - 10), button.name,
 			label, new BMessage(button.command), B_FOLLOW_LEFT | B_FOLLOW_BOTTOM));
 		left += 108;
@@ -153,10 +141,7 @@ MVReportView::~MVReportView()
 
 void MVReportView::AttachedToWindow()
 {
-	for (int32 index = 0; index < CountChildren(); index++) {
-		if (auto* button = dynamic_cast<BButton*>(ChildAt(index)))
-			(void)button->SetTarget(this);
-	}
+	AimButtonsHere();
 	(void)fList->SetTarget(this);
 	_ReloadList();
 }
@@ -469,8 +454,7 @@ void MVReportView::_UpdateButtons()
 void MVReportView::GetPref(BMessage* settings) const
 {
 	*settings = fSettings;
-	for (int32 index = 0; index < fList->CountColumns(); index++)
-		(void)settings->SetInt32(kWidthKeys[index], int32(fList->ColumnAt(index)->Width()));
+	StoreColumnWidths(fList, kWidthKeys, settings);
 }
 
 
@@ -478,11 +462,7 @@ void MVReportView::SetPref(const BMessage& settings)
 {
 	fSettings = settings;
 	_ApplyFont(nullptr);
-	for (int32 index = 0; index < fList->CountColumns(); index++) {
-		int32 width = settings.GetInt32(kWidthKeys[index], 0);
-		if (width > 0)
-			fList->ColumnAt(index)->SetWidth(float(width));
-	}
+	RestoreColumnWidths(fList, kWidthKeys, settings);
 }
 
 

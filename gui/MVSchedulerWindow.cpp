@@ -21,7 +21,6 @@ namespace {
 
 constexpr uint32 kCmdFieldChanged = 'schf';
 const char* const kRepeatFields[4] = {"Months", "Days", "Hours", "Minutes"};
-constexpr int32 kTextStartAt = 186;
 constexpr int32 kTextAt = 248;
 constexpr int32 kTextOn = 249;
 constexpr int32 kTextFirstRepeatField = 251;

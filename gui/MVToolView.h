@@ -8,6 +8,8 @@
 #include <interface/View.h>
 #include <storage/EntryRef.h>
 
+class BColumnListView;
+
 class MVToolView : public BView {
 public:
 	MVToolView(BRect frame, const char* name)
@@ -20,6 +22,15 @@ public:
 	virtual void SetPref(const BMessage& settings) = 0;
 	// Loads a saved job-settings file instead of the stored settings.
 	virtual void LoadFile(const entry_ref& ref) = 0;
+
+protected:
+	// The tool's own buttons talk to the tool, not to its window.
+	void AimButtonsHere();
+	// The widths of a list's columns, one settings key per column.
+	static void StoreColumnWidths(const BColumnListView* list, const char* const* keys,
+		BMessage* settings);
+	static void RestoreColumnWidths(BColumnListView* list, const char* const* keys,
+		const BMessage& settings);
 };
 
 // The tools, in the order of "lastview" (1 to 6); the start view is 0.

@@ -1,5 +1,6 @@
 #include "MVToolView.h"
 
+#include "MVJobQueueView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
 
@@ -10,8 +11,10 @@ MVToolView* CreateToolView(ToolKind kind, BRect frame)
 			return new MVQBView(frame);
 		case kToolReports:
 			return new MVReportView(frame);
+		case kToolJobQueue:
+			return new MVJobQueueView(frame);
 		default:
-			// The backup, restore, compare and job queue tools are
+			// The backup, restore and compare tools are
 			// still to come.
 			return nullptr;
 	}

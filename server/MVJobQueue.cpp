@@ -168,7 +168,8 @@ bool MVJobQueue::JobRem(int32 jobId)
 {
 	auto found = std::find_if(fJobs.begin(), fJobs.end(),
 		[jobId](const QueuedJob& job) { return job.id == jobId && jobId != 0; });
-	if (found == fJobs.end())
+	// A job open in an edit window stays until its editor lets it go.
+	if (found == fJobs.end() || found->state == kJobEdit)
 		return false;
 	QueuedJob job = std::move(*found);
 	fJobs.erase(found);
@@ -456,7 +457,7 @@ void MVJobQueue::JobSubscribe(BMessage* request)
 bool MVJobQueue::JobPause(int32 jobId)
 {
 	QueuedJob* job = _Job(jobId);
-	if (job == nullptr || job->state == kJobPaused)
+	if (job == nullptr || job->state == kJobPaused || job->state == kJobEdit)
 		return false;
 	_SetState(job, kJobPaused, job->state);
 	if (job->worker.IsValid())

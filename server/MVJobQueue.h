@@ -54,7 +54,8 @@ public:
 	void JobInserted(int32 jobId);
 	void JobChanged(int32 jobId);
 	void JobRemoved(int32 jobId);
-	// Removes a job, aborting its worker; false for an unknown job.
+	// Removes a job, aborting its worker; false for an unknown job and for
+	// one open in an edit window.
 	bool JobRem(int32 jobId);
 	// Tells the job's worker to abort; false when none runs.
 	bool JobAbort(int32 jobId);
@@ -62,6 +63,7 @@ public:
 	// the clients that want one.
 	// Starts a waiting job's worker; false when it did not start.
 	bool JobStart(int32 jobId);
+	// False for a job paused already or open in an edit window.
 	bool JobPause(int32 jobId);
 	bool JobContinue(int32 jobId);
 	// After the job's worker ended: true when the job stays queued for its

@@ -24,6 +24,7 @@
 #include "BackupApplication.h"
 #include "BackupWindow.h"
 #include "GuiProtocol.h"
+#include "MVJobQueueView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
 #include "MVStatusWindow.h"
@@ -133,6 +134,41 @@ void ShowReport(BackupApplication* app, BackupWindow* main)
 }
 
 
+// Two jobs waiting in the queue: one held, one for the night.
+void ShowQueue(BackupApplication* app, BackupWindow* main)
+{
+	const struct {
+		const char* title;
+		bool hold;
+		int32 hoursAhead;
+	} jobs[] = {{"Photos, monthly", true, 0}, {"Projects, nightly", false, 6}};
+	for (const auto& queued : jobs) {
+		BMessage settings;
+		BMessage selection;
+		selection.AddString("SELECTION", "INCLUDE /Photos/*");
+		settings.AddMessage("selection", &selection);
+		BMessage startInfo;
+		startInfo.AddString("title", queued.title);
+		if (queued.hold)
+			startInfo.AddInt32("submitonhold", 1);
+		settings.AddMessage("start_info", &startInfo);
+		BMessage scheduler;
+		scheduler.AddTime("TIME", int32(real_time_clock()) + queued.hoursAhead * 3600);
+		scheduler.AddInt32("Days", 1);
+		settings.AddMessage("scheduler", &scheduler);
+		BMessage job;
+		MVQBView::BuildJob(settings, "Screenshots", &job);
+		(void)app->PostMessage(&job);
+	}
+	(void)main->PostMessage(kCmdJobQueueTool);
+	BDisplay::WaitFor([&] {
+		auto* queue = static_cast<MVJobQueueView*>(main->Tool(kToolJobQueue));
+		return queue != nullptr && queue->CountJobs() == 2;
+	});
+	Save(main, "job-queue");
+}
+
+
 void Tour(BackupApplication* app)
 {
 	BWindow* found = Await([&]() -> BWindow* { return app->MainWindow(); });
@@ -177,6 +213,7 @@ void Tour(BackupApplication* app)
 	Save(Await([&] { return main->RequestWindow("Medium full"); }), "request-window");
 
 	ShowReport(app, main);
+	ShowQueue(app, main);
 
 	std::string native;
 	(void)VolumeTable::ToNative(app->FolderBeside("Backup_Server").c_str(), &native);

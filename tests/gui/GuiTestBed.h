@@ -115,12 +115,15 @@ protected:
 
 // A backup job of a folder of the tree, as the command line builds it.
 inline BMessage BackupJobOf(const std::string& folder, const std::string& images,
-	const char* title = "GUI job")
+	const char* title = "GUI job", std::vector<std::string> options = {})
 {
 	BackupCommand command;
 	CommandLine line;
 	command.Declare(&line);
-	EXPECT_TRUE(line.Parse({"--to", images, "--title", title, folder}));
+	std::vector<std::string> words = {"--to", images, "--title", title};
+	words.insert(words.end(), options.begin(), options.end());
+	words.push_back(folder);
+	EXPECT_TRUE(line.Parse(words));
 	std::string error;
 	EXPECT_TRUE(command.Check(line, &error)) << error;
 	BMessage job;

@@ -629,6 +629,10 @@ TEST_F(JobQueueTest, EditAndReplace)
 	edit(jobId, 1);
 	fServer->Pulse();
 	EXPECT_TRUE(fWorkerTypes.empty());
+	// While it is edited no client deletes or pauses it.
+	Handle(kMsgJobDelete, WithJob(jobId));
+	EXPECT_FALSE(fServer->Queue().JobPause(jobId));
+	EXPECT_EQ(State(jobId), kJobEdit);
 	edit(jobId, 0);
 	EXPECT_EQ(State(jobId), kJobPaused);
 	EXPECT_EQ(OldState(jobId), kJobEdit);

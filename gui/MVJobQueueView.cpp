@@ -1,0 +1,326 @@
+#include "MVJobQueueView.h"
+
+#include <ctime>
+#include <string>
+
+#include <interface/Alert.h>
+#include <interface/Button.h>
+#include <interface/ColumnListView.h>
+
+#include "BackupApplication.h"
+#include "GuiProtocol.h"
+#include "GuiTexts.h"
+#include "JobState.h"
+#include "JobType.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+constexpr uint32 kCmdStartJobs = 'JQsa';
+constexpr uint32 kCmdPauseJobs = 'JQpa';
+constexpr uint32 kCmdContinueJobs = 'JQco';
+constexpr uint32 kCmdAbortJobs = 'jqab';
+constexpr uint32 kCmdDeleteJobs = 'JQdl';
+constexpr uint32 kCmdSelectionChanged = 'JQch';
+
+enum Field : int32 {
+	kFieldTitle = 0,
+	kFieldStatus = 1,
+	kFieldType = 2,
+	kFieldDate = 3,
+};
+
+struct ColumnSpec {
+	int32 title;
+	float width;
+};
+
+const ColumnSpec kColumns[] = {
+	{kTextTitle, 230},
+	{kTextStatusColumn, 79},
+	{kTextKind, 130},
+	{kTextStartAt, 185},
+};
+const char* const kWidthKeys[] = {"JQTITLECOLWIDTH", "JQSTATUSCOLWIDTH", "JQTYPECOLWIDTH",
+	"JQDATECOLWIDTH"};
+
+struct ButtonSpec {
+	const char* name;
+	int32 text;
+	uint32 command;
+};
+
+const ButtonSpec kButtons[] = {
+	{"start", kTextStart, kCmdStartJobs},
+	{"pause", kTextPause, kCmdPauseJobs},
+	{"continue", kTextContinue, kCmdContinueJobs},
+	{"abort", kTextAbort, kCmdAbortJobs},
+	{"delete", kTextDelete, kCmdDeleteJobs},
+};
+
+
+
+
+bool IsWaiting(int32 status) { return status == kJobWaiting; }
+bool IsWaitingOrRunning(int32 status) { return status == kJobWaiting || status == kJobRunning; }
+bool IsPaused(int32 status) { return status == kJobPaused; }
+bool IsRunningOrPaused(int32 status) { return status == kJobRunning || status == kJobPaused; }
+bool IsNotEdited(int32 status) { return status != kJobEdit; }
+
+}	// namespace
+
+
+const MVJobQueueView::Action* MVJobQueueView::_ActionFor(uint32 command)
+{
+	static const Action kActions[] = {
+		{kCmdStartJobs, kMsgJobBegin, kTextReallyStartJobs, IsWaiting},
+		{kCmdPauseJobs, kMsgJobPause, 0, IsWaitingOrRunning},
+		{kCmdContinueJobs, kMsgJobContinue, 0, IsPaused},
+		{kCmdAbortJobs, kMsgJobDelete, kTextReallyAbortJobs, IsRunningOrPaused},
+		{kCmdDeleteJobs, kMsgJobDelete, kTextReallyDeleteJobs, IsNotEdited},
+	};
+	for (const Action& action : kActions) {
+		if (action.command == command)
+			return &action;
+	}
+	return nullptr;
+}
+
+
+MVJobQueueView::MVJobQueueView(BRect frame)
+	:
+	MVToolView(frame, "MV_JOBQUEUE")
+{
+	float width = frame.Width();
+	float height = frame.Height();
+	fList = new BColumnListView(BRect(8, 8, width - 8, height - 44), "job_list", B_FOLLOW_ALL);
+	for (int32 index = 0; index < 4; index++) {
+		fList->AddColumn(new BStringColumn(GuiText(kColumns[index].title), kColumns[index].width,
+			30, 2000), index);
+	}
+	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
+	fList->SetSelectionMessage(new BMessage(kCmdSelectionChanged));
+	AddChild(fList);
+	float left = 8;
+	for (const ButtonSpec& button : kButtons) {
+		AddChild(new BButton(BRect(left, height - 36, left + 90, height - 10), button.name,
+			GuiText(button.text), new BMessage(button.command), B_FOLLOW_LEFT | B_FOLLOW_BOTTOM));
+		left += 96;
+	}
+}
+
+
+void MVJobQueueView::AttachedToWindow()
+{
+	AimButtonsHere();
+	(void)fList->SetTarget(this);
+	_Reload();
+}
+
+
+const char* MVJobQueueView::StatusText(int32 status)
+{
+	switch (status) {
+		case kJobWaiting:
+			return GuiText(kTextWaiting);
+		case kJobRunning:
+			return GuiText(kTextRunning);
+		case kJobPaused:
+			return GuiText(kTextPause);
+		case kJobEdit:
+			return GuiText(kTextEdit);
+		default:
+			return GuiText(kTextUnknown);
+	}
+}
+
+
+const char* MVJobQueueView::TypeText(int32 type)
+{
+	switch (type) {
+		case kJobFullBackup:
+			return GuiText(kTextFullBackup);
+		case kJobIncrementalBackup:
+			return GuiText(kTextIncrementalBackup);
+		case kJobDifferentialBackup:
+			return GuiText(kTextDifferentialBackup);
+		case kJobRestore:
+			return GuiText(kTextRestore);
+		case kJobCompare:
+			return GuiText(kTextCompare);
+		case kJobInsert:
+			return GuiText(kTextInsert);
+		default:
+			return GuiText(kTextUnknown);
+	}
+}
+
+
+void MVJobQueueView::_Reload()
+{
+	BMessage request(kMsgJobList);
+	BMessage index;
+	if (BackupApplication::Get()->PostServer(&request, &index) != B_OK)
+		return;
+	fList->Clear();
+	fRows.clear();
+	fStatus.clear();
+	int32 jobID;
+	for (int32 slot = 0; index.FindInt32("job_id", slot, &jobID) == B_OK; slot++)
+		_Insert(index, slot);
+	_UpdateButtons();
+}
+
+
+void MVJobQueueView::_Insert(const BMessage& job, int32 index)
+{
+	int32 jobID = job.GetInt32("job_id", index, 0);
+	if (jobID == 0 || fRows.count(jobID) != 0)
+		return;
+	auto* row = new BRow;
+	for (int32 field = 0; field < 4; field++)
+		row->SetField(new BStringField(""), field);
+	fList->AddRow(row);
+	fRows[jobID] = row;
+	BMessage one;
+	one.AddInt32("job_id", jobID);
+	one.AddString("title", job.GetString("title", index, ""));
+	int32 date = 0;
+	(void)job.FindTime("date", index, &date);
+	one.AddTime("date", date);
+	one.AddInt32("job_type", job.GetInt32("job_type", index, 0));
+	one.AddInt32("jobstatus", job.GetInt32("jobstatus", index, 0));
+	_Change(one);
+}
+
+
+void MVJobQueueView::_Change(const BMessage& job)
+{
+	BRow* row = RowOf(job.GetInt32("job_id", 0));
+	if (row == nullptr)
+		return;
+	const char* title = job.GetString("title", "");
+	int32 status = job.GetInt32("jobstatus", 0);
+	int32 date = 0;
+	(void)job.FindTime("date", &date);
+	static_cast<BStringField*>(row->GetField(kFieldTitle))->SetString(
+		title[0] != '\0' ? title : GuiText(kTextNoTitle));
+	static_cast<BStringField*>(row->GetField(kFieldStatus))->SetString(StatusText(status));
+	static_cast<BStringField*>(row->GetField(kFieldType))->SetString(
+		TypeText(job.GetInt32("job_type", 0)));
+	static_cast<BStringField*>(row->GetField(kFieldDate))->SetString(DateText(date).c_str());
+	fStatus[row] = status;
+	fList->UpdateRow(row);
+	_UpdateButtons();
+}
+
+
+void MVJobQueueView::_Remove(int32 jobID)
+{
+	BRow* row = RowOf(jobID);
+	if (row == nullptr)
+		return;
+	fRows.erase(jobID);
+	fStatus.erase(row);
+	fList->RemoveRow(row);
+	delete row;
+	_UpdateButtons();
+}
+
+
+BRow* MVJobQueueView::RowOf(int32 jobID) const
+{
+	auto found = fRows.find(jobID);
+	return found != fRows.end() ? found->second : nullptr;
+}
+
+
+void MVJobQueueView::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kMsgJobInserted:
+			_Insert(*message, 0);
+			break;
+		case kMsgJobChanged:
+			_Change(*message);
+			break;
+		case kMsgJobRemoved:
+			_Remove(message->GetInt32("job_id", 0));
+			break;
+		case kCmdSelectionChanged:
+			_UpdateButtons();
+			break;
+		case kCmdSelectAll:
+		case kCmdClearSelection:
+			for (auto& [jobID, row] : fRows) {
+				if (message->what == kCmdSelectAll)
+					fList->AddToSelection(row);
+			}
+			if (message->what == kCmdClearSelection)
+				fList->DeselectAll();
+			_UpdateButtons();
+			break;
+		default:
+			if (const Action* action = _ActionFor(message->what)) {
+				_Act(*action);
+				break;
+			}
+			MVToolView::MessageReceived(message);
+			break;
+	}
+}
+
+
+void MVJobQueueView::_Act(const Action& action)
+{
+	std::vector<int32> jobs;
+	for (BRow* row = fList->CurrentSelection(); row != nullptr;
+			row = fList->CurrentSelection(row)) {
+		for (auto& [jobID, candidate] : fRows) {
+			if (candidate == row && action.allowed(fStatus[row]))
+				jobs.push_back(jobID);
+		}
+	}
+	if (jobs.empty())
+		return;
+	if (action.question != 0) {
+		int32 answer = (new BAlert("Job Queue", GuiText(action.question), GuiText(kTextNo),
+			GuiText(kTextYes), nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		if (answer != 1)
+			return;
+	}
+	for (int32 jobID : jobs) {
+		BMessage request(action.request);
+		request.AddInt32("job_id", jobID);
+		if (action.command == kCmdAbortJobs)
+			request.AddInt32("flag", 1);
+		(void)BackupApplication::Get()->PostServer(&request);
+	}
+}
+
+
+void MVJobQueueView::_UpdateButtons()
+{
+	bool selected = fList->CurrentSelection() != nullptr;
+	for (const ButtonSpec& button : kButtons)
+		static_cast<BButton*>(FindView(button.name))->SetEnabled(selected);
+}
+
+
+void MVJobQueueView::GetPref(BMessage* settings) const
+{
+	*settings = fSettings;
+	StoreColumnWidths(fList, kWidthKeys, settings);
+}
+
+
+void MVJobQueueView::SetPref(const BMessage& settings)
+{
+	fSettings = settings;
+	RestoreColumnWidths(fList, kWidthKeys, settings);
+}
+
+
+void MVJobQueueView::LoadFile(const entry_ref& ref)
+{
+}

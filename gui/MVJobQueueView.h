@@ -1,0 +1,56 @@
+#pragma once
+
+// MVJobQueueView: the job queue tool. One row per job the server holds,
+// kept current by the server's job notices; start, pause, continue, abort
+// and delete the selected jobs, each only where its state allows and after
+// the question the action needs.
+
+#include <map>
+
+#include <app/Message.h>
+
+#include "MVToolView.h"
+
+class BButton;
+class BColumnListView;
+class BRow;
+
+class MVJobQueueView : public MVToolView {
+public:
+	explicit MVJobQueueView(BRect frame);
+
+	void AttachedToWindow() override;
+	void MessageReceived(BMessage* message) override;
+	void GetPref(BMessage* settings) const override;
+	void SetPref(const BMessage& settings) override;
+	void LoadFile(const entry_ref& ref) override;
+
+	int32 CountJobs() const { return int32(fRows.size()); }
+	// The row of the job, or null.
+	BRow* RowOf(int32 jobID) const;
+
+	// The texts of a job's state and type, as the list shows them.
+	static const char* StatusText(int32 status);
+	static const char* TypeText(int32 type);
+
+private:
+	struct Action {
+		uint32 command;
+		uint32 request;        // sent to the server per row
+		int32 question;        // text id of the question, or 0
+		bool (*allowed)(int32 status);
+	};
+
+	void _Reload();
+	void _Insert(const BMessage& job, int32 index);
+	void _Change(const BMessage& job);
+	void _Remove(int32 jobID);
+	void _Act(const Action& action);
+	void _UpdateButtons();
+	static const Action* _ActionFor(uint32 command);
+
+	BColumnListView* fList;
+	std::map<int32, BRow*> fRows;
+	std::map<const BRow*, int32> fStatus;
+	BMessage fSettings;
+};

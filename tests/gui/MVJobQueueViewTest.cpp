@@ -1,0 +1,127 @@
+// The job queue tool against a real server: the rows follow the queue, and
+// each action reaches only the jobs whose state allows it.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <interface/Button.h>
+#include <interface/ColumnListView.h>
+
+#include "AlertAnswers.h"
+#include "GuiProtocol.h"
+#include "GuiTestBed.h"
+#include "JobState.h"
+#include "MVJobQueueView.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+class MVJobQueueViewTest : public GuiWindowTest {
+protected:
+	// One job on hold and one waiting for a start far ahead, then the tool.
+	MVJobQueueView* OpenWithTwoJobs()
+	{
+		BackupWindow* window = StartWith([](Preferences*) {});
+		EXPECT_NE(window, nullptr);
+		fWindow = window;
+		std::string data = ProgramFolder() + "/../data";
+		EXPECT_EQ(mkdir(data.c_str(), 0700), 0);
+		std::string images = ProgramFolder() + "/../images";
+		BMessage held = BackupJobOf(data, images, "Held", {"--hold"});
+		BMessage later = BackupJobOf(data, images, "Later", {"--at", "2037-06-01 00:00"});
+		EXPECT_EQ(fBed->app->PostMessage(&held), B_OK);
+		EXPECT_EQ(fBed->app->PostMessage(&later), B_OK);
+		EXPECT_EQ(window->PostMessage(kCmdJobQueueTool), B_OK);
+		MVJobQueueView* view = nullptr;
+		EXPECT_TRUE(BDisplay::WaitFor([&] {
+			view = static_cast<MVJobQueueView*>(window->Tool(kToolJobQueue));
+			return view != nullptr && view->CountJobs() == 2;
+		}, 10000000));
+		return view;
+	}
+
+	// The server's states of the jobs by title.
+	std::map<std::string, int32> States()
+	{
+		BMessage request(kMsgJobList);
+		BMessage index;
+		EXPECT_EQ(fBed->app->PostServer(&request, &index), B_OK);
+		std::map<std::string, int32> states;
+		const char* title;
+		for (int32 slot = 0; index.FindString("title", slot, &title) == B_OK; slot++)
+			states[title] = index.GetInt32("jobstatus", slot, 0);
+		return states;
+	}
+
+	void PressOnAll(MVJobQueueView* view, const char* button)
+	{
+		auto* list = static_cast<BColumnListView*>(view->FindView("job_list"));
+		auto* control = static_cast<BButton*>(view->FindView(button));
+		ASSERT_TRUE(fWindow->Lock());
+		for (int32 row = 0; row < list->CountRows(); row++)
+			list->AddToSelection(list->RowAt(row));
+		fWindow->Unlock();
+		// The buttons wake with the selection.
+		ASSERT_TRUE(BDisplay::WaitFor([&] { return control->IsEnabled(); }));
+		ASSERT_TRUE(fWindow->Lock());
+		control->Click();
+		fWindow->Unlock();
+	}
+
+	BWindow* fWindow = nullptr;
+};
+
+
+TEST_F(MVJobQueueViewTest, ActionsSkipJobsWhoseStateForbidsThem)
+{
+	MVJobQueueView* view = OpenWithTwoJobs();
+	ASSERT_NE(view, nullptr);
+	ASSERT_EQ(States(), (std::map<std::string, int32>{{"Held", kJobPaused},
+		{"Later", kJobWaiting}}));
+	struct Case {
+		const char* button;
+		const char* answer;     // to the question, or null for none
+		std::map<std::string, int32> after;
+	};
+	const Case cases[] = {
+		// Pause reaches the waiting job; the held one is paused already.
+		{"pause", nullptr, {{"Held", kJobPaused}, {"Later", kJobPaused}}},
+		// Delete after "No" does nothing.
+		{"delete", "No", {{"Held", kJobPaused}, {"Later", kJobPaused}}},
+	};
+	for (const Case& testCase : cases) {
+		AlertAnswers alerts;
+		if (testCase.answer != nullptr)
+			alerts.Expect(testCase.answer);
+		PressOnAll(view, testCase.button);
+		if (testCase.answer != nullptr) {
+			EXPECT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+		}
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return States() == testCase.after; }, 5000000))
+			<< testCase.button;
+	}
+	// A job open in an edit window is not deleted.
+	BMessage index;
+	BMessage list(kMsgJobList);
+	ASSERT_EQ(fBed->app->PostServer(&list, &index), B_OK);
+	int32 heldID = 0;
+	for (int32 slot = 0; slot < 2; slot++) {
+		if (std::string(index.GetString("title", slot, "")) == "Held")
+			heldID = index.GetInt32("job_id", slot, 0);
+	}
+	BMessage edit(kMsgJobEdit);
+	edit.AddInt32("job_id", heldID);
+	edit.AddInt32("edit", 1);
+	ASSERT_EQ(fBed->app->PostServer(&edit), B_OK);
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return States()["Held"] == kJobEdit; }));
+	AlertAnswers alerts;
+	alerts.Expect("Yes");
+	PressOnAll(view, "delete");
+	EXPECT_TRUE(BDisplay::WaitFor([&] {
+		return States() == std::map<std::string, int32>{{"Held", kJobEdit}};
+	})) << ::testing::PrintToString(States()) << " alerts " << alerts.Alerts().size();
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return view->CountJobs() == 1; }));
+}
+
+}	// namespace
