@@ -22,6 +22,7 @@ constexpr uint32 kCmdContinueJobs = 'JQco';
 constexpr uint32 kCmdAbortJobs = 'jqab';
 constexpr uint32 kCmdDeleteJobs = 'JQdl';
 constexpr uint32 kCmdSelectionChanged = 'JQch';
+constexpr uint32 kCmdTitleEdited = 'JQti';
 
 enum Field : int32 {
 	kFieldTitle = 0,
@@ -100,6 +101,7 @@ MVJobQueueView::MVJobQueueView(BRect frame)
 	}
 	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
 	fList->SetSelectionMessage(new BMessage(kCmdSelectionChanged));
+	fList->SetEditable(kFieldTitle, new BMessage(kCmdTitleEdited));
 	AddChild(fList);
 	float left = 8;
 	for (const ButtonSpec& button : kButtons) {
@@ -250,6 +252,9 @@ void MVJobQueueView::MessageReceived(BMessage* message)
 		case kCmdSelectionChanged:
 			_UpdateButtons();
 			break;
+		case kCmdTitleEdited:
+			_Rename(message);
+			break;
 		case kCmdSelectAll:
 		case kCmdClearSelection:
 			for (auto& [jobID, row] : fRows) {
@@ -296,6 +301,48 @@ void MVJobQueueView::_Act(const Action& action)
 			request.AddInt32("flag", 1);
 		(void)BackupApplication::Get()->PostServer(&request);
 	}
+}
+
+
+void MVJobQueueView::_Rename(BMessage* message)
+{
+	const BRow* row = nullptr;
+	(void)message->FindPointer("row", (void**)&row);
+	int32 jobID = 0;
+	for (auto& [id, candidate] : fRows) {
+		if (candidate == row)
+			jobID = id;
+	}
+	const char* title = message->GetString("text", nullptr);
+	if (jobID == 0 || title == nullptr)
+		return;
+	// The job is taken for editing, so that no other client changes it
+	// meanwhile; a job the server will not give shows its old title again
+	// with the next notice.
+	BackupApplication* application = BackupApplication::Get();
+	BMessage take(kMsgJobEdit);
+	take.AddInt32("job_id", jobID);
+	take.AddInt32("edit", 1);
+	(void)application->PostServer(&take);
+	BMessage get(kMsgJobGet);
+	get.AddInt32("job_id", jobID);
+	BMessage record;
+	if (application->PostServer(&get, &record) == B_OK && record.what != B_NO_REPLY
+		&& fStatus[row] != kJobRunning) {
+		BMessage startInfo;
+		(void)record.FindMessage("start_info", &startInfo);
+		(void)startInfo.SetString("title", title);
+		(void)record.SetMessage("start_info", &startInfo);
+		(void)record.SetString("title", title);
+		BMessage set(kMsgJobSet);
+		set.AddInt32("job_id", jobID);
+		set.AddMessage("job_data", &record);
+		(void)application->PostServer(&set);
+	}
+	BMessage release(kMsgJobEdit);
+	release.AddInt32("job_id", jobID);
+	release.AddInt32("edit", 0);
+	(void)application->PostServer(&release);
 }
 
 

@@ -46,6 +46,8 @@ private:
 	void _Change(const BMessage& job);
 	void _Remove(int32 jobID);
 	void _Act(const Action& action);
+	// A title typed into the list becomes the job's.
+	void _Rename(BMessage* message);
 	void _UpdateButtons();
 	static const Action* _ActionFor(uint32 command);
 

@@ -124,4 +124,28 @@ TEST_F(MVJobQueueViewTest, ActionsSkipJobsWhoseStateForbidsThem)
 	EXPECT_TRUE(BDisplay::WaitFor([&] { return view->CountJobs() == 1; }));
 }
 
+TEST_F(MVJobQueueViewTest, ATitleTypedInTheListBecomesTheJobs)
+{
+	MVJobQueueView* view = OpenWithTwoJobs();
+	ASSERT_NE(view, nullptr);
+	BMessage index;
+	BMessage list(kMsgJobList);
+	ASSERT_EQ(fBed->app->PostServer(&list, &index), B_OK);
+	int32 laterID = 0;
+	for (int32 slot = 0; slot < 2; slot++) {
+		if (std::string(index.GetString("title", slot, "")) == "Later")
+			laterID = index.GetInt32("job_id", slot, 0);
+	}
+	// What the list sends when the user commits an edited title.
+	BMessage edited('JQti');
+	edited.AddPointer("row", view->RowOf(laterID));
+	edited.AddInt32("field", 0);
+	edited.AddString("text", "Later, renamed");
+	ASSERT_EQ(BMessenger(view).SendMessage(&edited), B_OK);
+	EXPECT_TRUE(BDisplay::WaitFor([&] {
+		return States() == std::map<std::string, int32>{{"Held", kJobPaused},
+			{"Later, renamed", kJobWaiting}};
+	})) << ::testing::PrintToString(States());
+}
+
 }	// namespace
