@@ -54,6 +54,19 @@ protected:
 		return states;
 	}
 
+	int32 JobIDOf(const char* title)
+	{
+		BMessage request(kMsgJobList);
+		BMessage index;
+		EXPECT_EQ(fBed->app->PostServer(&request, &index), B_OK);
+		const char* found;
+		for (int32 slot = 0; index.FindString("title", slot, &found) == B_OK; slot++) {
+			if (std::string(found) == title)
+				return index.GetInt32("job_id", slot, 0);
+		}
+		return 0;
+	}
+
 	void PressOnAll(MVJobQueueView* view, const char* button)
 	{
 		auto* list = static_cast<BColumnListView*>(view->FindView("job_list"));
@@ -102,14 +115,7 @@ TEST_F(MVJobQueueViewTest, ActionsSkipJobsWhoseStateForbidsThem)
 			<< testCase.button;
 	}
 	// A job open in an edit window is not deleted.
-	BMessage index;
-	BMessage list(kMsgJobList);
-	ASSERT_EQ(fBed->app->PostServer(&list, &index), B_OK);
-	int32 heldID = 0;
-	for (int32 slot = 0; slot < 2; slot++) {
-		if (std::string(index.GetString("title", slot, "")) == "Held")
-			heldID = index.GetInt32("job_id", slot, 0);
-	}
+	int32 heldID = JobIDOf("Held");
 	BMessage edit(kMsgJobEdit);
 	edit.AddInt32("job_id", heldID);
 	edit.AddInt32("edit", 1);
@@ -128,14 +134,7 @@ TEST_F(MVJobQueueViewTest, ATitleTypedInTheListBecomesTheJobs)
 {
 	MVJobQueueView* view = OpenWithTwoJobs();
 	ASSERT_NE(view, nullptr);
-	BMessage index;
-	BMessage list(kMsgJobList);
-	ASSERT_EQ(fBed->app->PostServer(&list, &index), B_OK);
-	int32 laterID = 0;
-	for (int32 slot = 0; slot < 2; slot++) {
-		if (std::string(index.GetString("title", slot, "")) == "Later")
-			laterID = index.GetInt32("job_id", slot, 0);
-	}
+	int32 laterID = JobIDOf("Later");
 	// What the list sends when the user commits an edited title.
 	BMessage edited('JQti');
 	edited.AddPointer("row", view->RowOf(laterID));
