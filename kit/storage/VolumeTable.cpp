@@ -76,6 +76,10 @@ bool ApplyOption(std::string_view option, VolumeTable::Volume* volume)
 		volume->removable = true;
 		return true;
 	}
+	if (option == "noattr") {
+		volume->knowsAttributes = false;
+		return true;
+	}
 	if (option.substr(0, 5) == "size=")
 		return ParseSize(option.substr(5), &volume->fixedSize);
 	if (option.substr(0, 6) == "block=")

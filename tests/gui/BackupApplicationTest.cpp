@@ -33,28 +33,39 @@ namespace {
 
 
 
-TEST(GuiStartTest, ReadOnlyVolumeStopsBeforeTheServer)
+TEST(GuiStartTest, AnUnfitVolumeStopsBeforeTheServer)
 {
-	TestFolder folder;
-	setenv("MORVANE_VOLUMES", (std::string("GuiReadOnly=") + folder.Path() + ",ro").c_str(), 1);
-	ASSERT_EQ(VolumeTable::Reload(), B_OK);
-	AlertAnswers alerts;
-	alerts.Expect("Stop");
-	{
-		GuiBed bed(folder.Path(), folder / "Backup_Server/MorvaneServer");
-		bed.Start();
-		EXPECT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
-		EXPECT_EQ(bed.app->MainWindow(), nullptr);
+	struct Case {
+		const char* option;
+		const char* text;
+	};
+	const Case cases[] = {
+		{",ro", "ERROR: Morvane Backup can't be started from a read only device!"},
+		{",noattr", "ERROR: Morvane Backup can't be started from a device that doesn't "
+			"support file attributes!"},
+	};
+	for (const Case& testCase : cases) {
+		TestFolder folder;
+		std::string volumes = std::string("GuiUnfit=") + folder.Path() + testCase.option;
+		setenv("MORVANE_VOLUMES", volumes.c_str(), 1);
+		ASSERT_EQ(VolumeTable::Reload(), B_OK);
+		AlertAnswers alerts;
+		alerts.Expect("Stop");
+		{
+			GuiBed bed(folder.Path(), folder / "Backup_Server/MorvaneServer");
+			bed.Start();
+			EXPECT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+			EXPECT_EQ(bed.app->MainWindow(), nullptr);
+		}
+		unsetenv("MORVANE_VOLUMES");
+		ASSERT_EQ(VolumeTable::Reload(), B_OK);
+		ASSERT_EQ(alerts.Alerts().size(), 1u);
+		EXPECT_EQ(alerts.Alerts()[0].title, "Backup");
+		EXPECT_EQ(alerts.Alerts()[0].text, testCase.text);
+		EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
+		struct stat status;
+		EXPECT_NE(stat((folder / "locale").c_str(), &status), 0) << "nothing is made on it";
 	}
-	unsetenv("MORVANE_VOLUMES");
-	ASSERT_EQ(VolumeTable::Reload(), B_OK);
-	ASSERT_EQ(alerts.Alerts().size(), 1u);
-	EXPECT_EQ(alerts.Alerts()[0].title, "Backup");
-	EXPECT_EQ(alerts.Alerts()[0].text,
-		"ERROR: Morvane Backup can't be started from a read only device!");
-	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));
-	struct stat status;
-	EXPECT_NE(stat((folder / "locale").c_str(), &status), 0) << "nothing is made on it";
 }
 
 

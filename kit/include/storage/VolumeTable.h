@@ -10,10 +10,10 @@
 // volume is named after the last component of its mount point, with " 2",
 // " 3", ... added where names would clash.
 //
-// MORVANE_VOLUMES="name=folder[,ro][,removable][,size=BYTES][,block=BYTES];..."
+// MORVANE_VOLUMES="name=folder[,ro][,removable][,noattr][,size=BYTES][,block=BYTES];..."
 // replaces the mount table; the first entry is the boot volume. "ro" makes
 // the kit refuse to create, change or remove anything below the folder with
-// B_READ_ONLY_DEVICE; "size" fixes the reported capacity, and the free bytes
+// B_READ_ONLY_DEVICE; "noattr" makes the volume say it keeps no attributes; "size" fixes the reported capacity, and the free bytes
 // are that size minus the bytes of the files below the folder. With "block"
 // the volume counts as a real file system does: every file takes whole
 // blocks, and the free bytes are whole blocks too. Entries that cannot be

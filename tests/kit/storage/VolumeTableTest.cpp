@@ -113,9 +113,13 @@ TEST(VolumeTableTest, ReportsOptionsAndFixedSize)
 	TestFolder folder;
 	folder.MakeFolder("hd");
 	folder.MakeFolder("stick");
-	ScopedVolumes volumes("hd=" + folder / "hd" + ";stick=" + folder / "stick"
+	ScopedVolumes volumes("hd=" + folder / "hd" + ",noattr;stick=" + folder / "stick"
 		+ ",ro,removable,size=100000");
 
+	BVolume withoutAttributes(dev_t(dev_for_path("/hd/x")));
+	ASSERT_EQ(withoutAttributes.InitCheck(), B_OK);
+	EXPECT_FALSE(withoutAttributes.KnowsAttr());
+	EXPECT_FALSE(withoutAttributes.IsReadOnly());
 	BVolume stick(dev_t(dev_for_path("/stick/x")));
 	ASSERT_EQ(stick.InitCheck(), B_OK);
 	EXPECT_TRUE(stick.IsReadOnly());
