@@ -6,6 +6,8 @@
 #include <interface/Alert.h>
 #include <interface/Button.h>
 #include <interface/ColumnListView.h>
+#include <interface/MenuItem.h>
+#include <interface/PopUpMenu.h>
 
 #include "BackupApplication.h"
 #include "GuiProtocol.h"
@@ -102,6 +104,13 @@ MVJobQueueView::MVJobQueueView(BRect frame)
 	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
 	fList->SetSelectionMessage(new BMessage(kCmdSelectionChanged));
 	fList->SetEditable(kFieldTitle, new BMessage(kCmdTitleEdited));
+	auto* popup = new BPopUpMenu("jobqueuepopup", false, false);
+	popup->AddItem(new BMenuItem(GuiText(kTextAll), new BMessage(kCmdSelectAll)));
+	popup->AddItem(new BMenuItem(GuiText(kTextClear), new BMessage(kCmdClearSelection)));
+	popup->AddSeparatorItem();
+	for (const ButtonSpec& button : kButtons)
+		popup->AddItem(new BMenuItem(GuiText(button.text), new BMessage(button.command)));
+	fList->SetContextMenu(popup);
 	AddChild(fList);
 	float left = 8;
 	for (const ButtonSpec& button : kButtons) {
@@ -116,6 +125,7 @@ void MVJobQueueView::AttachedToWindow()
 {
 	AimButtonsHere();
 	(void)fList->SetTarget(this);
+	(void)fList->ContextMenu()->SetTargetForItems(this);
 	_Reload();
 }
 

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include <app/Message.h>
+#include <interface/PopUpMenu.h>
 #include <interface/Window.h>
 
 #include "qt/QtConversions.h"
@@ -317,6 +318,22 @@ BColumnListView::BColumnListView(BRect frame, const char* name, uint32 resizingM
 	});
 	QObject::connect(fTree, &QTreeWidget::itemActivated,
 		[this](QTreeWidgetItem* item, int column) { _Activated(item, column); });
+}
+
+
+void BColumnListView::SetContextMenu(BPopUpMenu* menu)
+{
+	fContextMenu.reset(menu);
+	fTree->setContextMenuPolicy(menu != nullptr ? Qt::CustomContextMenu : Qt::DefaultContextMenu);
+	if (menu == nullptr)
+		return;
+	menu->SetOwnerView(this);
+	QObject::connect(fTree, &QWidget::customContextMenuRequested, [this](const QPoint& where) {
+		if (fContextMenu == nullptr)
+			return;
+		QPoint screen = fTree->viewport()->mapToGlobal(where);
+		(void)fContextMenu->Go(BPoint(float(screen.x()), float(screen.y())), true);
+	});
 }
 
 

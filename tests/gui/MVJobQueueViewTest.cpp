@@ -7,6 +7,8 @@
 
 #include <interface/Button.h>
 #include <interface/ColumnListView.h>
+#include <interface/MenuItem.h>
+#include <interface/PopUpMenu.h>
 
 #include "AlertAnswers.h"
 #include "GuiProtocol.h"
@@ -145,6 +147,34 @@ TEST_F(MVJobQueueViewTest, ATitleTypedInTheListBecomesTheJobs)
 		return States() == std::map<std::string, int32>{{"Held", kJobPaused},
 			{"Later, renamed", kJobWaiting}};
 	})) << ::testing::PrintToString(States());
+}
+
+TEST_F(MVJobQueueViewTest, ThePopUpMenuSelectsAndActs)
+{
+	MVJobQueueView* view = OpenWithTwoJobs();
+	ASSERT_NE(view, nullptr);
+	auto* list = static_cast<BColumnListView*>(view->FindView("job_list"));
+	BPopUpMenu* popup = list->ContextMenu();
+	ASSERT_NE(popup, nullptr);
+	EXPECT_STREQ(popup->Name(), "jobqueuepopup");
+	ASSERT_TRUE(fWindow->Lock());
+	popup->FindItem(kCmdSelectAll)->Click();
+	fWindow->Unlock();
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		return list->CurrentSelection() != nullptr
+			&& list->CurrentSelection(list->CurrentSelection()) != nullptr;
+	}));
+	ASSERT_TRUE(fWindow->Lock());
+	popup->FindItem('JQpa')->Click();
+	fWindow->Unlock();
+	EXPECT_TRUE(BDisplay::WaitFor([&] {
+		return States() == std::map<std::string, int32>{{"Held", kJobPaused},
+			{"Later", kJobPaused}};
+	}));
+	ASSERT_TRUE(fWindow->Lock());
+	popup->FindItem(kCmdClearSelection)->Click();
+	fWindow->Unlock();
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return list->CurrentSelection() == nullptr; }));
 }
 
 }	// namespace

@@ -30,6 +30,7 @@
 #include <interface/View.h>
 
 class BColumnListView;
+class BPopUpMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -194,6 +195,10 @@ public:
 
 	// The list takes the messages; null sends none.
 	void SetSelectionMessage(BMessage* message);
+	// The menu a right click on the list pops up; the list owns it. Its
+	// items are chosen as from any menu.
+	void SetContextMenu(BPopUpMenu* menu);
+	BPopUpMenu* ContextMenu() const { return fContextMenu.get(); }
 	BMessage* SelectionMessage() const { return fSelectionMessage.get(); }
 	void SetInvocationMessage(BMessage* message) { SetMessage(message); }
 	BMessage* InvocationMessage() const { return Message(); }
@@ -238,6 +243,7 @@ private:
 	BMessage* _EditedMessage(int32 logicalFieldIndex) const;
 
 	QTreeWidget* fTree;
+	std::unique_ptr<BPopUpMenu> fContextMenu;
 	MorvaneKit::ColumnDelegate* fDelegate;
 	std::vector<BColumn*> fColumns;
 	std::vector<Editable> fEditables;
