@@ -168,13 +168,15 @@ status_t BackupApplication::PostServer(BMessage* message, BMessage* reply)
 {
 	if (message == nullptr)
 		return B_BAD_VALUE;
-	bool wasConnected = fLink.IsConnected();
+	// A server that died leaves its team behind in the link until the
+	// next request finds it gone.
+	bool hadServer = fLink.Team() != 0;
 	status_t status = fLink.Send(message, reply);
 	if (status == B_OK) {
 		fServerLossShown = false;
 		return B_OK;
 	}
-	if (wasConnected && !fLink.IsConnected() && !fServerLossShown) {
+	if (hadServer && !fLink.IsConnected() && !fServerLossShown) {
 		fServerLossShown = true;
 		(new BAlert("Backup", "The backup server has stopped and could not be started again. "
 			"The request was not sent.", GuiText(kTextContinue), nullptr, nullptr,

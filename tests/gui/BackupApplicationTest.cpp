@@ -12,7 +12,9 @@
 
 #include <app/Message.h>
 #include <app/Roster.h>
+#include <interface/Button.h>
 #include <interface/Display.h>
+#include <interface/TextControl.h>
 #include <interface/MenuBar.h>
 #include <interface/MenuItem.h>
 #include <storage/VolumeTable.h>
@@ -168,9 +170,21 @@ TEST_F(GuiWindowTest, ALocaleFileAddedWhileRunningJoinsTheLanguageMenu)
 	// A typed attribute: its type code, then the string.
 	std::string value = std::string("RTSC", 4) + "Deutsch";
 	ASSERT_EQ(setxattr(file.c_str(), "user.mv.mv:language", value.data(), value.size(), 0), 0);
-	EXPECT_TRUE(BDisplay::WaitFor([&] {
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
 		return window->LanguageMenu()->FindItem("Deutsch") != nullptr;
 	}));
+	// Choosing it stores it and says that it takes effect after a restart.
+	AlertAnswers alerts;
+	alerts.Expect("Continue");
+	ASSERT_TRUE(window->Lock());
+	window->LanguageMenu()->FindItem("Deutsch")->Click();
+	window->Unlock();
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+	EXPECT_EQ(alerts.Alerts()[0].title, "Locale");
+	EXPECT_EQ(alerts.Alerts()[0].text,
+		"The selected language will be used correct if you restart the application!");
+	EXPECT_STREQ(fBed->app->Prefs()->GetString(kPrefLanguage, ""), "Deutsch");
+	EXPECT_TRUE(window->LanguageMenu()->FindItem("Deutsch")->IsMarked());
 }
 
 TEST_F(GuiWindowTest, JobSettingsFilesFromTheCommandLineOpenTheirTool)
@@ -247,6 +261,35 @@ TEST_F(GuiWindowTest, MissingManualIsReported)
 	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
 	EXPECT_NE(alerts.Alerts()[0].text.find("Can't load help file '"), std::string::npos);
 	EXPECT_NE(alerts.Alerts()[0].text.find("Backup-Guide-English.html"), std::string::npos);
+}
+
+TEST_F(GuiWindowTest, RunningJobsSettingsCheckTheDelayAndAreStored)
+{
+	BackupWindow* window = StartWith([](Preferences*) {});
+	ASSERT_NE(window, nullptr);
+	ASSERT_EQ(window->PostMessage(kCmdStatusSettings), B_OK);
+	BWindow* settings = nullptr;
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		return (settings = window->Registered(kStatusSettingsName)) != nullptr;
+	}));
+	for (const char* delay : {"1x", "25"}) {
+		AlertAnswers alerts;
+		bool refused = std::string(delay) == "1x";
+		if (refused)
+			alerts.Expect("Ok");
+		ASSERT_TRUE(settings->Lock());
+		static_cast<BTextControl*>(settings->FindView("removedelay"))->SetText(delay);
+		static_cast<BButton*>(settings->FindView("btn_ok"))->Click();
+		settings->Unlock();
+		if (refused) {
+			ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+			EXPECT_EQ(alerts.Alerts()[0].text,
+				"Wrong format for delay (only numeric)! Please correct!");
+		}
+	}
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return window->Registered(kStatusSettingsName) == nullptr; }));
+	BMessage status = fBed->app->Prefs()->GetMessageData(kPrefStatus);
+	EXPECT_EQ(status.GetInt32(kStatusRemoveDelay, 0), 25);
 }
 
 }	// namespace

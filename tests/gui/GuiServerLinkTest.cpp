@@ -122,6 +122,25 @@ TEST_F(GuiWindowTest, AServerThatDiedIsStartedAgainOnTheNextRequest)
 }
 
 
+TEST_F(GuiWindowTest, AServerThatCannotBeStartedAgainIsReportedOnce)
+{
+	ASSERT_NE(StartWith([](Preferences*) {}), nullptr);
+	ASSERT_EQ(rename(fTree.ServerProgram().c_str(), (fTree.ServerProgram() + ".gone").c_str()), 0);
+	fServer->Signal(SIGKILL);
+	ASSERT_TRUE(fServer->AwaitExit(5000000));
+	ASSERT_TRUE(BDisplay::WaitFor([] { return !be_roster->IsRunning(kServerSignature); }));
+	AlertAnswers alerts;
+	alerts.Expect("Continue");
+	for (int attempt = 0; attempt < 2; attempt++) {
+		BMessage list(kMsgJobList);
+		BMessage reply;
+		EXPECT_NE(fBed->app->PostServer(&list, &reply), B_OK);
+	}
+	ASSERT_EQ(alerts.Alerts().size(), 1u) << "the loss is told once";
+	EXPECT_NE(alerts.Alerts()[0].text.find("backup server has stopped"), std::string::npos);
+}
+
+
 // Keeps what a settings window sends its target.
 class ReplyKeeper : public BHandler {
 public:

@@ -197,6 +197,19 @@ TEST_F(MVQBViewTest, JobSettingsFilesKeepTheSettings)
 	fWindow->Unlock();
 	BMessage other;
 	EXPECT_EQ(JobSettingsFile::Read(path.c_str(), JobSettingsFile::kRestoreMagic, &other), B_BAD_TYPE);
+
+	// A file of another tool is refused with an alert and changes nothing.
+	std::string restore = SystemPath(ProgramFolder()) + "/jobsettings/restore";
+	ASSERT_EQ(JobSettingsFile::Write(restore.c_str(), JobSettingsFile::kRestoreMagic, BMessage()),
+		B_OK);
+	AlertAnswers alerts;
+	alerts.Expect("Continue");
+	ASSERT_TRUE(fWindow->Lock());
+	view->LoadFile(entry_ref(restore));
+	fWindow->Unlock();
+	ASSERT_EQ(alerts.Alerts().size(), 1u);
+	EXPECT_NE(alerts.Alerts()[0].text.find("no backup job settings file"), std::string::npos);
+	EXPECT_EQ(static_cast<BControl*>(view->FindView("vol_ServerTest"))->Value(), B_CONTROL_ON);
 }
 
 }	// namespace
