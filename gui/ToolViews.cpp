@@ -1,5 +1,6 @@
 #include "MVToolView.h"
 
+#include "MVBackupView.h"
 #include "MVJobQueueView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
@@ -9,13 +10,14 @@ MVToolView* CreateToolView(ToolKind kind, BRect frame)
 	switch (kind) {
 		case kToolQuickBackup:
 			return new MVQBView(frame);
+		case kToolBackup:
+			return new MVBackupView(frame);
 		case kToolReports:
 			return new MVReportView(frame);
 		case kToolJobQueue:
 			return new MVJobQueueView(frame);
 		default:
-			// The backup, restore and compare tools are
-			// still to come.
+			// The restore and compare tools are still to come.
 			return nullptr;
 	}
 }

@@ -484,23 +484,25 @@ bool MVJobQueue::JobContinue(int32 jobId)
 	return true;
 }
 
-void MVJobQueue::JobEdit(int32 jobId, int32 edit)
+bool MVJobQueue::JobEdit(int32 jobId, int32 edit)
 {
 	QueuedJob* job = _Job(jobId);
 	if (job == nullptr)
-		return;
+		return false;
 	if (edit != 0) {
+		// One editor at a time, and never a running job.
 		if (job->state == kJobEdit || job->state == kJobRunning)
-			return;
+			return false;
 		_SetState(job, kJobEdit, job->state);
 	} else {
 		if (job->state != kJobEdit)
-			return;
+			return false;
 		// Only Waiting and Paused lead into Edit.
 		int32 oldState = job->oldState == kJobPaused ? kJobPaused : kJobWaiting;
 		_SetState(job, oldState, kJobEdit);
 	}
 	JobChanged(jobId);
+	return true;
 }
 
 void MVJobQueue::JobReplace(BMessage* request)

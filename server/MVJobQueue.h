@@ -76,7 +76,9 @@ public:
 	// which changed files are saved ("archive_time").
 	void PrepareBackupJob(BMessage* record);
 	// edit != 0 puts a waiting or paused job into Edit; 0 takes it out.
-	void JobEdit(int32 jobId, int32 edit);
+	// False when nothing changed: the job is missing, running or already
+	// being edited, or was not being edited.
+	bool JobEdit(int32 jobId, int32 edit);
 	// Replaces a job's record with the request's "job_data".
 	void JobReplace(BMessage* request);
 	// Adds the request's "user" to the job's subscribers, sends it the job

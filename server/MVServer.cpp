@@ -173,8 +173,16 @@ void MVServer::MessageReceived(BMessage* message)
 			fQueue.JobReplace(message);
 			break;
 		case kMsgJobEdit:
-			fQueue.JobEdit(jobId, message->GetInt32("edit", 0));
+		{
+			// A client that waits learns whether the job is its to edit.
+			bool done = fQueue.JobEdit(jobId, message->GetInt32("edit", 0));
+			if (message->IsSourceWaiting()) {
+				BMessage reply(B_REPLY);
+				reply.AddBool("result", done);
+				_Answer(message, reply);
+			}
 			break;
+		}
 		case kMsgJobBegin:
 			if (fQueue.JobStart(jobId))
 				fQueue.JobChanged(jobId);

@@ -169,7 +169,17 @@ BField* BRow::GetField(int32 logicalFieldIndex) const
 
 bool BRow::HasLatch() const
 {
-	return fItem->childCount() > 0;
+	return fItem->childCount() > 0
+		|| fItem->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+}
+
+
+void BRow::ShowLatch(bool show)
+{
+	fItem->setChildIndicatorPolicy(show ? QTreeWidgetItem::ShowIndicator
+		: QTreeWidgetItem::DontShowIndicatorWhenChildless);
+	if (show && fList != nullptr)
+		fList->fTree->setRootIsDecorated(true);
 }
 
 
@@ -318,6 +328,10 @@ BColumnListView::BColumnListView(BRect frame, const char* name, uint32 resizingM
 	});
 	QObject::connect(fTree, &QTreeWidget::itemActivated,
 		[this](QTreeWidgetItem* item, int column) { _Activated(item, column); });
+	QObject::connect(fTree, &QTreeWidget::itemExpanded,
+		[this](QTreeWidgetItem* item) { ExpansionChanged(RowOf(item), true); });
+	QObject::connect(fTree, &QTreeWidget::itemCollapsed,
+		[this](QTreeWidgetItem* item) { ExpansionChanged(RowOf(item), false); });
 }
 
 
@@ -640,6 +654,11 @@ void BColumnListView::_SelectionChanged()
 void BColumnListView::ItemInvoked()
 {
 	(void)Invoke();
+}
+
+
+void BColumnListView::ExpansionChanged(BRow*, bool)
+{
 }
 
 

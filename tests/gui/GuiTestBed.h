@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <app/Message.h>
+#include <interface/Button.h>
+#include <interface/CheckBox.h>
 #include <interface/Display.h>
+#include <interface/TextControl.h>
 #include <storage/VolumeTable.h>
 
 #include "BackupApplication.h"
@@ -22,6 +25,8 @@
 #include "BackupWindow.h"
 #include "ChildProcess.h"
 #include "Preferences.h"
+#include "MVToolView.h"
+#include "ServerProtocol.h"
 #include "ServerTree.h"
 
 inline std::string SystemPath(const std::string& native)
@@ -107,9 +112,72 @@ protected:
 		return fBed->AwaitWindow();
 	}
 
+	// The main window showing the tool, which starts with these settings.
+	MVToolView* OpenToolWith(ToolKind kind, uint32 command, const char* key,
+		const BMessage& settings)
+	{
+		BackupWindow* window = StartWith([&](Preferences* prefs) {
+			(void)prefs->Set(key, settings);
+		});
+		EXPECT_NE(window, nullptr);
+		fWindow = window;
+		if (window == nullptr)
+			return nullptr;
+		EXPECT_EQ(window->PostMessage(command), B_OK);
+		BDisplay::WaitFor([&] { return window->Tool(kind) != nullptr; });
+		return window->Tool(kind);
+	}
+
+	// The server's job index and how many jobs it lists.
+	int32 JobIndex(BMessage* index)
+	{
+		BMessage list(kMsgJobList);
+		EXPECT_EQ(fBed->app->PostServer(&list, index), B_OK);
+		int32 count = 0;
+		(void)index->GetInfo("job_id", nullptr, &count);
+		return count;
+	}
+
+	int32 CountJobs()
+	{
+		BMessage index;
+		return JobIndex(&index);
+	}
+
+	BMessage LastJob()
+	{
+		BMessage index;
+		int32 count = JobIndex(&index);
+		BMessage get(kMsgJobGet);
+		get.AddInt32("job_id", index.GetInt32("job_id", count - 1, 0));
+		BMessage record;
+		EXPECT_EQ(fBed->app->PostServer(&get, &record), B_OK);
+		return record;
+	}
+
+	// Presses the tool's Start and confirms the start window.
+	void ConfirmStart(BView* tool, bool onHold, const char* title = nullptr)
+	{
+		ASSERT_TRUE(fWindow->Lock());
+		static_cast<BButton*>(tool->FindView("btn_start"))->Click();
+		fWindow->Unlock();
+		BWindow* start = nullptr;
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return (start = BDisplay::FindWindow("Start Backup")) != nullptr;
+		}));
+		ASSERT_TRUE(start->Lock());
+		if (title != nullptr)
+			static_cast<BTextControl*>(start->FindView("txt_title"))->SetText(title);
+		static_cast<BCheckBox*>(start->FindView("chk_hold"))->SetValue(
+			onHold ? B_CONTROL_ON : B_CONTROL_OFF);
+		static_cast<BButton*>(start->FindView("btn_ok"))->Click();
+		start->Unlock();
+	}
+
 	ServerTree fTree;
 	std::unique_ptr<ChildProcess> fServer;
 	std::unique_ptr<GuiBed> fBed;
+	BWindow* fWindow = nullptr;
 };
 
 

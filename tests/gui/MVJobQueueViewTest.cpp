@@ -83,8 +83,6 @@ protected:
 		control->Click();
 		fWindow->Unlock();
 	}
-
-	BWindow* fWindow = nullptr;
 };
 
 

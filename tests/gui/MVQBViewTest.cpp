@@ -62,62 +62,13 @@ class MVQBViewTest : public GuiWindowTest {
 protected:
 	MVQBView* OpenTool(const std::function<void(BMessage*)>& settings)
 	{
-		BackupWindow* window = StartWith([&](Preferences* prefs) {
-			BMessage quick;
-			settings(&quick);
-			(void)prefs->Set("quickbackup", quick);
-		});
-		EXPECT_NE(window, nullptr);
-		fWindow = window;
-		EXPECT_EQ(window->PostMessage(kCmdQuickBackupTool), B_OK);
-		BDisplay::WaitFor([&] { return window->Tool(kToolQuickBackup) != nullptr; });
-		return static_cast<MVQBView*>(window->Tool(kToolQuickBackup));
+		BMessage quick;
+		settings(&quick);
+		return static_cast<MVQBView*>(OpenToolWith(kToolQuickBackup, kCmdQuickBackupTool,
+			"quickbackup", quick));
 	}
 
-	// The server's job index and how many jobs it lists.
-	int32 JobIndex(BMessage* index)
-	{
-		BMessage list(kMsgJobList);
-		EXPECT_EQ(fBed->app->PostServer(&list, index), B_OK);
-		int32 count = 0;
-		(void)index->GetInfo("job_id", nullptr, &count);
-		return count;
-	}
-
-	int32 CountJobs()
-	{
-		BMessage index;
-		return JobIndex(&index);
-	}
-
-	BMessage LastJob()
-	{
-		BMessage index;
-		int32 count = JobIndex(&index);
-		BMessage get(kMsgJobGet);
-		get.AddInt32("job_id", index.GetInt32("job_id", count - 1, 0));
-		BMessage record;
-		EXPECT_EQ(fBed->app->PostServer(&get, &record), B_OK);
-		return record;
-	}
-
-	// Presses Start, confirms the start window on hold.
-	void StartOnHold(MVQBView* view)
-	{
-		ASSERT_TRUE(fWindow->Lock());
-		static_cast<BButton*>(view->FindView("btn_start"))->Click();
-		fWindow->Unlock();
-		BWindow* start = nullptr;
-		ASSERT_TRUE(BDisplay::WaitFor([&] {
-			return (start = BDisplay::FindWindow("Start Backup")) != nullptr;
-		}));
-		ASSERT_TRUE(start->Lock());
-		static_cast<BCheckBox*>(start->FindView("chk_hold"))->SetValue(B_CONTROL_ON);
-		static_cast<BButton*>(start->FindView("btn_ok"))->Click();
-		start->Unlock();
-	}
-
-	BWindow* fWindow = nullptr;
+	void StartOnHold(MVQBView* view) { ConfirmStart(view, true); }
 };
 
 

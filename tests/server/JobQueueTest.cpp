@@ -626,7 +626,8 @@ TEST_F(JobQueueTest, EditAndReplace)
 	ASSERT_TRUE(client.Inbox().Await(kMsgJobChanged, kPatience, [&](const BMessage& m) {
 		return m.GetInt32("job_id", 0) == jobId && m.GetInt32("jobstatus", 0) == kJobEdit;
 	}).has_value());
-	edit(jobId, 1);
+	// A second editor is refused.
+	EXPECT_FALSE(fServer->Queue().JobEdit(jobId, 1));
 	fServer->Pulse();
 	EXPECT_TRUE(fWorkerTypes.empty());
 	// While it is edited no client deletes or pauses it.
@@ -636,7 +637,7 @@ TEST_F(JobQueueTest, EditAndReplace)
 	edit(jobId, 0);
 	EXPECT_EQ(State(jobId), kJobPaused);
 	EXPECT_EQ(OldState(jobId), kJobEdit);
-	edit(jobId, 0);
+	EXPECT_FALSE(fServer->Queue().JobEdit(jobId, 0));
 	EXPECT_EQ(OldState(jobId), kJobEdit);
 	EXPECT_TRUE(AwaitCondition([&] { return client.Inbox().Count(kMsgJobChanged) == 2; },
 		kPatience));

@@ -79,8 +79,11 @@ public:
 	void SetField(BField* field, int32 logicalFieldIndex);
 	BField* GetField(int32 logicalFieldIndex) const;
 	int32 CountFields() const { return int32(fFields.size()); }
-	// True when the row has child rows.
+	// True when the row has child rows, or shows its latch without them.
 	bool HasLatch() const;
+	// A row whose children are added only when it opens shows its latch
+	// before it has any.
+	void ShowLatch(bool show);
 	bool IsExpanded() const;
 	bool IsSelected() const;
 	BColumnListView* ListView() const { return fList; }
@@ -215,6 +218,9 @@ public:
 	virtual void SelectionChanged();
 	// Called on a double click or Enter; invokes the invocation message.
 	virtual void ItemInvoked();
+	// Called after the user or ExpandOrCollapse() opened or closed a row;
+	// a row may add its children here, as it opens.
+	virtual void ExpansionChanged(BRow* row, bool expanded);
 
 protected:
 	BLooper* _DefaultLooper() const override;

@@ -350,6 +350,47 @@ TEST(ColumnListViewTest, RowsFormATreeShownInTheirColumns)
 }
 
 
+// A list that adds a row's children the first time it opens.
+class LazyList : public BColumnListView {
+public:
+	LazyList() : BColumnListView(BRect(0, 0, 199, 199), "lazy") {}
+
+	void ExpansionChanged(BRow* row, bool expanded) override
+	{
+		changes.push_back(expanded);
+		if (expanded && CountRows(row) == 0)
+			AddRow(ColumnBed::MakeRow("child", "1"), row);
+	}
+
+	std::vector<bool> changes;
+};
+
+
+TEST(ColumnListViewTest, ALatchShownWithoutChildrenLetsTheRowLoadThemAsItOpens)
+{
+	BedHolder holder;
+	auto* list = new LazyList;
+	list->AddColumn(new BStringColumn("Name", 120, 40, 300), 0);
+	holder.Add(list);
+	BRow* folder = ColumnBed::MakeRow("folder", "");
+	BRow* file = ColumnBed::MakeRow("file", "");
+	folder->ShowLatch(true);
+	list->AddRow(folder);
+	list->AddRow(file);
+	EXPECT_TRUE(folder->HasLatch());
+	EXPECT_FALSE(file->HasLatch());
+	EXPECT_EQ(list->CountRows(folder), 0);
+
+	list->ExpandOrCollapse(folder, true);
+	list->ExpandOrCollapse(folder, false);
+	list->ExpandOrCollapse(folder, true);
+	EXPECT_EQ(list->CountRows(folder), 1);
+	EXPECT_EQ(list->changes, (std::vector<bool>{true, false, true}));
+	folder->ShowLatch(false);
+	EXPECT_TRUE(folder->HasLatch());
+}
+
+
 TEST(ColumnListViewTest, ColumnWidthsFollowTheUserWithinTheirLimits)
 {
 	ColumnBed bed;

@@ -1,0 +1,437 @@
+#include "MVBackupToolView.h"
+
+#include <cstdio>
+
+#include <interface/Alert.h>
+#include <interface/Button.h>
+#include <interface/FilePanel.h>
+#include <interface/MenuField.h>
+#include <interface/MenuItem.h>
+#include <interface/PopUpMenu.h>
+#include <interface/StringView.h>
+#include <interface/Window.h>
+#include <storage/VolumeTable.h>
+
+#include "BackupApplication.h"
+#include "GuiProtocol.h"
+#include "GuiTexts.h"
+#include "JobSettingsFile.h"
+#include "MVBackupStartWin.h"
+#include "MVSchedulerWindow.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+constexpr uint32 kCmdDestinationChosen = 'news';
+constexpr uint32 kCmdDestinationSettings = 'dset';
+constexpr uint32 kCmdPackerChosen = 'crnw';
+constexpr uint32 kCmdPackerSettings = 'pset';
+constexpr uint32 kCmdStart = 'sbak';
+constexpr uint32 kCmdScheduler = 'schd';
+constexpr uint32 kMsgSchedulerClosed = 'schq';
+
+
+const char* KeyOfAddOn(AddOnShelf::Kind kind)
+{
+	return kind == AddOnShelf::kDestination ? "addon" : "bak_addonpacker";
+}
+
+
+const char* KeyOfSettings(AddOnShelf::Kind kind)
+{
+	return kind == AddOnShelf::kDestination ? "volume" : "bak_packer";
+}
+
+
+const char* DefaultAddOn(AddOnShelf::Kind kind)
+{
+	return kind == AddOnShelf::kDestination ? MVBackupToolView::kDefaultDestination
+		: MVBackupToolView::kDefaultCompressor;
+}
+
+
+// The add-on the settings name, or the default one.
+std::string ChosenAddOn(const BMessage& settings, AddOnShelf::Kind kind)
+{
+	std::string file = settings.GetString(KeyOfAddOn(kind), "");
+	return file.empty() ? DefaultAddOn(kind) : file;
+}
+
+}	// namespace
+
+
+MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* alertTitle)
+	:
+	MVToolView(frame, name),
+	fAlertTitle(alertTitle)
+{
+	std::string native;
+	(void)VolumeTable::ToNative(BackupApplication::Get()->FolderBeside("Backup_Server").c_str(),
+		&native);
+	fShelf = std::make_unique<AddOnShelf>(native);
+}
+
+
+MVBackupToolView::~MVBackupToolView()
+{
+	delete fPanel;
+	for (BWindow* window : {fStartWindow, fSchedulerWindow}) {
+		if (window != nullptr && window->Lock())
+			window->Quit();
+	}
+}
+
+
+float MVBackupToolView::AddAddOnControls(float left, float top, float right)
+{
+	struct Group {
+		AddOnShelf::Kind kind;
+		const char* label;
+		const char* menu;
+		const char* button;
+		int32 text;
+		uint32 chosen;
+		uint32 settings;
+		BMenuField** field;
+	};
+	const Group groups[] = {
+		{AddOnShelf::kDestination, "str_destination", "mnu_destination", "btn_destination",
+			kTextDestination, kCmdDestinationChosen, kCmdDestinationSettings,
+			&fDestinationField},
+		{AddOnShelf::kCompressor, "str_packer", "mnu_packer", "btn_packer", kTextCompression,
+			kCmdPackerChosen, kCmdPackerSettings, &fPackerField},
+	};
+	for (const Group& group : groups) {
+		AddChild(new BStringView(BRect(left, top, right, top + 16), group.label,
+			GuiText(group.text), B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP));
+		auto* menu = new BPopUpMenu("-");
+		_BuildMenu(menu, group.kind, group.chosen);
+		*group.field = new BMenuField(BRect(left, top + 20, right - 100, top + 44), group.menu,
+			nullptr, menu, B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
+		AddChild(*group.field);
+		AddChild(new BButton(BRect(right - 90, top + 20, right, top + 44), group.button,
+			GuiText(kTextSettings), new BMessage(group.settings), B_FOLLOW_RIGHT | B_FOLLOW_TOP));
+		top += 58;
+	}
+	return top;
+}
+
+
+void MVBackupToolView::AddStartButtons(bool withStart)
+{
+	float width = Bounds().Width();
+	float height = Bounds().Height();
+	AddChild(new BButton(BRect(width - 260, height - 40, width - 140, height - 12),
+		"btn_scheduler", GuiText(kTextScheduler), new BMessage(kCmdScheduler),
+		B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM));
+	if (!withStart)
+		return;
+	AddChild(new BButton(BRect(width - 130, height - 40, width - 10, height - 12), "btn_start",
+		GuiText(kTextStart), new BMessage(kCmdStart), B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM));
+}
+
+
+void MVBackupToolView::AttachedToWindow()
+{
+	// The menus and buttons talk to the view, not to the window.
+	AimButtonsHere();
+	for (BMenuField* field : {fDestinationField, fPackerField}) {
+		if (field != nullptr)
+			(void)field->Menu()->SetTargetForItems(this);
+	}
+}
+
+
+void MVBackupToolView::_BuildMenu(BPopUpMenu* menu, AddOnShelf::Kind kind, uint32 command)
+{
+	for (const AddOnShelf::Entry& entry : fShelf->List(kind)) {
+		auto* message = new BMessage(command);
+		message->AddString("menuname", entry.menuName.c_str());
+		message->AddString("filename", entry.fileName.c_str());
+		menu->AddItem(new BMenuItem(entry.menuName.c_str(), message));
+	}
+}
+
+
+void MVBackupToolView::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kCmdDestinationChosen:
+			_ChooseAddOn(AddOnShelf::kDestination, message);
+			break;
+		case kCmdPackerChosen:
+			_ChooseAddOn(AddOnShelf::kCompressor, message);
+			break;
+		case kCmdDestinationSettings:
+			_OpenSettings(AddOnShelf::kDestination);
+			break;
+		case kCmdPackerSettings:
+			_OpenSettings(AddOnShelf::kCompressor);
+			break;
+		case kCmdStart:
+			_Start();
+			break;
+		case kCmdScheduler:
+			OpenScheduler();
+			break;
+		case kMsgSchedulerClosed:
+			_SchedulerClosed(message);
+			break;
+		case kMsgStartWindowReply:
+			_StartWindowClosed(message);
+			break;
+		case kCmdSelectAll:
+		case kCmdClearSelection:
+			SelectAll(message->what == kCmdSelectAll);
+			break;
+		case kCmdLoadSelection:
+		case kCmdSaveSelection:
+			_OpenFilePanel(message->what == kCmdSaveSelection);
+			break;
+		case B_REFS_RECEIVED:
+		case B_SAVE_REQUESTED:
+			_FileChosen(message);
+			break;
+		case B_CANCEL:
+			break;
+		default:
+			MVToolView::MessageReceived(message);
+			break;
+	}
+}
+
+
+void MVBackupToolView::_ChooseAddOn(AddOnShelf::Kind kind, BMessage* message)
+{
+	BMessage settings;
+	if (message->FindMessage("settings", &settings) == B_OK) {
+		// A settings window confirmed: its settings are the add-on's now.
+		if (message->GetBool("result", false))
+			(void)fSettings.SetMessage(KeyOfSettings(kind), &settings);
+		return;
+	}
+	const char* file = message->GetString("filename", nullptr);
+	if (file == nullptr || fShelf->DefaultSettings(kind, file, &settings) != B_OK)
+		return;
+	(void)fSettings.SetString(KeyOfAddOn(kind), file);
+	(void)fSettings.SetMessage(KeyOfSettings(kind), &settings);
+	_MarkChosen();
+}
+
+
+void MVBackupToolView::_OpenSettings(AddOnShelf::Kind kind)
+{
+	BMessage settings;
+	(void)fSettings.FindMessage(KeyOfSettings(kind), &settings);
+	(void)fShelf->OpenSettings(kind, ChosenAddOn(fSettings, kind).c_str(), settings, Window(),
+		this);
+}
+
+
+void MVBackupToolView::_MarkChosen()
+{
+	for (BMenuField* field : {fDestinationField, fPackerField}) {
+		if (field == nullptr)
+			continue;
+		auto kind = field == fDestinationField ? AddOnShelf::kDestination
+			: AddOnShelf::kCompressor;
+		std::string chosen = ChosenAddOn(fSettings, kind);
+		BMenu* menu = field->Menu();
+		for (int32 index = 0; index < menu->CountItems(); index++) {
+			BMenuItem* item = menu->ItemAt(index);
+			item->SetMarked(chosen == item->Message()->GetString("filename", ""));
+		}
+	}
+}
+
+
+void MVBackupToolView::ReadOwnSettings(BMessage*) const
+{
+}
+
+
+void MVBackupToolView::ShowOwnSettings(const BMessage&)
+{
+}
+
+
+void MVBackupToolView::GetPref(BMessage* settings) const
+{
+	*settings = fSettings;
+	BMessage selection;
+	(void)fSettings.FindMessage("selection", &selection);
+	ReadSelection(&selection);
+	(void)settings->SetMessage("selection", &selection);
+	ReadOwnSettings(settings);
+}
+
+
+void MVBackupToolView::SetPref(const BMessage& settings)
+{
+	fSettings = settings;
+	BMessage selection;
+	(void)fSettings.FindMessage("selection", &selection);
+	ShowSelection(selection);
+	ShowOwnSettings(fSettings);
+	_MarkChosen();
+}
+
+
+void MVBackupToolView::LoadFile(const entry_ref& ref)
+{
+	BMessage settings;
+	status_t status = JobSettingsFile::Read(ref.path.c_str(), JobSettingsFile::kBackupMagic,
+		&settings);
+	if (status != B_OK) {
+		std::string text = "'" + ref.path + "' is no backup job settings file that can be read.";
+		(new BAlert(fAlertTitle, text.c_str(), GuiText(kTextContinue)))->Go();
+		return;
+	}
+	SetPref(settings);
+}
+
+
+void MVBackupToolView::_Start()
+{
+	if (!ReadyToStart())
+		return;
+	if (fStartWindow != nullptr) {
+		fStartWindow->Activate();
+		return;
+	}
+	BMessage startInfo;
+	(void)fSettings.FindMessage("start_info", &startInfo);
+	BRect frame = Window()->Frame();
+	frame.OffsetBy(60, 60);
+	fStartWindow = new MVBackupStartWin(BRect(frame.left, frame.top, frame.left + 359,
+		frame.top + 159), startInfo, BMessenger(this));
+	fStartWindow->Show();
+}
+
+
+void MVBackupToolView::OpenScheduler()
+{
+	if (fSchedulerWindow != nullptr) {
+		fSchedulerWindow->Activate();
+		return;
+	}
+	BMessage schedule;
+	(void)fSettings.FindMessage("scheduler", &schedule);
+	BRect frame = Window()->Frame();
+	frame.OffsetBy(50, 40);
+	fSchedulerWindow = new MVSchedulerWindow(BRect(frame.left, frame.top, frame.left + 439,
+		frame.top + 309), schedule, kMsgSchedulerClosed, BMessenger(this));
+	fSchedulerWindow->Show();
+}
+
+
+void MVBackupToolView::_SchedulerClosed(BMessage* message)
+{
+	fSchedulerWindow = nullptr;
+	BMessage schedule;
+	if (message->GetBool("result", false) && message->FindMessage("settings", &schedule) == B_OK)
+		(void)fSettings.SetMessage("scheduler", &schedule);
+}
+
+
+void MVBackupToolView::_StartWindowClosed(BMessage* message)
+{
+	fStartWindow = nullptr;
+	BMessage startInfo;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &startInfo) != B_OK)
+		return;
+	(void)fSettings.SetMessage("start_info", &startInfo);
+	if (!_AskOverwrite())
+		return;
+	_Submit();
+}
+
+
+bool MVBackupToolView::_AskOverwrite()
+{
+	BMessage volume;
+	if (fSettings.FindMessage("volume", &volume) != B_OK || !volume.GetBool("MVVOLOVERWRITE", false))
+		return true;
+	char text[1024];
+	snprintf(text, sizeof(text), GuiText(kTextOverwriteQuestion),
+		volume.GetString("MVVOLNAME", ""));
+	int32 answer = (new BAlert(fAlertTitle, text, GuiText(kTextYes), GuiText(kTextNo),
+		GuiText(kTextCancel), B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+	if (answer == 2 || answer < 0)
+		return false;
+	if (answer == 1) {
+		(void)volume.SetBool("MVVOLOVERWRITE", false);
+		(void)fSettings.SetMessage("volume", &volume);
+	}
+	return true;
+}
+
+
+void MVBackupToolView::CompleteSettings(BMessage* settings) const
+{
+	GetPref(settings);
+	// Without a choice the job names the defaults with their settings.
+	for (AddOnShelf::Kind kind : {AddOnShelf::kDestination, AddOnShelf::kCompressor}) {
+		if (settings->HasData(KeyOfSettings(kind), B_MESSAGE_TYPE))
+			continue;
+		BMessage defaults;
+		(void)fShelf->DefaultSettings(kind, ChosenAddOn(*settings, kind).c_str(), &defaults);
+		settings->AddMessage(KeyOfSettings(kind), &defaults);
+	}
+}
+
+
+void MVBackupToolView::FinishJob(BMessage* job)
+{
+	job->what = kMsgJobAdd;
+	if (!job->HasData("addon", B_STRING_TYPE))
+		job->AddString("addon", kDefaultDestination);
+	if (!job->HasData("bak_addonpacker", B_STRING_TYPE))
+		job->AddString("bak_addonpacker", "");
+	if (!job->HasData("scheduler", B_MESSAGE_TYPE)) {
+		BMessage scheduler;
+		scheduler.AddTime("TIME", int32(real_time_clock()));
+		job->AddMessage("scheduler", &scheduler);
+	}
+}
+
+
+void MVBackupToolView::_Submit()
+{
+	BMessage settings;
+	CompleteSettings(&settings);
+	BMessage job;
+	MakeJob(settings, &job);
+	(void)be_app->PostMessage(&job);
+}
+
+
+void MVBackupToolView::_OpenFilePanel(bool save)
+{
+	delete fPanel;
+	BMessenger self(this);
+	entry_ref folder(BackupApplication::Get()->FolderBeside("jobsettings"));
+	fPanel = new BFilePanel(save ? B_SAVE_PANEL : B_OPEN_PANEL, &self, &folder, 0, false);
+	fPanel->Show();
+}
+
+
+void MVBackupToolView::_FileChosen(BMessage* message)
+{
+	entry_ref ref;
+	if (message->what == B_REFS_RECEIVED) {
+		if (message->FindRef("refs", &ref) == B_OK)
+			LoadFile(ref);
+		return;
+	}
+	const char* name = message->GetString("name", nullptr);
+	if (message->FindRef("directory", &ref) != B_OK || name == nullptr)
+		return;
+	BMessage settings;
+	GetPref(&settings);
+	std::string path = ref.path + "/" + name;
+	if (JobSettingsFile::Write(path.c_str(), JobSettingsFile::kBackupMagic, settings) != B_OK) {
+		std::string text = "Can't save the job settings to '" + path + "'!";
+		(new BAlert(fAlertTitle, text.c_str(), GuiText(kTextContinue)))->Go();
+	}
+}
