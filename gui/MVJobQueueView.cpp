@@ -12,8 +12,11 @@
 #include "BackupApplication.h"
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
+#include "JobEditWindows.h"
 #include "JobState.h"
 #include "JobType.h"
+#include "MVJQJobWindow.h"
+#include "MVJobQueueSettingsWindow.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -25,6 +28,8 @@ constexpr uint32 kCmdAbortJobs = 'jqab';
 constexpr uint32 kCmdDeleteJobs = 'JQdl';
 constexpr uint32 kCmdSelectionChanged = 'JQch';
 constexpr uint32 kCmdTitleEdited = 'JQti';
+constexpr uint32 kCmdEditJobs = 'JQed';
+constexpr uint32 kCmdSettings = 'JQst';
 
 enum Field : int32 {
 	kFieldTitle = 0,
@@ -59,6 +64,7 @@ const ButtonSpec kButtons[] = {
 	{"continue", kTextContinue, kCmdContinueJobs},
 	{"abort", kTextAbort, kCmdAbortJobs},
 	{"delete", kTextDelete, kCmdDeleteJobs},
+	{"edit", kTextEdit, kCmdEditJobs},
 };
 
 
@@ -69,6 +75,7 @@ bool IsWaitingOrRunning(int32 status) { return status == kJobWaiting || status =
 bool IsPaused(int32 status) { return status == kJobPaused; }
 bool IsRunningOrPaused(int32 status) { return status == kJobRunning || status == kJobPaused; }
 bool IsNotEdited(int32 status) { return status != kJobEdit; }
+bool IsEditable(int32 status) { return status != kJobRunning && status != kJobEdit; }
 
 }	// namespace
 
@@ -108,16 +115,33 @@ MVJobQueueView::MVJobQueueView(BRect frame)
 	popup->AddItem(new BMenuItem(GuiText(kTextAll), new BMessage(kCmdSelectAll)));
 	popup->AddItem(new BMenuItem(GuiText(kTextClear), new BMessage(kCmdClearSelection)));
 	popup->AddSeparatorItem();
-	for (const ButtonSpec& button : kButtons)
-		popup->AddItem(new BMenuItem(GuiText(button.text), new BMessage(button.command)));
+	for (const ButtonSpec& button : kButtons) {
+		if (button.command != kCmdEditJobs)
+			popup->AddItem(new BMenuItem(GuiText(button.text), new BMessage(button.command)));
+	}
 	fList->SetContextMenu(popup);
 	AddChild(fList);
 	float left = 8;
 	for (const ButtonSpec& button : kButtons) {
-		AddChild(new BButton(BRect(left, height - 36, left + 90, height - 10), button.name,
+		AddChild(new BButton(BRect(left, height - 36, left + 70, height - 10), button.name,
 			GuiText(button.text), new BMessage(button.command), B_FOLLOW_LEFT | B_FOLLOW_BOTTOM));
-		left += 96;
+		left += 76;
 	}
+	AddChild(new BButton(BRect(left, height - 36, left + 70, height - 10), "settings",
+		GuiText(kTextSettings), new BMessage(kCmdSettings), B_FOLLOW_LEFT | B_FOLLOW_BOTTOM));
+}
+
+
+MVJobQueueView::~MVJobQueueView()
+{
+	// Jobs still open for editing go back to the queue unchanged.
+	for (const auto& [jobID, window] : fEditWindows) {
+		if (window->Lock())
+			window->Quit();
+		_Release(jobID);
+	}
+	if (fSettingsWindow != nullptr && fSettingsWindow->Lock())
+		fSettingsWindow->Quit();
 }
 
 
@@ -176,7 +200,7 @@ void MVJobQueueView::_Reload()
 		return;
 	fList->Clear();
 	fRows.clear();
-	fStatus.clear();
+	fJobs.clear();
 	int32 jobID;
 	for (int32 slot = 0; index.FindInt32("job_id", slot, &jobID) == B_OK; slot++)
 		_Insert(index, slot);
@@ -187,41 +211,56 @@ void MVJobQueueView::_Reload()
 void MVJobQueueView::_Insert(const BMessage& job, int32 index)
 {
 	int32 jobID = job.GetInt32("job_id", index, 0);
-	if (jobID == 0 || fRows.count(jobID) != 0)
+	if (jobID == 0 || fJobs.count(jobID) != 0)
 		return;
-	auto* row = new BRow;
-	for (int32 field = 0; field < 4; field++)
-		row->SetField(new BStringField(""), field);
-	fList->AddRow(row);
-	fRows[jobID] = row;
-	BMessage one;
-	one.AddInt32("job_id", jobID);
-	one.AddString("title", job.GetString("title", index, ""));
-	int32 date = 0;
-	(void)job.FindTime("date", index, &date);
-	one.AddTime("date", date);
-	one.AddInt32("job_type", job.GetInt32("job_type", index, 0));
-	one.AddInt32("jobstatus", job.GetInt32("jobstatus", index, 0));
-	_Change(one);
+	Job& entry = fJobs[jobID];
+	entry.title = job.GetString("title", index, "");
+	(void)job.FindTime("date", index, &entry.date);
+	entry.type = job.GetInt32("job_type", index, 0);
+	entry.status = job.GetInt32("jobstatus", index, 0);
+	_Show(jobID);
 }
 
 
 void MVJobQueueView::_Change(const BMessage& job)
 {
-	BRow* row = RowOf(job.GetInt32("job_id", 0));
-	if (row == nullptr)
+	auto found = fJobs.find(job.GetInt32("job_id", 0));
+	if (found == fJobs.end())
 		return;
-	const char* title = job.GetString("title", "");
-	int32 status = job.GetInt32("jobstatus", 0);
-	int32 date = 0;
-	(void)job.FindTime("date", &date);
+	Job& entry = found->second;
+	entry.title = job.GetString("title", "");
+	(void)job.FindTime("date", &entry.date);
+	entry.type = job.GetInt32("job_type", 0);
+	entry.status = job.GetInt32("jobstatus", 0);
+	_Show(found->first);
+}
+
+
+void MVJobQueueView::_Show(int32 jobID)
+{
+	const Job& job = fJobs[jobID];
+	BRow* row = RowOf(jobID);
+	if (!MVJobQueueSettingsWindow::Lists(fSettings, job.type, job.status)) {
+		if (row != nullptr) {
+			fRows.erase(jobID);
+			fList->RemoveRow(row);
+			delete row;
+		}
+		_UpdateButtons();
+		return;
+	}
+	if (row == nullptr) {
+		row = new BRow;
+		for (int32 field = 0; field < 4; field++)
+			row->SetField(new BStringField(""), field);
+		fList->AddRow(row);
+		fRows[jobID] = row;
+	}
 	static_cast<BStringField*>(row->GetField(kFieldTitle))->SetString(
-		title[0] != '\0' ? title : GuiText(kTextNoTitle));
-	static_cast<BStringField*>(row->GetField(kFieldStatus))->SetString(StatusText(status));
-	static_cast<BStringField*>(row->GetField(kFieldType))->SetString(
-		TypeText(job.GetInt32("job_type", 0)));
-	static_cast<BStringField*>(row->GetField(kFieldDate))->SetString(DateText(date).c_str());
-	fStatus[row] = status;
+		!job.title.empty() ? job.title.c_str() : GuiText(kTextNoTitle));
+	static_cast<BStringField*>(row->GetField(kFieldStatus))->SetString(StatusText(job.status));
+	static_cast<BStringField*>(row->GetField(kFieldType))->SetString(TypeText(job.type));
+	static_cast<BStringField*>(row->GetField(kFieldDate))->SetString(DateText(job.date).c_str());
 	fList->UpdateRow(row);
 	_UpdateButtons();
 }
@@ -229,13 +268,16 @@ void MVJobQueueView::_Change(const BMessage& job)
 
 void MVJobQueueView::_Remove(int32 jobID)
 {
-	BRow* row = RowOf(jobID);
-	if (row == nullptr)
-		return;
-	fRows.erase(jobID);
-	fStatus.erase(row);
-	fList->RemoveRow(row);
-	delete row;
+	fJobs.erase(jobID);
+	if (BRow* row = RowOf(jobID)) {
+		fRows.erase(jobID);
+		fList->RemoveRow(row);
+		delete row;
+	}
+	// An edit window of a job that left the queue cannot keep its changes.
+	auto window = fEditWindows.find(jobID);
+	if (window != fEditWindows.end())
+		(void)window->second->PostMessage(kMsgEditedJobGone);
 	_UpdateButtons();
 }
 
@@ -244,6 +286,16 @@ BRow* MVJobQueueView::RowOf(int32 jobID) const
 {
 	auto found = fRows.find(jobID);
 	return found != fRows.end() ? found->second : nullptr;
+}
+
+
+int32 MVJobQueueView::_JobOf(const BRow* row) const
+{
+	for (const auto& [jobID, candidate] : fRows) {
+		if (candidate == row)
+			return jobID;
+	}
+	return 0;
 }
 
 
@@ -259,11 +311,30 @@ void MVJobQueueView::MessageReceived(BMessage* message)
 		case kMsgJobRemoved:
 			_Remove(message->GetInt32("job_id", 0));
 			break;
+		case kMsgVolumeData:
+		{
+			auto window = fEditWindows.find(message->GetInt32("id", 0));
+			if (window != fEditWindows.end())
+				(void)window->second->PostMessage(message);
+			break;
+		}
 		case kCmdSelectionChanged:
 			_UpdateButtons();
 			break;
 		case kCmdTitleEdited:
 			_Rename(message);
+			break;
+		case kCmdEditJobs:
+			_Edit();
+			break;
+		case kMsgEditWindowReply:
+			_EditClosed(message);
+			break;
+		case kCmdSettings:
+			_OpenSettings();
+			break;
+		case kMsgJobQueueSettingsReply:
+			_SettingsClosed(message);
 			break;
 		case kCmdSelectAll:
 		case kCmdClearSelection:
@@ -286,16 +357,23 @@ void MVJobQueueView::MessageReceived(BMessage* message)
 }
 
 
-void MVJobQueueView::_Act(const Action& action)
+std::vector<int32> MVJobQueueView::_SelectedJobs(bool (*allowed)(int32 status)) const
 {
 	std::vector<int32> jobs;
 	for (BRow* row = fList->CurrentSelection(); row != nullptr;
 			row = fList->CurrentSelection(row)) {
-		for (auto& [jobID, candidate] : fRows) {
-			if (candidate == row && action.allowed(fStatus[row]))
-				jobs.push_back(jobID);
-		}
+		int32 jobID = _JobOf(row);
+		auto found = fJobs.find(jobID);
+		if (found != fJobs.end() && allowed(found->second.status))
+			jobs.push_back(jobID);
 	}
+	return jobs;
+}
+
+
+void MVJobQueueView::_Act(const Action& action)
+{
+	std::vector<int32> jobs = _SelectedJobs(action.allowed);
 	if (jobs.empty())
 		return;
 	if (action.question != 0) {
@@ -314,45 +392,133 @@ void MVJobQueueView::_Act(const Action& action)
 }
 
 
-void MVJobQueueView::_Rename(BMessage* message)
+bool MVJobQueueView::_Take(int32 jobID, BMessage* record)
 {
-	const BRow* row = nullptr;
-	(void)message->FindPointer("row", (void**)&row);
-	int32 jobID = 0;
-	for (auto& [id, candidate] : fRows) {
-		if (candidate == row)
-			jobID = id;
-	}
-	const char* title = message->GetString("text", nullptr);
-	if (jobID == 0 || title == nullptr)
-		return;
-	// The job is taken for editing, so that no other client changes it
-	// meanwhile; a job the server will not give shows its old title again
-	// with the next notice.
 	BackupApplication* application = BackupApplication::Get();
 	BMessage take(kMsgJobEdit);
 	take.AddInt32("job_id", jobID);
 	take.AddInt32("edit", 1);
-	(void)application->PostServer(&take);
+	BMessage taken;
+	if (application->PostServer(&take, &taken) != B_OK || !taken.GetBool("result", false))
+		return false;
 	BMessage get(kMsgJobGet);
 	get.AddInt32("job_id", jobID);
-	BMessage record;
-	if (application->PostServer(&get, &record) == B_OK && record.what != B_NO_REPLY
-		&& fStatus[row] != kJobRunning) {
-		BMessage startInfo;
-		(void)record.FindMessage("start_info", &startInfo);
-		(void)startInfo.SetString("title", title);
-		(void)record.SetMessage("start_info", &startInfo);
-		(void)record.SetString("title", title);
-		BMessage set(kMsgJobSet);
-		set.AddInt32("job_id", jobID);
-		set.AddMessage("job_data", &record);
-		(void)application->PostServer(&set);
-	}
+	if (application->PostServer(&get, record) == B_OK && record->what != B_NO_REPLY)
+		return true;
+	_Release(jobID);
+	return false;
+}
+
+
+void MVJobQueueView::_Release(int32 jobID)
+{
 	BMessage release(kMsgJobEdit);
 	release.AddInt32("job_id", jobID);
 	release.AddInt32("edit", 0);
-	(void)application->PostServer(&release);
+	(void)BackupApplication::Get()->PostServer(&release);
+}
+
+
+void MVJobQueueView::_Rename(BMessage* message)
+{
+	const BRow* row = nullptr;
+	(void)message->FindPointer("row", (void**)&row);
+	int32 jobID = _JobOf(row);
+	const char* title = message->GetString("text", nullptr);
+	if (jobID == 0 || title == nullptr)
+		return;
+	// The job is taken for editing, so that no other client changes it
+	// meanwhile; a job the server will not give shows its old title again.
+	BMessage record;
+	if (!_Take(jobID, &record)) {
+		_Show(jobID);
+		return;
+	}
+	BMessage startInfo;
+	(void)record.FindMessage("start_info", &startInfo);
+	(void)startInfo.SetString("title", title);
+	(void)record.SetMessage("start_info", &startInfo);
+	(void)record.SetString("title", title);
+	BMessage set(kMsgJobSet);
+	set.AddInt32("job_id", jobID);
+	set.AddMessage("job_data", &record);
+	(void)BackupApplication::Get()->PostServer(&set);
+	_Release(jobID);
+}
+
+
+void MVJobQueueView::_Edit()
+{
+	BPoint where = Window()->Frame().LeftTop();
+	where.x += 40;
+	where.y += 40;
+	for (int32 jobID : _SelectedJobs(IsEditable)) {
+		auto open = fEditWindows.find(jobID);
+		if (open != fEditWindows.end()) {
+			open->second->Activate();
+			continue;
+		}
+		BMessage record;
+		if (!_Take(jobID, &record)) {
+			std::string text = "The job '" + fJobs[jobID].title + "' is running or being "
+				"edited elsewhere; it cannot be edited now.";
+			(new BAlert("Job Queue", text.c_str(), GuiText(kTextContinue)))->Go();
+			continue;
+		}
+		MVJQJobWindow* window = CreateJobEditWindow(where, record, BMessenger(this));
+		if (window == nullptr) {
+			_Release(jobID);
+			continue;
+		}
+		fEditWindows[jobID] = window;
+		window->Show();
+		where.x += 20;
+		where.y += 20;
+	}
+}
+
+
+void MVJobQueueView::_EditClosed(BMessage* message)
+{
+	BMessage record;
+	if (message->FindMessage("settings", &record) != B_OK)
+		return;
+	int32 jobID = record.GetInt32("job_id", 0);
+	fEditWindows.erase(jobID);
+	if (message->GetBool("result", false) && fJobs.count(jobID) != 0) {
+		BMessage set(kMsgJobSet);
+		set.AddInt32("job_id", jobID);
+		set.AddMessage("job_data", &record);
+		(void)BackupApplication::Get()->PostServer(&set);
+	}
+	_Release(jobID);
+}
+
+
+void MVJobQueueView::_OpenSettings()
+{
+	if (fSettingsWindow != nullptr) {
+		fSettingsWindow->Activate();
+		return;
+	}
+	BPoint where = Window()->Frame().LeftTop();
+	fSettingsWindow = new MVJobQueueSettingsWindow(BPoint(where.x + 60, where.y + 60), fSettings,
+		BMessenger(this));
+	fSettingsWindow->Show();
+}
+
+
+void MVJobQueueView::_SettingsClosed(BMessage* message)
+{
+	fSettingsWindow = nullptr;
+	BMessage settings;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &settings) != B_OK)
+		return;
+	GetPref(&fSettings);
+	for (const char* key : {"typefilter", "statusfilter"})
+		(void)fSettings.SetInt32(key, settings.GetInt32(key, 0));
+	for (const auto& [jobID, job] : fJobs)
+		_Show(jobID);
 }
 
 
@@ -375,6 +541,8 @@ void MVJobQueueView::SetPref(const BMessage& settings)
 {
 	fSettings = settings;
 	RestoreColumnWidths(fList, kWidthKeys, settings);
+	for (const auto& [jobID, job] : fJobs)
+		_Show(jobID);
 }
 
 

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the GUI as the "Backup.prefs" it finds beside
-// itself, and as a job-settings file. Whatever the store
+// itself, and as a job-settings file whose selection lines the source tree
+// takes as its marks. Whatever the store
 // holds, the values the GUI takes from it are usable: a main window frame
 // with a size, one of the five tool-bar modes, running-jobs settings in
 // range.
@@ -16,6 +17,7 @@
 #include "GuiProtocol.h"
 #include "JobSettingsFile.h"
 #include "Preferences.h"
+#include "SelectionMarks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -39,6 +41,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 				!= B_OK || again.FlattenedSize() != settings.FlattenedSize()) {
 			abort();
 		}
+		// The marks the lines give write lines that give the same marks.
+		BMessage selection;
+		(void)settings.FindMessage("selection", &selection);
+		SelectionMarks marks;
+		marks.ReadLines(selection);
+		BMessage written;
+		marks.WriteLines(&written);
+		SelectionMarks reread;
+		reread.ReadLines(written);
+		BMessage rewritten;
+		reread.WriteLines(&rewritten);
+		if (rewritten.FlattenedSize() != written.FlattenedSize())
+			abort();
 	}
 	Preferences prefs("", "MVBACKUP");
 	BMemoryIO file(data, size);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <interface/Button.h>
+#include <interface/CheckBox.h>
+#include <interface/TextControl.h>
 #include <interface/ColumnListView.h>
 #include <interface/MenuItem.h>
 #include <interface/PopUpMenu.h>
@@ -14,6 +16,7 @@
 #include "GuiProtocol.h"
 #include "GuiTestBed.h"
 #include "JobState.h"
+#include "JobType.h"
 #include "MVJobQueueView.h"
 #include "ServerProtocol.h"
 
@@ -82,6 +85,61 @@ protected:
 		ASSERT_TRUE(fWindow->Lock());
 		control->Click();
 		fWindow->Unlock();
+	}
+
+	// Selects the one job and presses the button.
+	void PressOn(MVJobQueueView* view, int32 jobID, const char* button)
+	{
+		auto* list = static_cast<BColumnListView*>(view->FindView("job_list"));
+		ASSERT_TRUE(fWindow->Lock());
+		list->DeselectAll();
+		list->AddToSelection(view->RowOf(jobID));
+		fWindow->Unlock();
+		auto* control = static_cast<BButton*>(view->FindView(button));
+		ASSERT_TRUE(BDisplay::WaitFor([&] { return control->IsEnabled(); }));
+		ASSERT_TRUE(fWindow->Lock());
+		control->Click();
+		fWindow->Unlock();
+	}
+
+	BMessage Record(int32 jobID)
+	{
+		BMessage get(kMsgJobGet);
+		get.AddInt32("job_id", jobID);
+		BMessage record;
+		EXPECT_EQ(fBed->app->PostServer(&get, &record), B_OK);
+		return record;
+	}
+
+	bool AwaitShownStatus(MVJobQueueView* view, int32 jobID, const char* status)
+	{
+		return BDisplay::WaitFor([&] {
+			fWindow->Lock();
+			BRow* row = view->RowOf(jobID);
+			std::string shown = row != nullptr
+				? static_cast<BStringField*>(row->GetField(1))->String() : "";
+			fWindow->Unlock();
+			return shown == status;
+		});
+	}
+
+	// Whether the server lets this process take the job for editing (and
+	// gives it back at once when it does).
+	bool CanTake(int32 jobID)
+	{
+		BMessage take(kMsgJobEdit);
+		take.AddInt32("job_id", jobID);
+		take.AddInt32("edit", 1);
+		BMessage reply;
+		EXPECT_EQ(fBed->app->PostServer(&take, &reply), B_OK);
+		if (!reply.GetBool("result", false))
+			return false;
+		BMessage release(kMsgJobEdit);
+		release.AddInt32("job_id", jobID);
+		release.AddInt32("edit", 0);
+		EXPECT_EQ(fBed->app->PostServer(&release, &reply), B_OK);
+		EXPECT_TRUE(reply.GetBool("result", false));
+		return true;
 	}
 };
 
@@ -173,6 +231,107 @@ TEST_F(MVJobQueueViewTest, ThePopUpMenuSelectsAndActs)
 	popup->FindItem(kCmdClearSelection)->Click();
 	fWindow->Unlock();
 	EXPECT_TRUE(BDisplay::WaitFor([&] { return list->CurrentSelection() == nullptr; }));
+}
+
+
+TEST_F(MVJobQueueViewTest, AnEditWindowHoldsTheJobAndSendsItOnlyWhenConfirmed)
+{
+	MVJobQueueView* view = OpenWithTwoJobs();
+	ASSERT_NE(view, nullptr);
+	// No alert is expected.
+	AlertAnswers alerts;
+	int32 laterID = JobIDOf("Later");
+	struct Case {
+		const char* button;
+		const char* title;      // typed into the window
+		const char* kept;       // the job's title afterwards
+	};
+	const Case cases[] = {
+		{"btn_cancel", "Not kept", "Later"},
+		{"btn_ok", "Later, edited", "Later, edited"},
+	};
+	for (const Case& testCase : cases) {
+		// The view has heard that the job waits again.
+		ASSERT_TRUE(AwaitShownStatus(view, laterID, "Waiting"));
+		PressOn(view, laterID, "edit");
+		BWindow* window = nullptr;
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return (window = BDisplay::FindWindow("Edit: Later")) != nullptr;
+		})) << testCase.button;
+		// The job is this window's: no other client takes, deletes or
+		// starts it meanwhile.
+		EXPECT_EQ(States()["Later"], kJobEdit);
+		EXPECT_FALSE(CanTake(laterID));
+		ASSERT_TRUE(window->Lock());
+		EXPECT_NE(window->FindView("bak_job_setttings"), nullptr);
+		EXPECT_NE(window->FindView("source_tree"), nullptr);
+		static_cast<BTextControl*>(window->FindView("txt_title"))->SetText(testCase.title);
+		static_cast<BButton*>(window->FindView(testCase.button))->Click();
+		window->Unlock();
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return States() == std::map<std::string, int32>{{"Held", kJobPaused},
+				{testCase.kept, kJobWaiting}};
+		})) << testCase.button << " " << ::testing::PrintToString(States());
+		BMessage record = Record(laterID);
+		BMessage startInfo;
+		ASSERT_EQ(record.FindMessage("start_info", &startInfo), B_OK);
+		EXPECT_STREQ(startInfo.GetString("title", ""), testCase.kept);
+		EXPECT_EQ(record.GetInt32("job_type", 0), kJobFullBackup);
+		EXPECT_TRUE(CanTake(laterID));
+	}
+
+	// A job another client holds opens no window.
+	int32 heldID = JobIDOf("Held");
+	BMessage take(kMsgJobEdit);
+	take.AddInt32("job_id", heldID);
+	take.AddInt32("edit", 1);
+	ASSERT_EQ(fBed->app->PostServer(&take), B_OK);
+	// The row is edited: the button skips it without a word.
+	ASSERT_TRUE(AwaitShownStatus(view, heldID, "Edit"));
+	PressOn(view, heldID, "edit");
+	BDisplay::ProcessEvents(200000);
+	EXPECT_EQ(BDisplay::FindWindow("Edit: Held"), nullptr);
+}
+
+
+TEST_F(MVJobQueueViewTest, TheFiltersHideJobsByKindAndState)
+{
+	MVJobQueueView* view = OpenWithTwoJobs();
+	ASSERT_NE(view, nullptr);
+	struct Case {
+		const char* box;
+		int32 listed;
+	};
+	// Each case unticks one more box.
+	const Case cases[] = {{"chk_status3", 1}, {"chk_type2", 1}, {"chk_type1", 0}};
+	for (const Case& testCase : cases) {
+		ASSERT_TRUE(fWindow->Lock());
+		static_cast<BButton*>(view->FindView("settings"))->Click();
+		fWindow->Unlock();
+		BWindow* window = nullptr;
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return (window = BDisplay::FindWindow("JobQueue Settings")) != nullptr;
+		}));
+		ASSERT_TRUE(window->Lock());
+		static_cast<BCheckBox*>(window->FindView(testCase.box))->SetValue(B_CONTROL_OFF);
+		static_cast<BButton*>(window->FindView("btn_ok"))->Click();
+		window->Unlock();
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return view->CountJobs() == testCase.listed; }))
+			<< testCase.box;
+	}
+	// The hidden jobs are still followed: a job that leaves the filtered
+	// state shows again.
+	BMessage settings;
+	ASSERT_TRUE(fWindow->Lock());
+	view->GetPref(&settings);
+	settings.ReplaceInt32("typefilter", 0x3f);
+	view->SetPref(settings);
+	fWindow->Unlock();
+	EXPECT_EQ(view->CountJobs(), 1);
+	BMessage resume(kMsgJobContinue);
+	resume.AddInt32("job_id", JobIDOf("Held"));
+	ASSERT_EQ(fBed->app->PostServer(&resume), B_OK);
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return view->CountJobs() == 2; }));
 }
 
 }	// namespace
