@@ -18,6 +18,7 @@
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "JobType.h"
+#include "MVDeleteRequestWindow.h"
 #include "MVLogSettingWindow.h"
 #include "ReportDelivery.h"
 #include "ReportLineText.h"
@@ -134,8 +135,10 @@ MVReportView::MVReportView(BRect frame)
 MVReportView::~MVReportView()
 {
 	delete fPanel;
-	if (fSettingsWindow != nullptr && fSettingsWindow->Lock())
-		fSettingsWindow->Quit();
+	for (BWindow* window : {fSettingsWindow, static_cast<BWindow*>(fDeleteWindow)}) {
+		if (window != nullptr && window->Lock())
+			window->Quit();
+	}
 }
 
 
@@ -194,8 +197,16 @@ void MVReportView::MessageReceived(BMessage* message)
 		case kCmdReportChosen: {
 			BRow* row = fList->CurrentSelection();
 			_Choose(row != nullptr ? _ReportOf(row) : 0);
+			if (fDeleteWindow != nullptr) {
+				BMessage names(kMsgDeleteRequestNames);
+				names.AddString("names", _SelectedTitles().c_str());
+				(void)fDeleteWindow->PostMessage(&names);
+			}
 			break;
 		}
+		case kMsgDeleteRequestReply:
+			_DeleteConfirmed(message);
+			break;
 		case ReportDelivery::kMsgReport:
 			_ShowReport(message);
 			break;
@@ -363,28 +374,62 @@ void MVReportView::_Print()
 }
 
 
-void MVReportView::_Delete()
+std::vector<int32> MVReportView::_SelectedReports() const
 {
-	std::string titles;
 	std::vector<int32> reports;
 	for (BRow* row = fList->CurrentSelection(); row != nullptr;
 			row = fList->CurrentSelection(row)) {
 		reports.push_back(_ReportOf(row));
+	}
+	return reports;
+}
+
+
+std::string MVReportView::_SelectedTitles() const
+{
+	std::string titles;
+	for (BRow* row = fList->CurrentSelection(); row != nullptr;
+			row = fList->CurrentSelection(row)) {
 		auto* title = static_cast<BStringField*>(row->GetField(0));
 		titles += (titles.empty() ? "" : ", ") + std::string(title->String());
 	}
-	if (reports.empty()) {
+	return titles;
+}
+
+
+void MVReportView::_Delete()
+{
+	if (fList->CurrentSelection() == nullptr) {
 		BAlert* alert = new BAlert("Delete Report", GuiText(kTextNoReportToDelete),
 			GuiText(kTextOk));
 		alert->SetShortcut(0, B_ESCAPE);
 		alert->Go();
 		return;
 	}
-	std::string question = std::string(GuiText(kTextReallyDelete)) + "\n\n" + titles;
-	int32 answer = (new BAlert(GuiText(kTextDeleteReports), question.c_str(),
-		GuiText(kTextCancel), GuiText(kTextOk), nullptr, B_WIDTH_AS_USUAL,
-		B_WARNING_ALERT))->Go();
-	if (answer != 1)
+	if (fDeleteWindow != nullptr) {
+		fDeleteWindow->Activate();
+		return;
+	}
+	BMessage settings;
+	(void)fSettings.FindMessage("deletereport", &settings);
+	BRect frame = Window()->Frame();
+	fDeleteWindow = new MVDeleteRequestWindow(BPoint(frame.left + 60, frame.top + 60),
+		GuiText(kTextDeleteReports), GuiText(kTextReallyDelete), _SelectedTitles(), settings,
+		kMsgDeleteRequestReply, BMessenger(this));
+	fDeleteWindow->Show();
+}
+
+
+void MVReportView::_DeleteConfirmed(BMessage* message)
+{
+	fDeleteWindow = nullptr;
+	BMessage settings;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &settings) != B_OK)
+		return;
+	(void)fSettings.SetMessage("deletereport", &settings);
+	// What is selected now: the window showed the selection as it changed.
+	std::vector<int32> reports = _SelectedReports();
+	if (reports.empty())
 		return;
 	BMessage remove(kMsgReportDelete);
 	for (int32 report : reports)

@@ -9,10 +9,13 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <app/Message.h>
 
 #include "MVToolView.h"
+
+class MVDeleteRequestWindow;
 
 class BColumnListView;
 class BFilePanel;
@@ -45,7 +48,10 @@ private:
 	void _Save();
 	void _SaveTo(BMessage* message);
 	void _Print();
+	std::vector<int32> _SelectedReports() const;
+	std::string _SelectedTitles() const;
 	void _Delete();
+	void _DeleteConfirmed(BMessage* message);
 	void _OpenSettings();
 	void _SettingsClosed(BMessage* message);
 	// The text view's font from the settings, with a live change on top.
@@ -60,4 +66,5 @@ private:
 	int32 fShown = 0;
 	BFilePanel* fPanel = nullptr;
 	BWindow* fSettingsWindow = nullptr;
+	MVDeleteRequestWindow* fDeleteWindow = nullptr;
 };

@@ -24,7 +24,10 @@
 #include "BackupApplication.h"
 #include "BackupWindow.h"
 #include "GuiProtocol.h"
+#include "JobType.h"
+#include "MVJQRestoreWindow.h"
 #include "MVJobQueueView.h"
+#include "MVSourceSelectionView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
 #include "MVStatusWindow.h"
@@ -131,6 +134,11 @@ void ShowReport(BackupApplication* app, BackupWindow* main)
 	Save(main, "reports");
 	(void)BMessenger(reports).SendMessage(kCmdReportSettings);
 	Save(Await([&] { return BDisplay::FindWindow("Report Settings"); }), "report-settings");
+	(void)BMessenger(reports).SendMessage(kCmdReportClear);
+	BWindow* request = Await([&] { return BDisplay::FindWindow("Delete Report(s)"); });
+	Save(request, "delete-reports");
+	if (request != nullptr)
+		(void)request->PostMessage(B_QUIT_REQUESTED);
 }
 
 
@@ -166,6 +174,75 @@ void ShowQueue(BackupApplication* app, BackupWindow* main)
 		return queue != nullptr && queue->CountJobs() == 2;
 	});
 	Save(main, "job-queue");
+}
+
+
+void ShowBackupTool(BackupWindow* main)
+{
+	(void)main->PostMessage(kCmdBackupTool);
+	BDisplay::WaitFor([&] { return main->Tool(kToolBackup) != nullptr; });
+	BView* backup = main->Tool(kToolBackup);
+	if (backup == nullptr || !main->Lock())
+		return;
+	auto* sources = static_cast<MVSourceSelectionView*>(backup->FindView("MV_SOURCES"));
+	auto* tree = static_cast<BColumnListView*>(backup->FindView("source_tree"));
+	const struct {
+		const char* path;
+		SelectionMarks::Mark mark;
+	} marks[] = {
+		{"/Projects/thesis", SelectionMarks::kIncluded},
+		{"/Projects/thesis/figure.png", SelectionMarks::kExcluded},
+	};
+	for (const auto& marked : marks) {
+		tree->DeselectAll();
+		tree->AddToSelection(sources->RowOfPath(marked.path));
+		sources->MarkSelected(marked.mark);
+	}
+	tree->DeselectAll();
+	main->Unlock();
+	Save(main, "backup");
+}
+
+
+// The edit window of a queued job, and the job queue's settings window.
+void ShowQueueWindows(BackupWindow* main)
+{
+	auto* queue = static_cast<MVJobQueueView*>(main->Tool(kToolJobQueue));
+	if (queue == nullptr || !main->Lock())
+		return;
+	auto* list = static_cast<BColumnListView*>(queue->FindView("job_list"));
+	list->DeselectAll();
+	list->AddToSelection(list->RowAt(1));
+	main->Unlock();
+	(void)BMessenger(queue).SendMessage('JQed');
+	BWindow* edit = Await([&] { return BDisplay::FindWindow("Edit: Projects, nightly"); });
+	Save(edit, "job-edit-backup");
+	if (edit != nullptr)
+		(void)edit->PostMessage(B_QUIT_REQUESTED);
+	(void)BMessenger(queue).SendMessage('JQst');
+	BWindow* settings = Await([&] { return BDisplay::FindWindow("JobQueue Settings"); });
+	Save(settings, "job-queue-settings");
+	if (settings != nullptr)
+		(void)settings->PostMessage(B_QUIT_REQUESTED);
+
+	// A restore job as its edit window shows it.
+	BMessage restore;
+	restore.AddInt32("job_type", kJobRestore);
+	restore.AddString("title", "Thesis back");
+	BMessage options;
+	options.AddInt32("overwrite", 1);
+	options.AddInt32("createemptydirs", 1);
+	restore.AddMessage("restore", &options);
+	BMessage selection;
+	selection.AddString("SELECTION", "INCLUDE /Projects/thesis/*");
+	restore.AddMessage("selection", &selection);
+	BRect frame = main->Frame();
+	auto* window = new MVJQRestoreWindow(BPoint(frame.left + 40, frame.top + 40), restore,
+		BMessenger());
+	window->Show();
+	Save(window, "job-edit-restore");
+	if (window->Lock())
+		window->Quit();
 }
 
 
@@ -212,8 +289,10 @@ void Tour(BackupApplication* app)
 	(void)main->PostMessage(&question);
 	Save(Await([&] { return main->RequestWindow("Medium full"); }), "request-window");
 
+	ShowBackupTool(main);
 	ShowReport(app, main);
 	ShowQueue(app, main);
+	ShowQueueWindows(main);
 
 	std::string native;
 	(void)VolumeTable::ToNative(app->FolderBeside("Backup_Server").c_str(), &native);

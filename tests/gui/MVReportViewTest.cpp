@@ -79,16 +79,7 @@ protected:
 		return count;
 	}
 
-	int32 JobsLeft()
-	{
-		BMessage request(kMsgJobList);
-		BMessage index;
-		if (fBed->app->PostServer(&request, &index) != B_OK)
-			return -1;
-		int32 count = 0;
-		(void)index.GetInfo("job_id", nullptr, &count);
-		return count;
-	}
+	int32 JobsLeft() { return CountJobs(); }
 
 	void Choose(MVReportView* view, int32 row)
 	{
@@ -103,8 +94,6 @@ protected:
 	{
 		return static_cast<BTextView*>(view->FindView("report_text"))->Text();
 	}
-
-	BWindow* fWindow = nullptr;
 };
 
 
@@ -157,27 +146,59 @@ TEST_F(MVReportViewTest, AFilteredLineTypeIsHidden)
 }
 
 
-TEST_F(MVReportViewTest, DeletingWithNothingSelectedSendsNothing)
+TEST_F(MVReportViewTest, DeletingAsksWithTheSelectionAsItChanges)
 {
 	MVReportView* view = OpenWithTwoReports();
 	ASSERT_NE(view, nullptr);
+	auto pressDelete = [&] {
+		ASSERT_TRUE(fWindow->Lock());
+		static_cast<BButton*>(view->FindView("btn_delete"))->Click();
+		fWindow->Unlock();
+	};
 	AlertAnswers alerts;
 	alerts.Expect("Ok");
-	ASSERT_TRUE(fWindow->Lock());
-	static_cast<BButton*>(view->FindView("btn_delete"))->Click();
-	fWindow->Unlock();
+	pressDelete();
 	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
 	EXPECT_EQ(alerts.Alerts()[0].text, "No report to delete selected!");
 	EXPECT_EQ(alerts.Alerts()[0].title, "Delete Report");
 	EXPECT_EQ(CountReports(), 2);
 
-	Choose(view, 0);
-	alerts.Expect("Ok");
-	ASSERT_TRUE(fWindow->Lock());
-	static_cast<BButton*>(view->FindView("btn_delete"))->Click();
-	fWindow->Unlock();
-	EXPECT_TRUE(BDisplay::WaitFor([&] { return CountReports() == 1; }));
-	EXPECT_EQ(alerts.Alerts()[1].title, "Delete Report(s)");
+	const struct {
+		const char* button;
+		int32 left;
+	} cases[] = {{"btn_cancel", 2}, {"btn_ok", 0}};
+	for (const auto& testCase : cases) {
+		Choose(view, 0);
+		pressDelete();
+		BWindow* request = nullptr;
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return (request = BDisplay::FindWindow("Delete Report(s)")) != nullptr;
+		}));
+		auto names = [&] {
+			request->Lock();
+			std::string text = static_cast<BTextView*>(request->FindView("txt_names"))->Text();
+			request->Unlock();
+			return text;
+		};
+		EXPECT_EQ(names().find(", "), std::string::npos) << names();
+		// Selecting the other report too shows both in the open window.
+		auto* list = static_cast<BColumnListView*>(view->FindView("report_list"));
+		ASSERT_TRUE(fWindow->Lock());
+		list->AddToSelection(list->RowAt(1));
+		fWindow->Unlock();
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return names().find(", ") != std::string::npos; }))
+			<< names();
+		ASSERT_TRUE(request->Lock());
+		static_cast<BButton*>(request->FindView(testCase.button))->Click();
+		request->Unlock();
+		ASSERT_TRUE(BDisplay::WaitFor([&] {
+			return BDisplay::FindWindow("Delete Report(s)") == nullptr;
+		}));
+		EXPECT_TRUE(BDisplay::WaitFor([&] { return CountReports() == testCase.left; }, 3000000))
+			<< testCase.button;
+		EXPECT_EQ(CountReports(), testCase.left) << testCase.button;
+	}
+	EXPECT_EQ(alerts.Alerts().size(), 1u);
 }
 
 TEST_F(MVReportViewTest, ReportSettingsChecksItsFieldsAndSetsThePruningRule)
