@@ -317,11 +317,8 @@ void MVBackupToolView::OpenScheduler()
 	}
 	BMessage schedule;
 	(void)fSettings.FindMessage("scheduler", &schedule);
-	BRect frame = Window()->Frame();
-	frame.OffsetBy(50, 40);
-	fSchedulerWindow = new MVSchedulerWindow(BRect(frame.left, frame.top, frame.left + 439,
-		frame.top + 309), schedule, kMsgSchedulerClosed, BMessenger(this));
-	fSchedulerWindow->Show();
+	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Window()->Frame(), schedule,
+		kMsgSchedulerClosed, BMessenger(this));
 }
 
 

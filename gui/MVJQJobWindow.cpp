@@ -117,11 +117,8 @@ void MVJQJobWindow::_OpenScheduler()
 	}
 	BMessage schedule;
 	(void)Settings().FindMessage("scheduler", &schedule);
-	BRect frame = Frame();
-	frame.OffsetBy(40, 40);
-	fSchedulerWindow = new MVSchedulerWindow(BRect(frame.left, frame.top, frame.left + 439,
-		frame.top + 309), schedule, kMsgSchedulerClosed, BMessenger(this));
-	fSchedulerWindow->Show();
+	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Frame(), schedule, kMsgSchedulerClosed,
+		BMessenger(this));
 }
 
 

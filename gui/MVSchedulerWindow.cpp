@@ -249,3 +249,14 @@ void MVSchedulerWindow::_Confirm()
 	Settings() = schedule;
 	Confirm();
 }
+
+
+MVSchedulerWindow* MVSchedulerWindow::OpenBeside(BRect ownerFrame, const BMessage& schedule,
+	uint32 replyCode, BMessenger target)
+{
+	BPoint where(ownerFrame.left + 50, ownerFrame.top + 40);
+	auto* window = new MVSchedulerWindow(BRect(where.x, where.y, where.x + 439, where.y + 309),
+		schedule, replyCode, target);
+	window->Show();
+	return window;
+}

@@ -23,6 +23,11 @@ public:
 
 	void MessageReceived(BMessage* message) override;
 
+	// Shows a scheduler window of the schedule a little below and right of
+	// the owner's frame.
+	static MVSchedulerWindow* OpenBeside(BRect ownerFrame, const BMessage& schedule,
+		uint32 replyCode, BMessenger target);
+
 	// The schedule the fields give, or false with the text id of the alert
 	// for the first field of a wrong form.
 	bool Build(BMessage* schedule, int32* alertText) const;

@@ -155,12 +155,21 @@ protected:
 		return record;
 	}
 
+	// Clicks the button of that name in a view of the main window.
+	void Press(BView* view, const char* button)
+	{
+		ASSERT_TRUE(fWindow->Lock());
+		auto* control = static_cast<BButton*>(view->FindView(button));
+		EXPECT_NE(control, nullptr) << button;
+		if (control != nullptr)
+			control->Click();
+		fWindow->Unlock();
+	}
+
 	// Presses the tool's Start and confirms the start window.
 	void ConfirmStart(BView* tool, bool onHold, const char* title = nullptr)
 	{
-		ASSERT_TRUE(fWindow->Lock());
-		static_cast<BButton*>(tool->FindView("btn_start"))->Click();
-		fWindow->Unlock();
+		Press(tool, "btn_start");
 		BWindow* start = nullptr;
 		ASSERT_TRUE(BDisplay::WaitFor([&] {
 			return (start = BDisplay::FindWindow("Start Backup")) != nullptr;

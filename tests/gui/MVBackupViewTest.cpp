@@ -229,9 +229,7 @@ TEST_F(MVBackupViewTest, AJobIsNotStartedWithoutWhatItNeeds)
 		Choose(view, "mnu_mode", "job_type", testCase.mode);
 		AlertAnswers alerts;
 		alerts.Expect("Ok");
-		ASSERT_TRUE(fWindow->Lock());
-		static_cast<BButton*>(view->FindView("btn_start"))->Click();
-		fWindow->Unlock();
+		Press(view, "btn_start");
 		ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
 		EXPECT_EQ(alerts.Alerts()[0].text, testCase.text);
 		EXPECT_EQ(alerts.Alerts()[0].title, "Backup");

@@ -305,9 +305,7 @@ TEST_F(MVJobQueueViewTest, TheFiltersHideJobsByKindAndState)
 	// Each case unticks one more box.
 	const Case cases[] = {{"chk_status3", 1}, {"chk_type2", 1}, {"chk_type1", 0}};
 	for (const Case& testCase : cases) {
-		ASSERT_TRUE(fWindow->Lock());
-		static_cast<BButton*>(view->FindView("settings"))->Click();
-		fWindow->Unlock();
+		Press(view, "settings");
 		BWindow* window = nullptr;
 		ASSERT_TRUE(BDisplay::WaitFor([&] {
 			return (window = BDisplay::FindWindow("JobQueue Settings")) != nullptr;

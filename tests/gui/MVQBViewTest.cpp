@@ -78,9 +78,7 @@ TEST_F(MVQBViewTest, NothingTickedIsRefused)
 	ASSERT_NE(view, nullptr);
 	AlertAnswers alerts;
 	alerts.Expect("Ok");
-	ASSERT_TRUE(fWindow->Lock());
-	static_cast<BButton*>(view->FindView("btn_start"))->Click();
-	fWindow->Unlock();
+	Press(view, "btn_start");
 	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
 	EXPECT_EQ(alerts.Alerts()[0].text, "Sorry, no directories or files selected to backup!");
 	EXPECT_EQ(alerts.Alerts()[0].title, "QuickBackup");

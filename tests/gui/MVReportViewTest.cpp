@@ -150,14 +150,9 @@ TEST_F(MVReportViewTest, DeletingAsksWithTheSelectionAsItChanges)
 {
 	MVReportView* view = OpenWithTwoReports();
 	ASSERT_NE(view, nullptr);
-	auto pressDelete = [&] {
-		ASSERT_TRUE(fWindow->Lock());
-		static_cast<BButton*>(view->FindView("btn_delete"))->Click();
-		fWindow->Unlock();
-	};
 	AlertAnswers alerts;
 	alerts.Expect("Ok");
-	pressDelete();
+	Press(view, "btn_delete");
 	ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
 	EXPECT_EQ(alerts.Alerts()[0].text, "No report to delete selected!");
 	EXPECT_EQ(alerts.Alerts()[0].title, "Delete Report");
@@ -169,7 +164,7 @@ TEST_F(MVReportViewTest, DeletingAsksWithTheSelectionAsItChanges)
 	} cases[] = {{"btn_cancel", 2}, {"btn_ok", 0}};
 	for (const auto& testCase : cases) {
 		Choose(view, 0);
-		pressDelete();
+		Press(view, "btn_delete");
 		BWindow* request = nullptr;
 		ASSERT_TRUE(BDisplay::WaitFor([&] {
 			return (request = BDisplay::FindWindow("Delete Report(s)")) != nullptr;
