@@ -124,12 +124,17 @@ void MVJQJobWindow::_OpenScheduler()
 
 void MVJQJobWindow::_Confirm()
 {
-	BMessage& record = Settings();
-	ReadContent(&record);
-	BMessage startInfo;
-	(void)record.FindMessage("start_info", &startInfo);
-	(void)startInfo.SetString("title", fTitle->Text());
-	(void)record.SetMessage("start_info", &startInfo);
-	(void)record.SetString("title", fTitle->Text());
+	ReadContent(&Settings());
+	SetJobTitle(&Settings(), fTitle->Text());
 	Confirm();
+}
+
+
+void MVJQJobWindow::SetJobTitle(BMessage* record, const char* title)
+{
+	BMessage startInfo;
+	(void)record->FindMessage("start_info", &startInfo);
+	(void)startInfo.SetString("title", title);
+	(void)record->SetMessage("start_info", &startInfo);
+	(void)record->SetString("title", title);
 }

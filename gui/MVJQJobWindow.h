@@ -33,6 +33,8 @@ public:
 	BView* Content() const { return fContent; }
 	// What a job of a kind without controls of its own covers.
 	static std::string Summary(const BMessage& record);
+	// Gives the job record a title, where the list and the job read it.
+	static void SetJobTitle(BMessage* record, const char* title);
 
 protected:
 	// Before the window confirms: the kind's controls into the record.

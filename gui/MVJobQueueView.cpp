@@ -419,6 +419,15 @@ void MVJobQueueView::_Release(int32 jobID)
 }
 
 
+void MVJobQueueView::_Replace(int32 jobID, const BMessage& record)
+{
+	BMessage set(kMsgJobSet);
+	set.AddInt32("job_id", jobID);
+	set.AddMessage("job_data", &record);
+	(void)BackupApplication::Get()->PostServer(&set);
+}
+
+
 void MVJobQueueView::_Rename(BMessage* message)
 {
 	const BRow* row = nullptr;
@@ -434,15 +443,8 @@ void MVJobQueueView::_Rename(BMessage* message)
 		_Show(jobID);
 		return;
 	}
-	BMessage startInfo;
-	(void)record.FindMessage("start_info", &startInfo);
-	(void)startInfo.SetString("title", title);
-	(void)record.SetMessage("start_info", &startInfo);
-	(void)record.SetString("title", title);
-	BMessage set(kMsgJobSet);
-	set.AddInt32("job_id", jobID);
-	set.AddMessage("job_data", &record);
-	(void)BackupApplication::Get()->PostServer(&set);
+	MVJQJobWindow::SetJobTitle(&record, title);
+	_Replace(jobID, record);
 	_Release(jobID);
 }
 
@@ -485,12 +487,8 @@ void MVJobQueueView::_EditClosed(BMessage* message)
 		return;
 	int32 jobID = record.GetInt32("job_id", 0);
 	fEditWindows.erase(jobID);
-	if (message->GetBool("result", false) && fJobs.count(jobID) != 0) {
-		BMessage set(kMsgJobSet);
-		set.AddInt32("job_id", jobID);
-		set.AddMessage("job_data", &record);
-		(void)BackupApplication::Get()->PostServer(&set);
-	}
+	if (message->GetBool("result", false) && fJobs.count(jobID) != 0)
+		_Replace(jobID, record);
 	_Release(jobID);
 }
 

@@ -66,6 +66,8 @@ private:
 	// gives it to no one else.
 	bool _Take(int32 jobID, BMessage* record);
 	void _Release(int32 jobID);
+	// The job's record becomes this one.
+	void _Replace(int32 jobID, const BMessage& record);
 	// A title typed into the list becomes the job's.
 	void _Rename(BMessage* message);
 	void _Edit();
