@@ -78,6 +78,11 @@ void BMenuItem::SetMarked(bool marked)
 {
 	if (fMarked == marked && fAction->isChecked() == marked)
 		return;
+	// In a radio menu one item is marked at most.
+	if (marked && fMenu != nullptr && fMenu->IsRadioMode()) {
+		if (BMenuItem* other = fMenu->FindMarked(); other != nullptr && other != this)
+			other->SetMarked(false);
+	}
 	fMarked = marked;
 	// Only a marked item is checkable, so that unmarked ones show no box.
 	fAction->setCheckable(marked);

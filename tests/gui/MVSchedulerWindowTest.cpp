@@ -16,17 +16,9 @@
 #include "MVDefaultTexts.h"
 #include "MVLocale.h"
 #include "MVSchedulerWindow.h"
+#include "ReplyWindow.h"
 
 namespace {
-
-// Keeps the replies of the window.
-class ReplyWindow : public BWindow {
-public:
-	ReplyWindow() : BWindow(BRect(0, 0, 99, 99), "owner", B_TITLED_WINDOW, 0) {}
-	void MessageReceived(BMessage* message) override { replies.push_back(*message); }
-	std::vector<BMessage> replies;
-};
-
 
 int32 LocalTime(int year, int month, int day, int hour, int minute)
 {

@@ -246,6 +246,11 @@ TEST(ControlTest, RadioMenuMarksTheChoiceAndTheFieldShowsIt)
 	ASSERT_TRUE(bed.WaitForCount(2));
 	EXPECT_FALSE(menu->ItemAt(1)->IsMarked());
 	EXPECT_STREQ(bed.field->MenuLabel(), "One");
+	// Marking an item by program unmarks the one marked before.
+	menu->ItemAt(1)->SetMarked(true);
+	EXPECT_FALSE(menu->ItemAt(0)->IsMarked());
+	EXPECT_STREQ(bed.field->MenuLabel(), "Two");
+	menu->ItemAt(0)->SetMarked(true);
 	// Removing the marked item leaves the field with the menu's name.
 	delete menu->RemoveItem(int32(0));
 	EXPECT_STREQ(bed.field->MenuLabel(), "Choose");
