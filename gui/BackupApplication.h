@@ -46,6 +46,10 @@ public:
 
 	Preferences* Prefs() const { return fPrefs.get(); }
 	team_id ServerTeam() const { return fLink.Team(); }
+	// The server, for requests another class makes itself (with the link's
+	// time-out, kServerTimeout).
+	BMessenger Server() { return fLink.Server(); }
+	static constexpr bigtime_t kServerTimeout = ServerLink::kRequestTimeout;
 	BackupWindow* MainWindow() const { return fWindow; }
 	const std::string& ProgramFolder() const { return fPlaces.programFolder; }
 	// A folder beside the program, as a system path.

@@ -49,6 +49,14 @@ status_t ServerLink::Send(BMessage* message, BMessage* reply)
 }
 
 
+BMessenger ServerLink::Server()
+{
+	if (!fServer.IsValid())
+		(void)Connect();
+	return fServer;
+}
+
+
 bool ServerLink::_Launch()
 {
 	team_id team = -1;

@@ -22,6 +22,8 @@ public:
 	team_id Connect();
 	team_id Team() const { return fTeam; }
 	bool IsConnected() const { return fServer.IsValid(); }
+	// The server, connected first when it is not.
+	BMessenger Server();
 
 	// Sends the message; with a reply, waits up to the request time-out
 	// for it. A server that has gone is connected again first. B_OK, or why

@@ -1,8 +1,8 @@
 #include "MVLogQuery.h"
 
 status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path, LogReadMode mode,
-	BMessage* reply)
+	BMessage* reply, bigtime_t timeout)
 {
 	BMessage request = MakeLogReadRequest(path, mode);
-	return registry.SendMessage(&request, reply);
+	return registry.SendMessage(&request, reply, timeout, timeout);
 }

@@ -15,6 +15,6 @@
 #include "CatalogueBrowse.h"
 
 // B_OK with the answer in *reply; the messenger's error when the registry
-// cannot be reached.
+// cannot be reached, or does not take or answer the request in time.
 [[nodiscard]] status_t QueryCatalogueRegistry(const BMessenger& registry, const char* path,
-	LogReadMode mode, BMessage* reply);
+	LogReadMode mode, BMessage* reply, bigtime_t timeout = B_INFINITE_TIMEOUT);

@@ -89,6 +89,13 @@ MVLogDataModel::MVLogDataModel(const BMessenger& registry)
 {
 }
 
+
+void MVLogDataModel::SetRegistry(const BMessenger& registry, bigtime_t timeout)
+{
+	fRegistry = registry;
+	fTimeout = timeout;
+}
+
 MVLogDataModel::~MVLogDataModel()
 {
 	_Release(&fBackups);
@@ -166,7 +173,7 @@ status_t MVLogDataModel::LoadSubtree(MVLogDataItem* item)
 
 status_t MVLogDataModel::_Query(const std::string& path, LogReadMode mode, BMessage* reply) const
 {
-	status_t status = QueryCatalogueRegistry(fRegistry, path.c_str(), mode, reply);
+	status_t status = QueryCatalogueRegistry(fRegistry, path.c_str(), mode, reply, fTimeout);
 	if (status != B_OK)
 		return status;
 	// A registry that dropped the request answers with B_NO_REPLY.

@@ -78,6 +78,9 @@ class MVLogDataModel {
 public:
 	explicit MVLogDataModel(const BMessenger& registry);
 	~MVLogDataModel();
+	// The registry asked from now on, and how long to wait for each answer
+	// (a client's registry is a server that may have been started again).
+	void SetRegistry(const BMessenger& registry, bigtime_t timeout = B_INFINITE_TIMEOUT);
 	MVLogDataModel(const MVLogDataModel&) = delete;
 	MVLogDataModel& operator=(const MVLogDataModel&) = delete;
 
@@ -149,6 +152,7 @@ private:
 	void _MarksChanged();
 
 	BMessenger fRegistry;
+	bigtime_t fTimeout = B_INFINITE_TIMEOUT;
 	Items fBackups;
 	MVLogFullList fFullList;
 };

@@ -144,6 +144,18 @@ protected:
 		return JobIndex(&index);
 	}
 
+	// The reports the server keeps, -1 when it cannot be asked.
+	int32 CountReports()
+	{
+		BMessage request(kMsgReportGetList);
+		BMessage list;
+		if (fBed->app->PostServer(&request, &list) != B_OK)
+			return -1;
+		int32 count = 0;
+		(void)list.GetInfo("report_id", nullptr, &count);
+		return count;
+	}
+
 	BMessage LastJob()
 	{
 		BMessage index;

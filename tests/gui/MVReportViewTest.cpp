@@ -68,17 +68,6 @@ protected:
 		return static_cast<MVReportView*>(window->Tool(kToolReports));
 	}
 
-	int32 CountReports()
-	{
-		BMessage request(kMsgReportGetList);
-		BMessage list;
-		if (fBed->app->PostServer(&request, &list) != B_OK)
-			return -1;
-		int32 count = 0;
-		(void)list.GetInfo("report_id", nullptr, &count);
-		return count;
-	}
-
 	int32 JobsLeft() { return CountJobs(); }
 
 	void Choose(MVReportView* view, int32 row)

@@ -1,0 +1,366 @@
+#include "MVLogDataView.h"
+
+#include <set>
+
+#include <interface/ColumnListView.h>
+
+#include "BackupApplication.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+constexpr uint32 kCmdToggleMark = 'ldtm';
+constexpr const char* kRedirectPrefix = "REDIREC ";
+constexpr size_t kPrefixLength = 8;
+
+// The columns after the mark column, in order.
+const struct {
+	const char* title;
+	float width;
+	MVLogColumn column;
+	alignment align;
+} kColumns[] = {
+	{"Name", 220, MVLogColumn::Name, B_ALIGN_LEFT},
+	{"Size", 80, MVLogColumn::Size, B_ALIGN_RIGHT},
+	{"Date", 130, MVLogColumn::Date, B_ALIGN_LEFT},
+	{"Redirect", 140, MVLogColumn::Redirection, B_ALIGN_LEFT},
+	{"Medium", 50, MVLogColumn::MediaNumber, B_ALIGN_RIGHT},
+	{"Offset", 80, MVLogColumn::Offset, B_ALIGN_RIGHT},
+	{"Index", 50, MVLogColumn::Index, B_ALIGN_RIGHT},
+};
+constexpr int32 kColumnCount = 7;
+constexpr int32 kMarkField = kColumnCount;
+
+
+std::string RowText(const MVLogDataItem& item, MVLogColumn column)
+{
+	// A backup shows its title; its catalogue name is for the program.
+	if (column == MVLogColumn::Name && item.IsBackup() && !item.data.fullPath.empty())
+		return item.data.fullPath;
+	return MVLogDataModel::ColumnText(item, column);
+}
+
+}	// namespace
+
+
+// The tree itself: a row's children are added as it opens.
+class CatalogueTreeList : public BColumnListView {
+public:
+	CatalogueTreeList(BRect frame, MVLogDataView* owner)
+		:
+		BColumnListView(frame, "catalogue_tree", B_FOLLOW_ALL, B_WILL_DRAW | B_NAVIGABLE
+			| B_FRAME_EVENTS, B_FANCY_BORDER),
+		fOwner(owner)
+	{
+	}
+
+	void ExpansionChanged(BRow* row, bool expanded) override
+	{
+		if (expanded)
+			fOwner->_Opened(row);
+	}
+
+private:
+	MVLogDataView* fOwner;
+};
+
+
+MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
+	:
+	BView(frame, "MV_LOGDATA", B_FOLLOW_ALL, B_WILL_DRAW | B_FRAME_EVENTS),
+	fModel(BMessenger()),
+	fWidthKeys(widthKeys)
+{
+	fList = new CatalogueTreeList(Bounds(), this);
+	fList->AddColumn(new BStringColumn("", 26, 20, 40, B_TRUNCATE_END, B_ALIGN_CENTER),
+		kMarkField);
+	for (int32 index = 0; index < kColumnCount; index++) {
+		fList->AddColumn(new BStringColumn(kColumns[index].title, kColumns[index].width, 20,
+			2000, B_TRUNCATE_MIDDLE, kColumns[index].align), index);
+	}
+	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
+	fList->SetInvocationMessage(new BMessage(kCmdToggleMark));
+	AddChild(fList);
+}
+
+
+void MVLogDataView::AttachedToWindow()
+{
+	(void)fList->SetTarget(this);
+	Reload();
+}
+
+
+void MVLogDataView::MessageReceived(BMessage* message)
+{
+	switch (message->what) {
+		case kCmdToggleMark:
+		{
+			BRow* row = fList->FocusRow();
+			auto found = fItems.find(row);
+			if (found == fItems.end())
+				break;
+			fList->DeselectAll();
+			fList->AddToSelection(row);
+			MarkSelected(!found->second->selected);
+			break;
+		}
+		case kMsgLogInserted:
+		case kMsgLogRemoved:
+			Reload();
+			break;
+		default:
+			BView::MessageReceived(message);
+			break;
+	}
+}
+
+
+void MVLogDataView::_UseServer()
+{
+	BackupApplication* application = BackupApplication::Get();
+	fModel.SetRegistry(application->Server(), BackupApplication::kServerTimeout);
+}
+
+
+void MVLogDataView::Reload()
+{
+	BMessage selection;
+	fModel.GetSelection(&selection);
+	_UseServer();
+	if (fModel.LoadBackups() != B_OK)
+		return;
+	(void)fModel.SetSelection(&selection);
+	_Rebuild();
+}
+
+
+void MVLogDataView::_Rebuild()
+{
+	fList->Clear();
+	fItems.clear();
+	for (int32 index = 0; index < fModel.CountBackups(); index++)
+		(void)_AddRow(fModel.BackupAt(index), nullptr);
+}
+
+
+BRow* MVLogDataView::_AddRow(MVLogDataItem* item, BRow* parent)
+{
+	auto* row = new BRow;
+	for (int32 field = 0; field <= kMarkField; field++)
+		row->SetField(new BStringField(""), field);
+	fItems[row] = item;
+	row->ShowLatch(item->IsContainer() && !(item->childrenLoaded && item->children.empty()));
+	fList->AddRow(row, parent);
+	_ShowRow(row);
+	return row;
+}
+
+
+void MVLogDataView::_AddChildRows(BRow* row)
+{
+	MVLogDataItem* item = fItems[row];
+	for (const std::unique_ptr<MVLogDataItem>& child : item->children)
+		(void)_AddRow(child.get(), row);
+	if (item->children.empty())
+		row->ShowLatch(false);
+}
+
+
+void MVLogDataView::_Opened(BRow* row)
+{
+	auto found = fItems.find(row);
+	if (found == fItems.end() || fList->CountRows(row) > 0)
+		return;
+	_UseServer();
+	if (fModel.LoadChildren(found->second) != B_OK)
+		return;
+	_AddChildRows(row);
+}
+
+
+void MVLogDataView::_ShowRow(BRow* row)
+{
+	const MVLogDataItem& item = *fItems[row];
+	for (int32 index = 0; index < kColumnCount; index++) {
+		std::string text = RowText(item, kColumns[index].column);
+		if (kColumns[index].column == MVLogColumn::Redirection) {
+			auto redirection = fRedirections.find(item.CataloguePath());
+			text = redirection != fRedirections.end() ? redirection->second.folder : "";
+		}
+		static_cast<BStringField*>(row->GetField(index))->SetString(text.c_str());
+	}
+	static_cast<BStringField*>(row->GetField(kMarkField))->SetString(
+		item.selected ? "\u2713" : "");
+	fList->UpdateRow(row);
+}
+
+
+void MVLogDataView::_ShowBelow(BRow* row)
+{
+	_ShowRow(row);
+	for (int32 index = 0; index < fList->CountRows(row); index++)
+		_ShowBelow(fList->RowAt(index, row));
+}
+
+
+void MVLogDataView::MarkSelected(bool marked)
+{
+	std::vector<BRow*> rows;
+	for (BRow* row = fList->CurrentSelection(); row != nullptr;
+			row = fList->CurrentSelection(row)) {
+		rows.push_back(row);
+	}
+	_UseServer();
+	for (BRow* row : rows) {
+		// A folder marked whole is loaded whole; what was shown below it is
+		// shown again from what the model holds now.
+		bool open = row->IsExpanded();
+		if (fModel.Select(fItems[row], marked, true) != B_OK)
+			continue;
+		_RemoveChildRows(row);
+		if (open)
+			_AddChildRows(row);
+	}
+	for (int32 index = 0; index < fList->CountRows(); index++)
+		_ShowBelow(fList->RowAt(index));
+}
+
+
+void MVLogDataView::_RemoveChildRows(BRow* row)
+{
+	while (fList->CountRows(row) > 0) {
+		BRow* child = fList->RowAt(0, row);
+		_RemoveChildRows(child);
+		fItems.erase(child);
+		(void)fList->RemoveRow(child);
+		delete child;
+	}
+}
+
+
+void MVLogDataView::RedirectSelected(const std::string& folder)
+{
+	for (BRow* row = fList->CurrentSelection(); row != nullptr;
+			row = fList->CurrentSelection(row)) {
+		const MVLogDataItem* item = fItems[row];
+		// A backup as a whole is not redirected; its entries are.
+		if (item->IsBackup())
+			continue;
+		if (folder.empty())
+			fRedirections.erase(item->CataloguePath());
+		else
+			fRedirections[item->CataloguePath()] = Redirection{folder, item->IsContainer()};
+		_ShowRow(row);
+	}
+}
+
+
+void MVLogDataView::GetSelection(BMessage* selection) const
+{
+	fModel.GetSelection(selection);
+	selection->RemoveName("source");
+	selection->RemoveName("redirect");
+	for (const auto& [path, redirection] : fRedirections) {
+		std::string source = kRedirectPrefix + path + (redirection.directory ? "/*" : "");
+		selection->AddString("source", source.c_str());
+		selection->AddString("redirect", redirection.folder.c_str());
+	}
+}
+
+
+void MVLogDataView::SetSelection(const BMessage& selection)
+{
+	_UseServer();
+	fModel.DeselectAll();
+	(void)fModel.SetSelection(&selection);
+	fRedirections.clear();
+	const char* source;
+	const char* folder;
+	for (int32 index = 0; selection.FindString("source", index, &source) == B_OK
+			&& selection.FindString("redirect", index, &folder) == B_OK; index++) {
+		std::string path = source;
+		if (path.compare(0, kPrefixLength, kRedirectPrefix) != 0 || folder[0] == '\0')
+			continue;
+		path.erase(0, kPrefixLength);
+		bool directory = path.size() >= 2 && path.compare(path.size() - 2, 2, "/*") == 0;
+		if (directory)
+			path.resize(path.size() - 2);
+		fRedirections[path] = Redirection{folder, directory};
+	}
+	_Rebuild();
+}
+
+
+void MVLogDataView::SelectAll(bool select)
+{
+	fList->DeselectAll();
+	if (!select) {
+		fModel.DeselectAll();
+		for (int32 index = 0; index < fList->CountRows(); index++)
+			_ShowBelow(fList->RowAt(index));
+		return;
+	}
+	for (int32 index = 0; index < fList->CountRows(); index++)
+		fList->AddToSelection(fList->RowAt(index));
+	MarkSelected(true);
+	fList->DeselectAll();
+}
+
+
+std::vector<std::string> MVLogDataView::MarkedBackups() const
+{
+	std::vector<std::string> names;
+	std::set<const MVLogDataItem*> seen;
+	for (int32 position = 1; position <= fModel.CountSelected(); position++) {
+		const MVLogDataItem* backup = fModel.SuperItemFromCurrentSelection(position);
+		if (backup != nullptr && seen.insert(backup).second)
+			names.push_back(backup->data.name);
+	}
+	return names;
+}
+
+
+BRow* MVLogDataView::RowOfPath(const std::string& cataloguePath)
+{
+	BRow* parent = nullptr;
+	size_t start = 1;
+	while (start <= cataloguePath.size()) {
+		size_t end = cataloguePath.find('/', start);
+		if (end == std::string::npos)
+			end = cataloguePath.size();
+		std::string name = cataloguePath.substr(start, end - start);
+		if (parent != nullptr)
+			fList->ExpandOrCollapse(parent, true);
+		BRow* found = nullptr;
+		for (int32 index = 0; index < fList->CountRows(parent) && found == nullptr; index++) {
+			BRow* row = fList->RowAt(index, parent);
+			if (fItems[row]->data.name == name)
+				found = row;
+		}
+		if (found == nullptr || end == cataloguePath.size())
+			return found;
+		parent = found;
+		start = end + 1;
+	}
+	return nullptr;
+}
+
+
+void MVLogDataView::StoreColumnWidths(BMessage* settings) const
+{
+	for (int32 index = 0; index < kColumnCount; index++) {
+		(void)settings->SetInt32(fWidthKeys[index],
+			int32(fList->ColumnAt(index + 1)->Width()));
+	}
+}
+
+
+void MVLogDataView::RestoreColumnWidths(const BMessage& settings)
+{
+	for (int32 index = 0; index < kColumnCount; index++) {
+		int32 width = settings.GetInt32(fWidthKeys[index], 0);
+		if (width > 0)
+			fList->ColumnAt(index + 1)->SetWidth(float(width));
+	}
+}

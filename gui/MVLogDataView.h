@@ -1,0 +1,77 @@
+#pragma once
+
+// MVLogDataView: the catalogue as a tree: every backup with its volumes,
+// folders and files, loaded through the server as the user opens them. The
+// user marks backups, folders and files (a mark takes everything below)
+// and gives entries a folder to be restored to. Marks and redirections are
+// the selection message of a restore or compare job.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <app/Message.h>
+#include <interface/View.h>
+
+#include "MVLogDataModel.h"
+
+class BColumnListView;
+class BRow;
+class CatalogueTreeList;
+
+class MVLogDataView : public BView {
+public:
+	// widthKeys: the settings keys of the seven columns' widths.
+	MVLogDataView(BRect frame, const char* const* widthKeys);
+
+	void AttachedToWindow() override;
+	void MessageReceived(BMessage* message) override;
+
+	// Shows the backups of the catalogue again, keeping the marks of the
+	// entries that are still there.
+	void Reload();
+	// "SELECTION" lines of the marks, and "source"/"redirect" pairs of the
+	// redirections.
+	void GetSelection(BMessage* selection) const;
+	void SetSelection(const BMessage& selection);
+	// Marks every backup, or takes every mark away.
+	void SelectAll(bool select);
+	// Marks or unmarks the rows selected in the list, with all below them.
+	void MarkSelected(bool marked);
+	// The entries selected in the list go to this folder on restore; an
+	// empty folder takes their redirection away.
+	void RedirectSelected(const std::string& folder);
+	bool HasMarks() const { return fModel.CountSelected() > 0; }
+	// The catalogue names of the backups that hold a mark.
+	std::vector<std::string> MarkedBackups() const;
+	// The row of a catalogue path ("/<backup>/<volume>/..."), opening the
+	// rows on the way; null when the catalogue has no such entry.
+	BRow* RowOfPath(const std::string& cataloguePath);
+
+	void StoreColumnWidths(BMessage* settings) const;
+	void RestoreColumnWidths(const BMessage& settings);
+
+private:
+	friend class CatalogueTreeList;
+
+	void _UseServer();
+	void _Rebuild();
+	BRow* _AddRow(MVLogDataItem* item, BRow* parent);
+	void _AddChildRows(BRow* row);
+	void _RemoveChildRows(BRow* row);
+	void _Opened(BRow* row);
+	void _ShowRow(BRow* row);
+	void _ShowBelow(BRow* row);
+
+	MVLogDataModel fModel;
+	CatalogueTreeList* fList;
+	const char* const* fWidthKeys;
+	std::map<const BRow*, MVLogDataItem*> fItems;
+	struct Redirection {
+		std::string folder;
+		bool directory;
+	};
+
+	// Redirections are kept by catalogue path, so they outlive a reload.
+	std::map<std::string, Redirection> fRedirections;
+};
