@@ -347,6 +347,7 @@ const char* const kDefaultTexts[kDefaultTextCount] = {
 	/* 339 */ "Status:\t\t\t\tBackup ended with errors!",
 	/* 340 */ "Status:\t\t\t\tRestore ended with errors!",
 	/* 341 */ "Status:\t\t\t\tInsert ended with errors!",
+	/* 342 */ "The password is not correct! Please correct it.",
 };
 
 void InstallDefaultTexts(MVLocale* locale)

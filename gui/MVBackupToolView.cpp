@@ -63,7 +63,8 @@ std::string ChosenAddOn(const BMessage& settings, AddOnShelf::Kind kind)
 MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* alertTitle)
 	:
 	MVToolView(frame, name),
-	fAlertTitle(alertTitle)
+	fAlertTitle(alertTitle),
+	fFiles(JobSettingsFile::kBackupMagic, alertTitle)
 {
 	std::string native;
 	(void)VolumeTable::ToNative(BackupApplication::Get()->FolderBeside("Backup_Server").c_str(),
@@ -74,7 +75,6 @@ MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* al
 
 MVBackupToolView::~MVBackupToolView()
 {
-	delete fPanel;
 	for (BWindow* window : {fStartWindow, fSchedulerWindow}) {
 		if (window != nullptr && window->Lock())
 			window->Quit();
@@ -186,7 +186,7 @@ void MVBackupToolView::MessageReceived(BMessage* message)
 			break;
 		case kCmdLoadSelection:
 		case kCmdSaveSelection:
-			_OpenFilePanel(message->what == kCmdSaveSelection);
+			fFiles.Show(message->what == kCmdSaveSelection, this);
 			break;
 		case B_REFS_RECEIVED:
 		case B_SAVE_REQUESTED:
@@ -280,14 +280,8 @@ void MVBackupToolView::SetPref(const BMessage& settings)
 void MVBackupToolView::LoadFile(const entry_ref& ref)
 {
 	BMessage settings;
-	status_t status = JobSettingsFile::Read(ref.path.c_str(), JobSettingsFile::kBackupMagic,
-		&settings);
-	if (status != B_OK) {
-		std::string text = "'" + ref.path + "' is no backup job settings file that can be read.";
-		(new BAlert(fAlertTitle, text.c_str(), GuiText(kTextContinue)))->Go();
-		return;
-	}
-	SetPref(settings);
+	if (fFiles.Load(ref, &settings))
+		SetPref(settings);
 }
 
 
@@ -403,16 +397,6 @@ void MVBackupToolView::_Submit()
 }
 
 
-void MVBackupToolView::_OpenFilePanel(bool save)
-{
-	delete fPanel;
-	BMessenger self(this);
-	entry_ref folder(BackupApplication::Get()->FolderBeside("jobsettings"));
-	fPanel = new BFilePanel(save ? B_SAVE_PANEL : B_OPEN_PANEL, &self, &folder, 0, false);
-	fPanel->Show();
-}
-
-
 void MVBackupToolView::_FileChosen(BMessage* message)
 {
 	entry_ref ref;
@@ -421,14 +405,7 @@ void MVBackupToolView::_FileChosen(BMessage* message)
 			LoadFile(ref);
 		return;
 	}
-	const char* name = message->GetString("name", nullptr);
-	if (message->FindRef("directory", &ref) != B_OK || name == nullptr)
-		return;
 	BMessage settings;
 	GetPref(&settings);
-	std::string path = ref.path + "/" + name;
-	if (JobSettingsFile::Write(path.c_str(), JobSettingsFile::kBackupMagic, settings) != B_OK) {
-		std::string text = "Can't save the job settings to '" + path + "'!";
-		(new BAlert(fAlertTitle, text.c_str(), GuiText(kTextContinue)))->Go();
-	}
+	fFiles.Save(*message, settings);
 }

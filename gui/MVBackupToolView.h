@@ -12,9 +12,9 @@
 #include <app/Message.h>
 
 #include "AddOnShelf.h"
+#include "JobSettingsPanel.h"
 #include "MVToolView.h"
 
-class BFilePanel;
 class BMenuField;
 class BPopUpMenu;
 
@@ -76,7 +76,6 @@ private:
 	void _StartWindowClosed(BMessage* message);
 	bool _AskOverwrite();
 	void _Submit();
-	void _OpenFilePanel(bool save);
 	void _FileChosen(BMessage* message);
 
 	const char* fAlertTitle;
@@ -85,5 +84,5 @@ private:
 	BMenuField* fPackerField = nullptr;
 	BWindow* fStartWindow = nullptr;
 	BWindow* fSchedulerWindow = nullptr;
-	BFilePanel* fPanel = nullptr;
+	JobSettingsPanel fFiles;
 };

@@ -3,13 +3,19 @@
 #include <set>
 
 #include <interface/ColumnListView.h>
+#include <interface/MenuItem.h>
+#include <interface/PopUpMenu.h>
 
 #include "BackupApplication.h"
+#include "GuiTexts.h"
 #include "ServerProtocol.h"
 
 namespace {
 
 constexpr uint32 kCmdToggleMark = 'ldtm';
+constexpr uint32 kCmdMark = 'ldmk';
+constexpr uint32 kCmdUnmark = 'ldum';
+constexpr uint32 kCmdClearRedirection = 'ldcr';
 constexpr const char* kRedirectPrefix = "REDIREC ";
 constexpr size_t kPrefixLength = 8;
 
@@ -80,6 +86,13 @@ MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
 	}
 	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
 	fList->SetInvocationMessage(new BMessage(kCmdToggleMark));
+	auto* popup = new BPopUpMenu("logdatapopup", false, false);
+	popup->AddItem(new BMenuItem("Mark", new BMessage(kCmdMark)));
+	popup->AddItem(new BMenuItem("Unmark", new BMessage(kCmdUnmark)));
+	popup->AddSeparatorItem();
+	popup->AddItem(new BMenuItem(GuiText(kTextClearRedirection),
+		new BMessage(kCmdClearRedirection)));
+	fList->SetContextMenu(popup);
 	AddChild(fList);
 }
 
@@ -87,6 +100,7 @@ MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
 void MVLogDataView::AttachedToWindow()
 {
 	(void)fList->SetTarget(this);
+	(void)fList->ContextMenu()->SetTargetForItems(this);
 	Reload();
 }
 
@@ -105,6 +119,13 @@ void MVLogDataView::MessageReceived(BMessage* message)
 			MarkSelected(!found->second->selected);
 			break;
 		}
+		case kCmdMark:
+		case kCmdUnmark:
+			MarkSelected(message->what == kCmdMark);
+			break;
+		case kCmdClearRedirection:
+			RedirectSelected("");
+			break;
 		case kMsgLogInserted:
 		case kMsgLogRemoved:
 			Reload();
@@ -222,8 +243,31 @@ void MVLogDataView::MarkSelected(bool marked)
 		if (open)
 			_AddChildRows(row);
 	}
+	_ShowAll();
+	_MarksChanged();
+}
+
+
+void MVLogDataView::_ShowAll()
+{
 	for (int32 index = 0; index < fList->CountRows(); index++)
 		_ShowBelow(fList->RowAt(index));
+}
+
+
+void MVLogDataView::_MarksChanged()
+{
+	if (Parent() != nullptr && Looper() != nullptr)
+		(void)Looper()->PostMessage(kMsgCatalogueMarksChanged, Parent());
+}
+
+
+std::string MVLogDataView::TitleOf(const std::string& backup) const
+{
+	const MVLogDataItem* item = fModel.FindBackup(backup);
+	if (item == nullptr || item->data.fullPath.empty())
+		return backup;
+	return item->data.fullPath;
 }
 
 
@@ -289,6 +333,7 @@ void MVLogDataView::SetSelection(const BMessage& selection)
 		fRedirections[path] = Redirection{folder, directory};
 	}
 	_Rebuild();
+	_MarksChanged();
 }
 
 
@@ -297,8 +342,8 @@ void MVLogDataView::SelectAll(bool select)
 	fList->DeselectAll();
 	if (!select) {
 		fModel.DeselectAll();
-		for (int32 index = 0; index < fList->CountRows(); index++)
-			_ShowBelow(fList->RowAt(index));
+		_ShowAll();
+		_MarksChanged();
 		return;
 	}
 	for (int32 index = 0; index < fList->CountRows(); index++)

@@ -4,7 +4,8 @@
 // folders and files, loaded through the server as the user opens them. The
 // user marks backups, folders and files (a mark takes everything below)
 // and gives entries a folder to be restored to. Marks and redirections are
-// the selection message of a restore or compare job.
+// the selection message of a restore or compare job. A change of the marks
+// is told to the parent view as kMsgCatalogueMarksChanged.
 
 #include <map>
 #include <string>
@@ -14,6 +15,8 @@
 #include <interface/View.h>
 
 #include "MVLogDataModel.h"
+
+constexpr uint32 kMsgCatalogueMarksChanged = 'slch';
 
 class BColumnListView;
 class BRow;
@@ -44,6 +47,8 @@ public:
 	bool HasMarks() const { return fModel.CountSelected() > 0; }
 	// The catalogue names of the backups that hold a mark.
 	std::vector<std::string> MarkedBackups() const;
+	// The title of a backup of the catalogue, or its name when it has none.
+	std::string TitleOf(const std::string& backup) const;
 	// The row of a catalogue path ("/<backup>/<volume>/..."), opening the
 	// rows on the way; null when the catalogue has no such entry.
 	BRow* RowOfPath(const std::string& cataloguePath);
@@ -62,6 +67,8 @@ private:
 	void _Opened(BRow* row);
 	void _ShowRow(BRow* row);
 	void _ShowBelow(BRow* row);
+	void _ShowAll();
+	void _MarksChanged();
 
 	MVLogDataModel fModel;
 	CatalogueTreeList* fList;

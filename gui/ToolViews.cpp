@@ -4,6 +4,7 @@
 #include "MVJobQueueView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
+#include "MVRestoreView.h"
 
 MVToolView* CreateToolView(ToolKind kind, BRect frame)
 {
@@ -12,12 +13,14 @@ MVToolView* CreateToolView(ToolKind kind, BRect frame)
 			return new MVQBView(frame);
 		case kToolBackup:
 			return new MVBackupView(frame);
+		case kToolRestore:
+			return new MVRestoreView(frame);
 		case kToolReports:
 			return new MVReportView(frame);
 		case kToolJobQueue:
 			return new MVJobQueueView(frame);
 		default:
-			// The restore and compare tools are still to come.
+			// The compare tool is still to come.
 			return nullptr;
 	}
 }

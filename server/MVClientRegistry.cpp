@@ -62,6 +62,11 @@ void MVClientRegistry::MarkStalled(team_id team)
 		fStalled.insert(team);
 }
 
+void MVClientRegistry::HeardFrom(team_id team)
+{
+	fStalled.erase(team);
+}
+
 bool MVClientRegistry::IsStalled(team_id team) const
 {
 	auto outbox = fOutboxes.find(team);

@@ -42,6 +42,9 @@ public:
 	std::vector<team_id> RemoveEnded();
 	// Marks a client that did not answer in time; it is asked nothing more.
 	void MarkStalled(team_id team);
+	// A message came from the team: a client that missed an answer while it
+	// waited for the server itself is alive after all, and not dropped.
+	void HeardFrom(team_id team);
 	bool IsStalled(team_id team) const;
 	// Before the server waits for a client's answer: true, and the client
 	// stalled, when it is stalled already or its process is stopped.

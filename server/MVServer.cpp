@@ -143,6 +143,7 @@ void MVServer::Quit()
 
 void MVServer::MessageReceived(BMessage* message)
 {
+	fClients.HeardFrom(message->ReturnAddress().Team());
 	if (IsReportRequest(message->what)) {
 		_PassToReportServer(message);
 		return;

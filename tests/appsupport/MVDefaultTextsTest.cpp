@@ -14,12 +14,13 @@
 // entry shifts every text after it.
 TEST(DefaultTextsTest, TextsSitAtTheirIds)
 {
-	EXPECT_EQ(kDefaultTextCount, 342);
+	EXPECT_EQ(kDefaultTextCount, 343);
 	EXPECT_EQ(kInstalledTextCount, 328);
 	EXPECT_EQ(kFirstAddedText, 339);
 	EXPECT_EQ(sizeof(kDefaultTexts) / sizeof(kDefaultTexts[0]), size_t(kDefaultTextCount));
 
 	EXPECT_STREQ(kDefaultTexts[0], "Ok");
+	EXPECT_STREQ(kDefaultTexts[342], "The password is not correct! Please correct it.");
 	EXPECT_STREQ(kDefaultTexts[3], "ERROR: Destination '%s' full!!!");
 	EXPECT_STREQ(kDefaultTexts[5], "ERROR: Write Error, can't write LogData to '%s'!!!");
 	EXPECT_STREQ(kDefaultTexts[13], "Time:\t\t\t\t%02ld:%02ld:%02ld");

@@ -21,6 +21,7 @@
 
 #include "AlertAnswers.h"
 #include "GuiTestBed.h"
+#include "JobSettingsFile.h"
 #include "BackupApplication.h"
 #include "BackupWindow.h"
 #include "GuiPreferences.h"
@@ -111,13 +112,12 @@ TEST_F(GuiWindowTest, LastToolAndToolbarValuesFromThePreferences)
 		int32 toolbar;
 		uint32 expectedMode;
 		bool markedTool;
+		const char* shown;
 	};
-	// Tools are not built yet, so every tool shows the start view; what
-	// differs is whether the Tools menu marks one.
 	const Case cases[] = {
-		{0, 'xxxx', kCmdToolbarIconAndText, false},
-		{7, kCmdToolbarNone, kCmdToolbarNone, false},
-		{2, kCmdToolbarIconOnly, kCmdToolbarIconOnly, true},
+		{0, 'xxxx', kCmdToolbarIconAndText, false, "MV_WORK_VIEW"},
+		{7, kCmdToolbarNone, kCmdToolbarNone, false, "MV_WORK_VIEW"},
+		{2, kCmdToolbarIconOnly, kCmdToolbarIconOnly, true, "MV_RESTORE"},
 	};
 	for (const Case& testCase : cases) {
 		BackupWindow* window = StartWith([&](Preferences* prefs) {
@@ -128,7 +128,7 @@ TEST_F(GuiWindowTest, LastToolAndToolbarValuesFromThePreferences)
 		ASSERT_NE(window, nullptr);
 		BDisplay::ProcessEvents(50000);
 		EXPECT_EQ(window->ToolbarMode(), testCase.expectedMode);
-		EXPECT_STREQ(window->VisibleTool()->Name(), "MV_WORK_VIEW");
+		EXPECT_STREQ(window->VisibleTool()->Name(), testCase.shown);
 		BMenuItem* restore = window->KeyMenuBar()->FindItem(kCmdRestoreTool);
 		ASSERT_NE(restore, nullptr);
 		EXPECT_EQ(restore->IsMarked(), testCase.markedTool) << int(testCase.lastView);
@@ -194,16 +194,21 @@ TEST_F(GuiWindowTest, JobSettingsFilesFromTheCommandLineOpenTheirTool)
 		uint32 tool;     // the tool marked, 0 for a refused file
 	};
 	const Case cases[] = {
-		{"MVRESJOB and the rest", kCmdRestoreTool},
+		{"MVRESJOB", kCmdRestoreTool},
 		{"MVBAKJO", 0},                 // one byte short of a magic
 		{"MVBAKJOX", 0},
 	};
 	for (const Case& testCase : cases) {
 		std::string file = ProgramFolder() + "/opened.job";
-		FILE* stream = fopen(file.c_str(), "w");
-		ASSERT_NE(stream, nullptr);
-		fputs(testCase.content, stream);
-		fclose(stream);
+		if (testCase.tool != 0) {
+			ASSERT_EQ(JobSettingsFile::Write(SystemPath(file).c_str(),
+				JobSettingsFile::kRestoreMagic, BMessage()), B_OK);
+		} else {
+			FILE* stream = fopen(file.c_str(), "w");
+			ASSERT_NE(stream, nullptr);
+			fputs(testCase.content, stream);
+			fclose(stream);
+		}
 		AlertAnswers alerts;
 		if (testCase.tool == 0)
 			alerts.Expect("Continue");

@@ -157,7 +157,7 @@ TEST_F(MVQBViewTest, JobSettingsFilesKeepTheSettings)
 	view->LoadFile(entry_ref(restore));
 	fWindow->Unlock();
 	ASSERT_EQ(alerts.Alerts().size(), 1u);
-	EXPECT_NE(alerts.Alerts()[0].text.find("no backup job settings file"), std::string::npos);
+	EXPECT_NE(alerts.Alerts()[0].text.find("no job settings file of this tool"), std::string::npos);
 	EXPECT_EQ(static_cast<BControl*>(view->FindView("vol_ServerTest"))->Value(), B_CONTROL_ON);
 }
 

@@ -185,6 +185,18 @@ TEST_F(ClientRegistryTest, PulseDropsEndedClientsAndQuitsWhenNoneIsLeft)
 	EXPECT_NE(ReadLog().find("Client 21 has ended; it is dropped."), std::string::npos);
 	EXPECT_NE(ReadLog().find("Client 22 has ended; it is dropped."), std::string::npos);
 
+	// A client that missed an answer while it waited for the server is
+	// kept once it is heard from; one that stays silent is dropped.
+	fServer->Clients().MarkStalled(23);
+	fServer->Clients().HeardFrom(23);
+	fServer->Pulse();
+	EXPECT_EQ(fServer->Clients().Clients(), (std::vector<team_id>{23}));
+	fServer->Clients().MarkStalled(23);
+	fServer->Pulse();
+	EXPECT_TRUE(fServer->Clients().IsEmpty());
+	EXPECT_NE(ReadLog().find("Client 23 does not take its messages"), std::string::npos);
+	Handle(kMsgAddClient, Client(23));
+
 	fLink.End(23);
 	fServer->Pulse();
 	EXPECT_TRUE(fServer->Clients().IsEmpty());
