@@ -114,6 +114,11 @@ enum : int32 {
 	kTextIconAndText = 274,
 	kTextIconAboveText = 275,
 	kTextTools = 276,
+	kTextStartCompare = 280,
+	kTextNothingToCompare = 281,
+	kTextCompareAll = 307,
+	kTextCompareSettings = 317,
+	kTextItemsToCompare = 318,
 	kTextTypePassword = 327,
 	kTextWrongPassword = 342,
 };

@@ -45,6 +45,6 @@ enum ToolKind : int32 {
 	kToolCount = 7,
 };
 
-// The tool view of that kind, or null for a tool this program does not have
-// yet (its place then shows the start view).
+// The tool view of that kind, or null for the start view, which the main
+// window makes itself.
 MVToolView* CreateToolView(ToolKind kind, BRect frame);

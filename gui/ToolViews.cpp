@@ -1,6 +1,7 @@
 #include "MVToolView.h"
 
 #include "MVBackupView.h"
+#include "MVCompareView.h"
 #include "MVJobQueueView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
@@ -15,12 +16,13 @@ MVToolView* CreateToolView(ToolKind kind, BRect frame)
 			return new MVBackupView(frame);
 		case kToolRestore:
 			return new MVRestoreView(frame);
+		case kToolCompare:
+			return new MVCompareView(frame);
 		case kToolReports:
 			return new MVReportView(frame);
 		case kToolJobQueue:
 			return new MVJobQueueView(frame);
 		default:
-			// The compare tool is still to come.
 			return nullptr;
 	}
 }

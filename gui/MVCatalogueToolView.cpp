@@ -1,0 +1,243 @@
+#include "MVCatalogueToolView.h"
+
+#include <interface/Alert.h>
+#include <interface/Button.h>
+#include <interface/Window.h>
+
+#include "BackupApplication.h"
+#include "GuiProtocol.h"
+#include "GuiTexts.h"
+#include "MVLogDataView.h"
+#include "MVRestoreStartWin.h"
+#include "MVSchedulerWindow.h"
+#include "ServerProtocol.h"
+
+namespace {
+
+constexpr uint32 kMsgSchedulerReply = 'swqt';
+
+}	// namespace
+
+
+MVCatalogueToolView::MVCatalogueToolView(BRect frame, const Kind& kind, BRect catalogueFrame)
+	:
+	MVToolView(frame, kind.viewName),
+	fKind(kind),
+	fFiles(kind.magic, kind.alertTitle)
+{
+	fCatalogue = new MVLogDataView(catalogueFrame, kind.widthKeys);
+	AddChild(fCatalogue);
+}
+
+
+MVCatalogueToolView::~MVCatalogueToolView()
+{
+	for (BWindow* window : {static_cast<BWindow*>(fStartWindow), fSchedulerWindow}) {
+		if (window != nullptr && window->Lock())
+			window->Quit();
+	}
+}
+
+
+void MVCatalogueToolView::AddButtons(const std::vector<Button>& buttons)
+{
+	float height = Bounds().Height();
+	float left = 8;
+	for (const Button& button : buttons) {
+		AddChild(new BButton(BRect(left, height - 36, left + 100, height - 10), button.name,
+			button.label, new BMessage(button.command), B_FOLLOW_LEFT | B_FOLLOW_BOTTOM));
+		left += 108;
+	}
+}
+
+
+void MVCatalogueToolView::AttachedToWindow()
+{
+	AimButtonsHere();
+}
+
+
+void MVCatalogueToolView::MessageReceived(BMessage* message)
+{
+	if (message->what == fKind.startCommand) {
+		_Start();
+		return;
+	}
+	if (message->what == fKind.startReply) {
+		_StartClosed(message);
+		return;
+	}
+	if (message->what == fKind.schedulerCommand) {
+		_OpenScheduler();
+		return;
+	}
+	switch (message->what) {
+		case kMsgSchedulerReply:
+			_SchedulerClosed(message);
+			break;
+		case kMsgCatalogueMarksChanged:
+			if (fStartWindow != nullptr && fStartWindow->Lock()) {
+				fStartWindow->SetBackups(ProtectedBackups());
+				fStartWindow->Unlock();
+			}
+			MarksChanged();
+			break;
+		case kMsgLogInserted:
+		case kMsgLogRemoved:
+			fCatalogue->Reload();
+			MarksChanged();
+			break;
+		case kCmdSelectAll:
+		case kCmdClearSelection:
+			fCatalogue->SelectAll(message->what == kCmdSelectAll);
+			break;
+		case kCmdLoadSelection:
+		case kCmdSaveSelection:
+			fFiles.Show(message->what == kCmdSaveSelection, this);
+			break;
+		case B_REFS_RECEIVED:
+		case B_SAVE_REQUESTED:
+			_FileChosen(message);
+			break;
+		case B_CANCEL:
+			break;
+		default:
+			MVToolView::MessageReceived(message);
+			break;
+	}
+}
+
+
+void MVCatalogueToolView::MarksChanged()
+{
+}
+
+
+void MVCatalogueToolView::ShowOwnSettings()
+{
+}
+
+
+void MVCatalogueToolView::GetPref(BMessage* settings) const
+{
+	*settings = fSettings;
+	BMessage selection;
+	fCatalogue->GetSelection(&selection);
+	(void)settings->SetMessage("selection", &selection);
+	fCatalogue->StoreColumnWidths(settings);
+}
+
+
+void MVCatalogueToolView::SetPref(const BMessage& settings)
+{
+	fSettings = settings;
+	BMessage selection;
+	if (fSettings.FindMessage("selection", &selection) == B_OK)
+		fCatalogue->SetSelection(selection);
+	fCatalogue->RestoreColumnWidths(fSettings);
+	ShowOwnSettings();
+}
+
+
+void MVCatalogueToolView::LoadFile(const entry_ref& ref)
+{
+	BMessage settings;
+	if (fFiles.Load(ref, &settings))
+		SetPref(settings);
+}
+
+
+void MVCatalogueToolView::_FileChosen(BMessage* message)
+{
+	entry_ref ref;
+	if (message->what == B_REFS_RECEIVED) {
+		if (message->FindRef("refs", &ref) == B_OK)
+			LoadFile(ref);
+		return;
+	}
+	BMessage settings;
+	GetPref(&settings);
+	fFiles.Save(*message, settings);
+}
+
+
+std::vector<std::string> MVCatalogueToolView::ProtectedBackups() const
+{
+	std::vector<std::string> marked = fCatalogue->MarkedBackups();
+	BMessage ask(kMsgPasswordCheck);
+	for (const std::string& name : marked)
+		ask.AddString("name", name.c_str());
+	BMessage answer;
+	std::vector<std::string> protectedOnes;
+	if (marked.empty() || BackupApplication::Get()->PostServer(&ask, &answer) != B_OK)
+		return protectedOnes;
+	const char* name;
+	for (int32 element = 0; answer.FindString("name", element, &name) == B_OK; element++) {
+		if (answer.GetInt32("protected", element, 0) != 0)
+			protectedOnes.push_back(name);
+	}
+	return protectedOnes;
+}
+
+
+void MVCatalogueToolView::_Start()
+{
+	if (!fCatalogue->HasMarks()) {
+		(new BAlert(fKind.alertTitle, GuiText(fKind.nothingMarkedText), GuiText(kTextOk),
+			nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		return;
+	}
+	if (fStartWindow != nullptr) {
+		fStartWindow->Activate();
+		return;
+	}
+	BMessage startInfo;
+	(void)fSettings.FindMessage("start_info", &startInfo);
+	BRect frame = Window()->Frame();
+	fStartWindow = new MVRestoreStartWin(BPoint(frame.left + 60, frame.top + 60),
+		GuiText(fKind.startTitleText), startInfo, ProtectedBackups(), fKind.startReply,
+		BMessenger(this));
+	fStartWindow->Show();
+}
+
+
+void MVCatalogueToolView::_StartClosed(BMessage* message)
+{
+	fStartWindow = nullptr;
+	BMessage startInfo;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &startInfo) != B_OK)
+		return;
+	(void)fSettings.SetMessage("start_info", &startInfo);
+	BMessage job;
+	GetPref(&job);
+	job.what = kMsgJobAdd;
+	(void)job.SetInt32("job_type", fKind.jobType);
+	if (!job.HasData("scheduler", B_MESSAGE_TYPE)) {
+		BMessage scheduler;
+		scheduler.AddTime("TIME", int32(real_time_clock()));
+		job.AddMessage("scheduler", &scheduler);
+	}
+	(void)be_app->PostMessage(&job);
+}
+
+
+void MVCatalogueToolView::_OpenScheduler()
+{
+	if (fSchedulerWindow != nullptr) {
+		fSchedulerWindow->Activate();
+		return;
+	}
+	BMessage schedule;
+	(void)fSettings.FindMessage("scheduler", &schedule);
+	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Window()->Frame(), schedule,
+		kMsgSchedulerReply, BMessenger(this));
+}
+
+
+void MVCatalogueToolView::_SchedulerClosed(BMessage* message)
+{
+	fSchedulerWindow = nullptr;
+	BMessage schedule;
+	if (message->GetBool("result", false) && message->FindMessage("settings", &schedule) == B_OK)
+		(void)fSettings.SetMessage("scheduler", &schedule);
+}
