@@ -4,7 +4,12 @@
 
 #include <algorithm>
 
+#include <interface/Menu.h>
+#include <interface/MenuItem.h>
+#include <storage/VolumeTable.h>
+
 #include "AddOnLoader.h"
+#include "BackupApplication.h"
 #include "MVCruncher.h"
 #include "MVLocale.h"
 #include "MVVolume.h"
@@ -131,4 +136,24 @@ status_t AddOnShelf::DefaultSettings(Kind kind, const char* fileName, BMessage* 
 	else
 		loaded->cruncher->GetPref(settings);
 	return B_OK;
+}
+
+
+void AddOnShelf::FillMenu(BMenu* menu, Kind kind, uint32 command) const
+{
+	for (const Entry& entry : List(kind)) {
+		auto* message = new BMessage(command);
+		message->AddString("menuname", entry.menuName.c_str());
+		message->AddString("filename", entry.fileName.c_str());
+		menu->AddItem(new BMenuItem(entry.menuName.c_str(), message));
+	}
+}
+
+
+std::string AddOnShelf::ServerFolder()
+{
+	std::string native;
+	(void)VolumeTable::ToNative(BackupApplication::Get()->FolderBeside("Backup_Server").c_str(),
+		&native);
+	return native;
 }

@@ -16,6 +16,7 @@
 #include <kernel/image.h>
 
 class BHandler;
+class BMenu;
 class BWindow;
 class MVCruncher;
 class MVVolume;
@@ -39,6 +40,11 @@ public:
 	// The add-ons of that kind in file-name order; files that are no add-on
 	// of the kind are left out.
 	std::vector<Entry> List(Kind kind) const;
+	// One item per add-on of the kind, each sending the command with
+	// "menuname" and "filename".
+	void FillMenu(BMenu* menu, Kind kind, uint32 command) const;
+	// The native folder of the server beside the GUI, for the shelf.
+	static std::string ServerFolder();
 	// Opens the add-on's settings window over parent with the settings; a
 	// confirmed result reaches target (in parent) as the add-on's reply
 	// message with "result" and "settings". B_OK, or why it could not.

@@ -66,10 +66,7 @@ MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* al
 	fAlertTitle(alertTitle),
 	fFiles(JobSettingsFile::kBackupMagic, alertTitle)
 {
-	std::string native;
-	(void)VolumeTable::ToNative(BackupApplication::Get()->FolderBeside("Backup_Server").c_str(),
-		&native);
-	fShelf = std::make_unique<AddOnShelf>(native);
+	fShelf = std::make_unique<AddOnShelf>(AddOnShelf::ServerFolder());
 }
 
 
@@ -105,7 +102,7 @@ float MVBackupToolView::AddAddOnControls(float left, float top, float right)
 		AddChild(new BStringView(BRect(left, top, right, top + 16), group.label,
 			GuiText(group.text), B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP));
 		auto* menu = new BPopUpMenu("-");
-		_BuildMenu(menu, group.kind, group.chosen);
+		fShelf->FillMenu(menu, group.kind, group.chosen);
 		*group.field = new BMenuField(BRect(left, top + 20, right - 100, top + 44), group.menu,
 			nullptr, menu, B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
 		AddChild(*group.field);
@@ -138,17 +135,6 @@ void MVBackupToolView::AttachedToWindow()
 	for (BMenuField* field : {fDestinationField, fPackerField}) {
 		if (field != nullptr)
 			(void)field->Menu()->SetTargetForItems(this);
-	}
-}
-
-
-void MVBackupToolView::_BuildMenu(BPopUpMenu* menu, AddOnShelf::Kind kind, uint32 command)
-{
-	for (const AddOnShelf::Entry& entry : fShelf->List(kind)) {
-		auto* message = new BMessage(command);
-		message->AddString("menuname", entry.menuName.c_str());
-		message->AddString("filename", entry.fileName.c_str());
-		menu->AddItem(new BMenuItem(entry.menuName.c_str(), message));
 	}
 }
 

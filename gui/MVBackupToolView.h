@@ -67,7 +67,6 @@ protected:
 	BMessage fSettings;
 
 private:
-	void _BuildMenu(BPopUpMenu* menu, AddOnShelf::Kind kind, uint32 command);
 	void _ChooseAddOn(AddOnShelf::Kind kind, BMessage* message);
 	void _OpenSettings(AddOnShelf::Kind kind);
 	void _MarkChosen();

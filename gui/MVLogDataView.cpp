@@ -262,6 +262,15 @@ void MVLogDataView::_MarksChanged()
 }
 
 
+std::set<std::string> MVLogDataView::BackupNames() const
+{
+	std::set<std::string> names;
+	for (int32 index = 0; index < fModel.CountBackups(); index++)
+		names.insert(fModel.BackupAt(index)->data.name);
+	return names;
+}
+
+
 std::string MVLogDataView::TitleOf(const std::string& backup) const
 {
 	const MVLogDataItem* item = fModel.FindBackup(backup);

@@ -8,6 +8,7 @@
 // is told to the parent view as kMsgCatalogueMarksChanged.
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,8 @@ public:
 	bool HasMarks() const { return fModel.CountSelected() > 0; }
 	// The catalogue names of the backups that hold a mark.
 	std::vector<std::string> MarkedBackups() const;
+	// The catalogue names of every backup shown.
+	std::set<std::string> BackupNames() const;
 	// The title of a backup of the catalogue, or its name when it has none.
 	std::string TitleOf(const std::string& backup) const;
 	// The row of a catalogue path ("/<backup>/<volume>/..."), opening the

@@ -10,8 +10,10 @@
 #include "JobSettingsFile.h"
 #include "JobType.h"
 #include "MVDeleteRequestWindow.h"
+#include "MVInsertWindow.h"
 #include "MVLogDataView.h"
 #include "MVRestoreSettingsWindow.h"
+#include "MVRestoreStartWin.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -22,6 +24,8 @@ constexpr uint32 kCmdSettings = 'rsSE';
 constexpr uint32 kCmdScheduler = 'rssc';
 constexpr uint32 kCmdDelete = 'RSDE';
 constexpr uint32 kMsgDeleteReply = 'rdcl';
+constexpr uint32 kCmdInsert = 'rsIN';
+constexpr uint32 kMsgInsertStartReply = 'ricl';
 constexpr uint32 kCmdRedirect = 'rsRD';
 constexpr uint32 kCmdClearRedirect = 'rsRC';
 constexpr float kPathListHeight = 34;
@@ -69,7 +73,8 @@ MVRestoreView::MVRestoreView(BRect frame)
 		GuiText(kTextClearRedirection), new BMessage(kCmdClearRedirect),
 		B_FOLLOW_RIGHT | B_FOLLOW_TOP));
 	AddChild(fPathList);
-	AddButtons({{"btn_delete", GuiText(kTextDelete), kCmdDelete},
+	AddButtons({{"btn_insert", GuiText(kTextInsert), kCmdInsert},
+		{"btn_delete", GuiText(kTextDelete), kCmdDelete},
 		{"btn_ressettings", GuiText(kTextSettings), kCmdSettings},
 		{"btn_resscheduler", GuiText(kTextScheduler), kCmdScheduler},
 		{"btn_resstart", GuiText(kTextStart), kCmdStart}});
@@ -79,7 +84,8 @@ MVRestoreView::MVRestoreView(BRect frame)
 
 MVRestoreView::~MVRestoreView()
 {
-	for (BWindow* window : {static_cast<BWindow*>(fDeleteWindow), fSettingsWindow}) {
+	for (BWindow* window : {static_cast<BWindow*>(fDeleteWindow), fSettingsWindow,
+			static_cast<BWindow*>(fInsertWindow), fInsertStartWindow}) {
 		if (window != nullptr && window->Lock())
 			window->Quit();
 	}
@@ -108,6 +114,19 @@ void MVRestoreView::MessageReceived(BMessage* message)
 			break;
 		case kMsgDeleteReply:
 			_DeleteClosed(message);
+			break;
+		case kCmdInsert:
+			_OpenInsert();
+			break;
+		case kMsgVolumeData:
+			if (fInsertWindow != nullptr)
+				(void)fInsertWindow->PostMessage(message);
+			break;
+		case kMsgInsertWindowReply:
+			_InsertClosed(message);
+			break;
+		case kMsgInsertStartReply:
+			_InsertStartClosed(message);
 			break;
 		case kCmdRedirect:
 		case kCmdClearRedirect:
@@ -229,4 +248,67 @@ void MVRestoreView::_DeleteClosed(BMessage* message)
 	BMessage done;
 	(void)BackupApplication::Get()->PostServer(&remove, &done);
 	fCatalogue->Reload();
+}
+
+
+void MVRestoreView::_OpenInsert()
+{
+	if (fInsertWindow != nullptr) {
+		fInsertWindow->Activate();
+		return;
+	}
+	BMessage options;
+	(void)fSettings.FindMessage("res_insert", &options);
+	BRect frame = Window()->Frame();
+	fInsertWindow = new MVInsertWindow(BPoint(frame.left + 40, frame.top + 40), options,
+		fCatalogue->BackupNames(), BMessenger(this));
+	fInsertWindow->Show();
+}
+
+
+void MVRestoreView::_InsertClosed(BMessage* message)
+{
+	fInsertWindow = nullptr;
+	BMessage options;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &options) != B_OK)
+		return;
+	(void)fSettings.SetMessage("res_insert", &options);
+	if (!options.HasData("ID", B_STRING_TYPE)) {
+		(new BAlert("Insert", GuiText(kTextNoBackupToInsert), GuiText(kTextOk), nullptr,
+			nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		return;
+	}
+	BMessage startInfo;
+	(void)fSettings.FindMessage("start_info", &startInfo);
+	BRect frame = Window()->Frame();
+	fInsertStartWindow = new MVRestoreStartWin(BPoint(frame.left + 60, frame.top + 60),
+		GuiText(kTextInsertStart), startInfo, {}, kMsgInsertStartReply, BMessenger(this));
+	fInsertStartWindow->Show();
+}
+
+
+void MVRestoreView::_InsertStartClosed(BMessage* message)
+{
+	fInsertStartWindow = nullptr;
+	BMessage startInfo;
+	if (!message->GetBool("result", false) || message->FindMessage("settings", &startInfo) != B_OK)
+		return;
+	(void)fSettings.SetMessage("start_info", &startInfo);
+	BMessage job;
+	GetPref(&job);
+	job.what = kMsgJobAdd;
+	(void)job.SetInt32("job_type", kJobInsert);
+	// Inserting starts now, whatever the restore's schedule says.
+	BMessage scheduler;
+	scheduler.AddTime("TIME", int32(real_time_clock()));
+	(void)job.SetMessage("scheduler", &scheduler);
+	// The insert job reads its destination and backup beside the rest.
+	BMessage options;
+	(void)fSettings.FindMessage("res_insert", &options);
+	BMessage volume;
+	(void)options.FindMessage("volume", &volume);
+	(void)job.SetString("addon", options.GetString("addon", "MVImage"));
+	(void)job.SetMessage("volume", &volume);
+	(void)job.SetString("ID", options.GetString("ID", ""));
+	(void)be_app->PostMessage(&job);
 }

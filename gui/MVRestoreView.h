@@ -10,6 +10,7 @@
 
 class BTextControl;
 class MVDeleteRequestWindow;
+class MVInsertWindow;
 
 class MVRestoreView : public MVCatalogueToolView {
 public:
@@ -29,10 +30,15 @@ private:
 	void _Delete();
 	void _DeleteClosed(BMessage* message);
 	void _Redirect(bool clear);
+	void _OpenInsert();
+	void _InsertClosed(BMessage* message);
+	void _InsertStartClosed(BMessage* message);
 	std::string _MarkedTitles() const;
 
 	BView* fPathList;
 	BTextControl* fRedirectTo;
 	MVDeleteRequestWindow* fDeleteWindow = nullptr;
 	BWindow* fSettingsWindow = nullptr;
+	MVInsertWindow* fInsertWindow = nullptr;
+	BWindow* fInsertStartWindow = nullptr;
 };

@@ -262,4 +262,59 @@ TEST_F(MVRestoreViewTest, AFileOfAnotherKindChangesNothing)
 	EXPECT_EQ(alerts.Alerts().size(), 1u);
 }
 
+
+TEST_F(MVRestoreViewTest, ABackupLeftOutOfTheCatalogueIsInsertedThroughTheWindow)
+{
+	BMessage volume;
+	ASSERT_EQ(BackupJobOf(fData, fImages).FindMessage("volume", &volume), B_OK);
+	BMessage insert;
+	insert.AddString("addon", "MVImage");
+	insert.AddMessage("volume", &volume);
+	BMessage settings;
+	settings.AddMessage("res_insert", &insert);
+	MVRestoreView* view = Open({{"Lost"}}, settings);
+	ASSERT_NE(view, nullptr);
+	std::vector<std::string> catalogues = Catalogues();
+	ASSERT_EQ(catalogues.size(), 1u);
+	BMessage remove(kMsgDeleteBackups);
+	remove.AddString("name", catalogues[0].c_str());
+	remove.AddInt32("full", 0);
+	BMessage removed;
+	ASSERT_EQ(fBed->app->PostServer(&remove, &removed), B_OK);
+	ASSERT_TRUE(BDisplay::WaitFor([&] { return Rows(view) == 0; }));
+
+	Press(view, "btn_insert");
+	BWindow* window = nullptr;
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		return (window = BDisplay::FindWindow("Insert Backup")) != nullptr;
+	}));
+	auto* found = static_cast<BColumnListView*>(window->FindView("lst_found"));
+	ASSERT_TRUE(window->Lock());
+	static_cast<BButton*>(window->FindView("btn_scan"))->Click();
+	window->Unlock();
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		window->Lock();
+		int32 rows = found->CountRows();
+		window->Unlock();
+		return rows == 1;
+	}, 20000000));
+	ASSERT_TRUE(window->Lock());
+	BRow* row = found->RowAt(0);
+	EXPECT_STREQ(static_cast<BStringField*>(row->GetField(1))->String(), catalogues[0].c_str());
+	EXPECT_STREQ(static_cast<BStringField*>(row->GetField(3))->String(), "No");
+	found->AddToSelection(row);
+	static_cast<BButton*>(window->FindView("btn_ok"))->Click();
+	window->Unlock();
+	BWindow* start = nullptr;
+	ASSERT_TRUE(BDisplay::WaitFor([&] {
+		return (start = BDisplay::FindWindow("Insert Start")) != nullptr;
+	}));
+	ASSERT_TRUE(start->Lock());
+	static_cast<BButton*>(start->FindView("btn_ok"))->Click();
+	start->Unlock();
+	EXPECT_TRUE(BDisplay::WaitFor([&] { return Catalogues().size() == 1 && Rows(view) == 1; },
+		60000000)) << fTree.ReadLog();
+	EXPECT_EQ(Catalogues(), catalogues);
+}
+
 }	// namespace
