@@ -78,11 +78,14 @@ MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
 	fWidthKeys(widthKeys)
 {
 	fList = new CatalogueTreeList(Bounds(), this);
-	fList->AddColumn(new BStringColumn("", 26, 20, 40, B_TRUNCATE_END, B_ALIGN_CENTER),
-		kMarkField);
+	// The tree is drawn in the first column: the names, then their marks.
 	for (int32 index = 0; index < kColumnCount; index++) {
 		fList->AddColumn(new BStringColumn(kColumns[index].title, kColumns[index].width, 20,
 			2000, B_TRUNCATE_MIDDLE, kColumns[index].align), index);
+		if (index == 0) {
+			fList->AddColumn(new BStringColumn("\u2713", 26, 20, 40, B_TRUNCATE_END,
+				B_ALIGN_CENTER), kMarkField);
+		}
 	}
 	fList->SetSelectionMode(B_MULTIPLE_SELECTION_LIST);
 	fList->SetInvocationMessage(new BMessage(kCmdToggleMark));
@@ -401,11 +404,18 @@ BRow* MVLogDataView::RowOfPath(const std::string& cataloguePath)
 }
 
 
+int32 MVLogDataView::_ShownColumn(int32 field)
+{
+	// The mark column follows the names.
+	return field == 0 ? 0 : field + 1;
+}
+
+
 void MVLogDataView::StoreColumnWidths(BMessage* settings) const
 {
 	for (int32 index = 0; index < kColumnCount; index++) {
 		(void)settings->SetInt32(fWidthKeys[index],
-			int32(fList->ColumnAt(index + 1)->Width()));
+			int32(fList->ColumnAt(_ShownColumn(index))->Width()));
 	}
 }
 
@@ -415,6 +425,6 @@ void MVLogDataView::RestoreColumnWidths(const BMessage& settings)
 	for (int32 index = 0; index < kColumnCount; index++) {
 		int32 width = settings.GetInt32(fWidthKeys[index], 0);
 		if (width > 0)
-			fList->ColumnAt(index + 1)->SetWidth(float(width));
+			fList->ColumnAt(_ShownColumn(index))->SetWidth(float(width));
 	}
 }

@@ -71,6 +71,8 @@ private:
 	void _ShowRow(BRow* row);
 	void _ShowBelow(BRow* row);
 	void _ShowAll();
+	// Where the column of a field shows.
+	static int32 _ShownColumn(int32 field);
 	void _MarksChanged();
 
 	MVLogDataModel fModel;

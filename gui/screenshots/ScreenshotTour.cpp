@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include <app/Message.h>
@@ -27,6 +28,7 @@
 #include "JobType.h"
 #include "MVJQRestoreWindow.h"
 #include "MVJobQueueView.h"
+#include "MVLogDataView.h"
 #include "MVSourceSelectionView.h"
 #include "MVQBView.h"
 #include "MVReportView.h"
@@ -246,6 +248,94 @@ void ShowQueueWindows(BackupWindow* main)
 }
 
 
+// Saves the window of that title, then closes it.
+void SaveAndClose(const char* title, const char* name)
+{
+	BWindow* window = Await([&] { return BDisplay::FindWindow(title); });
+	Save(window, name);
+	if (window != nullptr)
+		(void)window->PostMessage(B_QUIT_REQUESTED);
+	BDisplay::WaitFor([&] { return BDisplay::FindWindow(title) == nullptr; });
+}
+
+
+// Marks the thesis folder of the first backup in a catalogue tool.
+void MarkThesis(BackupWindow* main, BView* tool, bool redirect)
+{
+	if (tool == nullptr || !main->Lock())
+		return;
+	auto* catalogue = static_cast<MVLogDataView*>(tool->FindView("MV_LOGDATA"));
+	auto* tree = static_cast<BColumnListView*>(tool->FindView("catalogue_tree"));
+	std::set<std::string> names = catalogue->BackupNames();
+	if (!names.empty()) {
+		BRow* thesis = catalogue->RowOfPath("/" + *names.begin() + "/Projects/thesis");
+		if (thesis != nullptr) {
+			tree->DeselectAll();
+			tree->AddToSelection(thesis);
+			catalogue->MarkSelected(true);
+			if (redirect)
+				catalogue->RedirectSelected("/Screenshots/Restored");
+			tree->DeselectAll();
+		}
+	}
+	main->Unlock();
+}
+
+
+void ShowCatalogueTools(BackupWindow* main)
+{
+	(void)main->PostMessage(kCmdRestoreTool);
+	BDisplay::WaitFor([&] { return main->Tool(kToolRestore) != nullptr; });
+	BView* restore = main->Tool(kToolRestore);
+	BMessage settings;
+	settings.AddInt32("divert", 1);
+	BMessage insert;
+	insert.AddString("addon", "MVImage");
+	BMessage volume;
+	volume.AddString("MVVOLNAME", "/Screenshots/Backups");
+	insert.AddMessage("volume", &volume);
+	settings.AddMessage("res_insert", &insert);
+	if (restore != nullptr && main->Lock()) {
+		static_cast<MVToolView*>(restore)->SetPref(settings);
+		main->Unlock();
+	}
+	MarkThesis(main, restore, true);
+	Save(main, "restore");
+	const struct {
+		uint32 command;
+		const char* title;
+		const char* name;
+	} restoreWindows[] = {
+		{'rsSE', "Restore Settings", "restore-settings"},
+		{'rsST', "Start Restore", "restore-start"},
+		{'RSDE', "Delete", "restore-delete"},
+	};
+	for (const auto& shown : restoreWindows) {
+		(void)BMessenger(restore).SendMessage(shown.command);
+		SaveAndClose(shown.title, shown.name);
+	}
+	// The insert window after a scan of the backups folder.
+	(void)BMessenger(restore).SendMessage('rsIN');
+	BWindow* insertWindow = Await([&] { return BDisplay::FindWindow("Insert Backup"); });
+	if (insertWindow != nullptr) {
+		(void)insertWindow->PostMessage('scan');
+		auto* found = static_cast<BColumnListView*>(insertWindow->FindView("lst_found"));
+		BDisplay::WaitFor([&] { return found->CountRows() > 0; }, 10000000);
+		SaveAndClose("Insert Backup", "insert-backup");
+	}
+
+	(void)main->PostMessage(kCmdCompareTool);
+	BDisplay::WaitFor([&] { return main->Tool(kToolCompare) != nullptr; });
+	BView* compare = main->Tool(kToolCompare);
+	MarkThesis(main, compare, false);
+	Save(main, "compare");
+	(void)BMessenger(compare).SendMessage('cmse');
+	SaveAndClose("Compare Settings", "compare-settings");
+	(void)BMessenger(compare).SendMessage('cmst');
+	SaveAndClose("Start Compare", "compare-start");
+}
+
+
 void Tour(BackupApplication* app)
 {
 	BWindow* found = Await([&]() -> BWindow* { return app->MainWindow(); });
@@ -291,6 +381,7 @@ void Tour(BackupApplication* app)
 
 	ShowBackupTool(main);
 	ShowReport(app, main);
+	ShowCatalogueTools(main);
 	ShowQueue(app, main);
 	ShowQueueWindows(main);
 
