@@ -104,7 +104,8 @@ void MVLogDataView::AttachedToWindow()
 {
 	(void)fList->SetTarget(this);
 	(void)fList->ContextMenu()->SetTargetForItems(this);
-	Reload();
+	if (fRegistry.IsValid() || BackupApplication::Get() != nullptr)
+		Reload();
 }
 
 
@@ -140,8 +141,18 @@ void MVLogDataView::MessageReceived(BMessage* message)
 }
 
 
+void MVLogDataView::UseRegistry(const BMessenger& registry)
+{
+	fRegistry = registry;
+}
+
+
 void MVLogDataView::_UseServer()
 {
+	if (fRegistry.IsValid()) {
+		fModel.SetRegistry(fRegistry);
+		return;
+	}
 	BackupApplication* application = BackupApplication::Get();
 	fModel.SetRegistry(application->Server(), BackupApplication::kServerTimeout);
 }

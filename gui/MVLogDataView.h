@@ -31,6 +31,9 @@ public:
 	void AttachedToWindow() override;
 	void MessageReceived(BMessage* message) override;
 
+	// Asks this registry instead of the program's server (benchmarks).
+	void UseRegistry(const BMessenger& registry);
+
 	// Shows the backups of the catalogue again, keeping the marks of the
 	// entries that are still there.
 	void Reload();
@@ -76,6 +79,7 @@ private:
 	void _MarksChanged();
 
 	MVLogDataModel fModel;
+	BMessenger fRegistry;
 	CatalogueTreeList* fList;
 	const char* const* fWidthKeys;
 	std::map<const BRow*, MVLogDataItem*> fItems;
