@@ -4,20 +4,23 @@
 
 bool MVLogEntryData::SetFromReply(const BMessage& reply, int32 element)
 {
+	// Read in the order the registry writes the fields, which the message
+	// finds fastest; a listing of a million entries reads nine million.
+	int32 foundLevel = reply.GetInt32("level", element, 0);
 	const char* foundName = nullptr;
 	if (reply.FindString("name", element, &foundName) != B_OK || foundName == nullptr)
 		return false;
 	*this = MVLogEntryData();
+	level = foundLevel;
 	name = foundName;
 	type = reply.GetInt32("type", element, 0);
-	mediaNumber = reply.GetInt32("medianr", element, 0);
-	level = reply.GetInt32("level", element, 0);
-	fullPath = reply.GetString("path", element, "");
-	(void)reply.FindInt64("offset", element, &offset);
 	(void)reply.FindInt64("size", element, &size);
 	int32 seconds = 0;
 	if (reply.FindTime("date", element, &seconds) == B_OK)
 		date = seconds;
+	mediaNumber = reply.GetInt32("medianr", element, 0);
+	(void)reply.FindInt64("offset", element, &offset);
+	fullPath = reply.GetString("path", element, "");
 	// The registry names the running number "aktfilenr"; its browse
 	// answer calls the catalogue position "index".
 	if (reply.FindInt32("aktfilenr", element, &index) != B_OK)
