@@ -94,6 +94,7 @@ enum : int32 {
 	kTextKind = 230,
 	kTextVolume = 233,
 	kTextClearRedirection = 235,
+	kTextGetInfo = 237,
 	kTextStart = 238,
 	kTextPause = 239,
 	kTextAbort = 240,

@@ -1,13 +1,18 @@
 #include "MVLogDataView.h"
 
+#include <cctype>
 #include <set>
 
+#include <interface/Alert.h>
+#include <interface/Button.h>
 #include <interface/ColumnListView.h>
+#include <interface/TextControl.h>
 #include <interface/MenuItem.h>
 #include <interface/PopUpMenu.h>
 
 #include "BackupApplication.h"
 #include "GuiTexts.h"
+#include "MVLogInfoWindow.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -16,6 +21,9 @@ constexpr uint32 kCmdToggleMark = 'ldtm';
 constexpr uint32 kCmdMark = 'ldmk';
 constexpr uint32 kCmdUnmark = 'ldum';
 constexpr uint32 kCmdClearRedirection = 'ldcr';
+constexpr uint32 kCmdFind = 'ldfn';
+constexpr uint32 kCmdGetInfo = 'ldgi';
+constexpr float kFindBarHeight = 32;
 constexpr const char* kRedirectPrefix = "REDIREC ";
 constexpr size_t kPrefixLength = 8;
 
@@ -36,6 +44,14 @@ const struct {
 };
 constexpr int32 kColumnCount = 7;
 constexpr int32 kMarkField = kColumnCount;
+
+
+std::string Lowered(std::string text)
+{
+	for (char& c : text)
+		c = char(tolower((unsigned char)c));
+	return text;
+}
 
 
 std::string RowText(const MVLogDataItem& item, MVLogColumn column)
@@ -77,7 +93,15 @@ MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
 	fModel(BMessenger()),
 	fWidthKeys(widthKeys)
 {
-	fList = new CatalogueTreeList(Bounds(), this);
+	float width = Bounds().Width();
+	fFindText = new BTextControl(BRect(0, 2, width - 110, 26), "txt_find", "Find", "",
+		new BMessage(kCmdFind), B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
+	AddChild(fFindText);
+	AddChild(new BButton(BRect(width - 100, 0, width, 26), "btn_find", "Find next",
+		new BMessage(kCmdFind), B_FOLLOW_RIGHT | B_FOLLOW_TOP));
+	BRect listFrame = Bounds();
+	listFrame.top += kFindBarHeight;
+	fList = new CatalogueTreeList(listFrame, this);
 	// The tree is drawn in the first column: the names, then their marks.
 	for (int32 index = 0; index < kColumnCount; index++) {
 		fList->AddColumn(new BStringColumn(kColumns[index].title, kColumns[index].width, 20,
@@ -95,6 +119,8 @@ MVLogDataView::MVLogDataView(BRect frame, const char* const* widthKeys)
 	popup->AddSeparatorItem();
 	popup->AddItem(new BMenuItem(GuiText(kTextClearRedirection),
 		new BMessage(kCmdClearRedirection)));
+	popup->AddSeparatorItem();
+	popup->AddItem(new BMenuItem(GuiText(kTextGetInfo), new BMessage(kCmdGetInfo)));
 	fList->SetContextMenu(popup);
 	AddChild(fList);
 }
@@ -104,6 +130,8 @@ void MVLogDataView::AttachedToWindow()
 {
 	(void)fList->SetTarget(this);
 	(void)fList->ContextMenu()->SetTargetForItems(this);
+	(void)fFindText->SetTarget(this);
+	(void)static_cast<BButton*>(FindView("btn_find"))->SetTarget(this);
 	if (fRegistry.IsValid() || BackupApplication::Get() != nullptr)
 		Reload();
 }
@@ -129,6 +157,15 @@ void MVLogDataView::MessageReceived(BMessage* message)
 			break;
 		case kCmdClearRedirection:
 			RedirectSelected("");
+			break;
+		case kCmdGetInfo:
+			ShowInfo();
+			break;
+		case kCmdFind:
+			if (fFindText->Text()[0] != '\0' && !FindNext(fFindText->Text())) {
+				(new BAlert("Find", "Nothing more of that name in this backup.",
+					GuiText(kTextOk)))->Go();
+			}
 			break;
 		case kMsgLogInserted:
 		case kMsgLogRemoved:
@@ -273,6 +310,68 @@ void MVLogDataView::_MarksChanged()
 {
 	if (Parent() != nullptr && Looper() != nullptr)
 		(void)Looper()->PostMessage(kMsgCatalogueMarksChanged, Parent());
+}
+
+
+BWindow* MVLogDataView::ShowInfo()
+{
+	auto found = fItems.find(fList->FocusRow());
+	if (found == fItems.end())
+		return nullptr;
+	BRect frame = Window()->Frame();
+	auto* window = new MVLogInfoWindow(BPoint(frame.left + 80, frame.top + 80), *found->second);
+	window->Show();
+	return window;
+}
+
+
+bool MVLogDataView::FindNext(const std::string& text)
+{
+	BRow* focus = fList->FocusRow();
+	if (focus == nullptr)
+		focus = fList->RowAt(0);
+	if (focus == nullptr)
+		return false;
+	BRow* backupRow = focus;
+	while (backupRow->ParentRow() != nullptr)
+		backupRow = backupRow->ParentRow();
+	MVLogDataItem* backup = fItems[backupRow];
+	std::string after = fItems[focus]->CataloguePath();
+	if (!fModel.IsLoadedThroughout(backup)) {
+		_UseServer();
+		bool open = backupRow->IsExpanded();
+		if (fModel.LoadSubtree(backup) != B_OK)
+			return false;
+		_RemoveChildRows(backupRow);
+		if (open)
+			_AddChildRows(backupRow);
+	}
+	std::string wanted = Lowered(text);
+	// Pre-order, as the tree shows it: the first match after the focus.
+	bool passed = after == backup->CataloguePath();
+	const MVLogDataItem* found = nullptr;
+	std::vector<const MVLogDataItem*> stack;
+	for (auto it = backup->children.rbegin(); it != backup->children.rend(); ++it)
+		stack.push_back(it->get());
+	while (!stack.empty() && found == nullptr) {
+		const MVLogDataItem* item = stack.back();
+		stack.pop_back();
+		if (passed && Lowered(item->data.name).find(wanted) != std::string::npos)
+			found = item;
+		else if (!passed && item->CataloguePath() == after)
+			passed = true;
+		for (auto it = item->children.rbegin(); it != item->children.rend(); ++it)
+			stack.push_back(it->get());
+	}
+	if (found == nullptr)
+		return false;
+	BRow* row = RowOfPath(found->CataloguePath());
+	if (row == nullptr)
+		return false;
+	fList->DeselectAll();
+	fList->AddToSelection(row);
+	fList->ScrollTo(row);
+	return true;
 }
 
 

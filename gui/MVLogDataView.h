@@ -20,6 +20,7 @@
 constexpr uint32 kMsgCatalogueMarksChanged = 'slch';
 
 class BColumnListView;
+class BTextControl;
 class BRow;
 class CatalogueTreeList;
 
@@ -55,6 +56,12 @@ public:
 	std::set<std::string> BackupNames() const;
 	// The title of a backup of the catalogue, or its name when it has none.
 	std::string TitleOf(const std::string& backup) const;
+	// Opens "Get Info" for the focus row; the window, or null.
+	BWindow* ShowInfo();
+	// Selects and shows the next entry after the focus row, within its
+	// backup, whose name holds the text in any case; false when there is
+	// none. The backup is loaded whole the first time.
+	bool FindNext(const std::string& text);
 	// The row of a catalogue path ("/<backup>/<volume>/..."), opening the
 	// rows on the way; null when the catalogue has no such entry.
 	BRow* RowOfPath(const std::string& cataloguePath);
@@ -81,6 +88,7 @@ private:
 	MVLogDataModel fModel;
 	BMessenger fRegistry;
 	CatalogueTreeList* fList;
+	BTextControl* fFindText;
 	const char* const* fWidthKeys;
 	std::map<const BRow*, MVLogDataItem*> fItems;
 	struct Redirection {

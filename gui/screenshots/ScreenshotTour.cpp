@@ -301,6 +301,14 @@ void ShowCatalogueTools(BackupWindow* main)
 	}
 	MarkThesis(main, restore, true);
 	Save(main, "restore");
+	if (main->Lock()) {
+		auto* catalogue = static_cast<MVLogDataView*>(restore->FindView("MV_LOGDATA"));
+		(void)catalogue->FindNext("chapter-2");
+		BWindow* info = catalogue->ShowInfo();
+		main->Unlock();
+		if (info != nullptr)
+			SaveAndClose(info->Title(), "get-info");
+	}
 	const struct {
 		uint32 command;
 		const char* title;

@@ -93,6 +93,9 @@ public:
 	// that come back under the same path keep their marks.
 	[[nodiscard]] status_t LoadSubtree(MVLogDataItem* item);
 
+	// Whether everything below the item is loaded.
+	bool IsLoadedThroughout(MVLogDataItem* item) const { return _IsLoadedThroughout(item); }
+
 	int32 CountBackups() const { return int32(fBackups.size()); }
 	MVLogDataItem* BackupAt(int32 index) const;
 	MVLogDataItem* FindBackup(const std::string& name) const;

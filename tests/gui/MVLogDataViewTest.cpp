@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <interface/ColumnListView.h>
+#include <interface/StringView.h>
 #include <interface/Window.h>
 
 #include "GuiTestBed.h"
@@ -140,6 +141,38 @@ TEST_F(MVLogDataViewTest, MarksAndRedirectionsRestoreExactlyTheSubtreeThere)
 		restored.insert(entry.path().string().substr(back.size()));
 	EXPECT_EQ(restored, (std::set<std::string>{"/keep", "/keep/a", "/keep/deep",
 		"/keep/deep/b"})) << fTree.ReadLog();
+}
+
+
+TEST_F(MVLogDataViewTest, FindingANameOpensTheFoldersOnTheWay)
+{
+	auto* tree = static_cast<BColumnListView*>(fView->FindView("catalogue_tree"));
+	ASSERT_TRUE(fWindow->Lock());
+	tree->AddToSelection(tree->RowAt(0));
+	EXPECT_TRUE(fView->FindNext("DEEP"));
+	BRow* found = tree->FocusRow();
+	ASSERT_NE(found, nullptr);
+	EXPECT_STREQ(static_cast<BStringField*>(found->GetField(0))->String(), "deep");
+	EXPECT_TRUE(found->IsSelected());
+	EXPECT_TRUE(found->ParentRow()->IsExpanded());
+	// Nothing after it holds the name; from the backup a file is found.
+	EXPECT_FALSE(fView->FindNext("deep"));
+	tree->DeselectAll();
+	tree->AddToSelection(tree->RowAt(0));
+	EXPECT_TRUE(fView->FindNext("c"));
+	EXPECT_STREQ(static_cast<BStringField*>(tree->FocusRow()->GetField(0))->String(), "c");
+	BWindow* info = fView->ShowInfo();
+	fWindow->Unlock();
+	ASSERT_NE(info, nullptr);
+	ASSERT_TRUE(info->Lock());
+	auto text = [&](const char* name) {
+		return std::string(static_cast<BStringView*>(info->FindView(name))->Text());
+	};
+	EXPECT_EQ(text("str_Name"), "c");
+	EXPECT_EQ(text("str_Path"), std::string("/") + ServerTree::kVolumeName + "/data/skip/c");
+	EXPECT_EQ(text("str_Size"), "7 bytes");
+	EXPECT_EQ(text("str_Medium"), "1");
+	info->Quit();
 }
 
 }	// namespace
