@@ -15,9 +15,10 @@
 #include "BackupApplication.h"
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
+#include "JobRequest.h"
 #include "JobSettingsFile.h"
+#include "JobType.h"
 #include "MVBackupStartWin.h"
-#include "MVSchedulerWindow.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -64,7 +65,8 @@ MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* al
 	:
 	MVToolView(frame, name),
 	fAlertTitle(alertTitle),
-	fFiles(JobSettingsFile::kBackupMagic, alertTitle)
+	fFiles(JobSettingsFile::kBackupMagic, alertTitle),
+	fSchedule(kMsgSchedulerClosed)
 {
 	fShelf = std::make_unique<AddOnShelf>(AddOnShelf::ServerFolder());
 }
@@ -72,10 +74,8 @@ MVBackupToolView::MVBackupToolView(BRect frame, const char* name, const char* al
 
 MVBackupToolView::~MVBackupToolView()
 {
-	for (BWindow* window : {fStartWindow, fSchedulerWindow}) {
-		if (window != nullptr && window->Lock())
-			window->Quit();
-	}
+	if (fStartWindow != nullptr && fStartWindow->Lock())
+		fStartWindow->Quit();
 }
 
 
@@ -161,7 +161,7 @@ void MVBackupToolView::MessageReceived(BMessage* message)
 			OpenScheduler();
 			break;
 		case kMsgSchedulerClosed:
-			_SchedulerClosed(message);
+			fSchedule.Closed(*message, &fSettings);
 			break;
 		case kMsgStartWindowReply:
 			_StartWindowClosed(message);
@@ -291,23 +291,7 @@ void MVBackupToolView::_Start()
 
 void MVBackupToolView::OpenScheduler()
 {
-	if (fSchedulerWindow != nullptr) {
-		fSchedulerWindow->Activate();
-		return;
-	}
-	BMessage schedule;
-	(void)fSettings.FindMessage("scheduler", &schedule);
-	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Window()->Frame(), schedule,
-		kMsgSchedulerClosed, BMessenger(this));
-}
-
-
-void MVBackupToolView::_SchedulerClosed(BMessage* message)
-{
-	fSchedulerWindow = nullptr;
-	BMessage schedule;
-	if (message->GetBool("result", false) && message->FindMessage("settings", &schedule) == B_OK)
-		(void)fSettings.SetMessage("scheduler", &schedule);
+	fSchedule.Open(Window()->Frame(), fSettings, BMessenger(this));
 }
 
 
@@ -360,16 +344,11 @@ void MVBackupToolView::CompleteSettings(BMessage* settings) const
 
 void MVBackupToolView::FinishJob(BMessage* job)
 {
-	job->what = kMsgJobAdd;
+	MakeJobRequest(job, job->GetInt32("job_type", kJobFullBackup));
 	if (!job->HasData("addon", B_STRING_TYPE))
 		job->AddString("addon", kDefaultDestination);
 	if (!job->HasData("bak_addonpacker", B_STRING_TYPE))
 		job->AddString("bak_addonpacker", "");
-	if (!job->HasData("scheduler", B_MESSAGE_TYPE)) {
-		BMessage scheduler;
-		scheduler.AddTime("TIME", int32(real_time_clock()));
-		job->AddMessage("scheduler", &scheduler);
-	}
 }
 
 

@@ -13,6 +13,7 @@
 
 #include "AddOnShelf.h"
 #include "JobSettingsPanel.h"
+#include "ScheduleEditor.h"
 #include "MVToolView.h"
 
 class BMenuField;
@@ -70,7 +71,6 @@ private:
 	void _ChooseAddOn(AddOnShelf::Kind kind, BMessage* message);
 	void _OpenSettings(AddOnShelf::Kind kind);
 	void _MarkChosen();
-	void _SchedulerClosed(BMessage* message);
 	void _Start();
 	void _StartWindowClosed(BMessage* message);
 	bool _AskOverwrite();
@@ -82,6 +82,6 @@ private:
 	BMenuField* fDestinationField = nullptr;
 	BMenuField* fPackerField = nullptr;
 	BWindow* fStartWindow = nullptr;
-	BWindow* fSchedulerWindow = nullptr;
 	JobSettingsPanel fFiles;
+	ScheduleEditor fSchedule;
 };

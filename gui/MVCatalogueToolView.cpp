@@ -7,9 +7,9 @@
 #include "BackupApplication.h"
 #include "GuiProtocol.h"
 #include "GuiTexts.h"
+#include "JobRequest.h"
 #include "MVLogDataView.h"
 #include "MVRestoreStartWin.h"
-#include "MVSchedulerWindow.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -23,7 +23,8 @@ MVCatalogueToolView::MVCatalogueToolView(BRect frame, const Kind& kind, BRect ca
 	:
 	MVToolView(frame, kind.viewName),
 	fKind(kind),
-	fFiles(kind.magic, kind.alertTitle)
+	fFiles(kind.magic, kind.alertTitle),
+	fSchedule(kMsgSchedulerReply)
 {
 	fCatalogue = new MVLogDataView(catalogueFrame, kind.widthKeys);
 	AddChild(fCatalogue);
@@ -32,10 +33,8 @@ MVCatalogueToolView::MVCatalogueToolView(BRect frame, const Kind& kind, BRect ca
 
 MVCatalogueToolView::~MVCatalogueToolView()
 {
-	for (BWindow* window : {static_cast<BWindow*>(fStartWindow), fSchedulerWindow}) {
-		if (window != nullptr && window->Lock())
-			window->Quit();
-	}
+	if (fStartWindow != nullptr && fStartWindow->Lock())
+		fStartWindow->Quit();
 }
 
 
@@ -68,12 +67,12 @@ void MVCatalogueToolView::MessageReceived(BMessage* message)
 		return;
 	}
 	if (message->what == fKind.schedulerCommand) {
-		_OpenScheduler();
+		fSchedule.Open(Window()->Frame(), fSettings, BMessenger(this));
 		return;
 	}
 	switch (message->what) {
 		case kMsgSchedulerReply:
-			_SchedulerClosed(message);
+			fSchedule.Closed(*message, &fSettings);
 			break;
 		case kMsgCatalogueMarksChanged:
 			if (fStartWindow != nullptr && fStartWindow->Lock()) {
@@ -210,34 +209,6 @@ void MVCatalogueToolView::_StartClosed(BMessage* message)
 	(void)fSettings.SetMessage("start_info", &startInfo);
 	BMessage job;
 	GetPref(&job);
-	job.what = kMsgJobAdd;
-	(void)job.SetInt32("job_type", fKind.jobType);
-	if (!job.HasData("scheduler", B_MESSAGE_TYPE)) {
-		BMessage scheduler;
-		scheduler.AddTime("TIME", int32(real_time_clock()));
-		job.AddMessage("scheduler", &scheduler);
-	}
+	MakeJobRequest(&job, fKind.jobType);
 	(void)be_app->PostMessage(&job);
-}
-
-
-void MVCatalogueToolView::_OpenScheduler()
-{
-	if (fSchedulerWindow != nullptr) {
-		fSchedulerWindow->Activate();
-		return;
-	}
-	BMessage schedule;
-	(void)fSettings.FindMessage("scheduler", &schedule);
-	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Window()->Frame(), schedule,
-		kMsgSchedulerReply, BMessenger(this));
-}
-
-
-void MVCatalogueToolView::_SchedulerClosed(BMessage* message)
-{
-	fSchedulerWindow = nullptr;
-	BMessage schedule;
-	if (message->GetBool("result", false) && message->FindMessage("settings", &schedule) == B_OK)
-		(void)fSettings.SetMessage("scheduler", &schedule);
 }

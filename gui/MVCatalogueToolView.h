@@ -12,6 +12,7 @@
 #include <app/Message.h>
 
 #include "JobSettingsPanel.h"
+#include "ScheduleEditor.h"
 #include "MVToolView.h"
 
 class MVLogDataView;
@@ -66,11 +67,9 @@ protected:
 private:
 	void _Start();
 	void _StartClosed(BMessage* message);
-	void _OpenScheduler();
-	void _SchedulerClosed(BMessage* message);
 	void _FileChosen(BMessage* message);
 
 	MVRestoreStartWin* fStartWindow = nullptr;
-	BWindow* fSchedulerWindow = nullptr;
 	JobSettingsPanel fFiles;
+	ScheduleEditor fSchedule;
 };

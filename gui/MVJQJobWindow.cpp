@@ -9,7 +9,6 @@
 
 #include "DialogButtons.h"
 #include "GuiTexts.h"
-#include "MVSchedulerWindow.h"
 
 namespace {
 
@@ -40,7 +39,8 @@ MVJQJobWindow::MVJQJobWindow(BRect origin, const BMessage& record, BMessenger ta
 	:
 	MVDialogWindow(BRect(origin.left, origin.top, origin.left + contentWidth + 20,
 		origin.top + kTop + contentHeight + kBottom), GuiText(kTextEdit), record,
-		kMsgEditWindowReply, target)
+		kMsgEditWindowReply, target),
+	fSchedule(kMsgSchedulerClosed)
 {
 	float width = Bounds().Width();
 	auto* background = new BView(Bounds(), mainView, B_FOLLOW_ALL, B_WILL_DRAW);
@@ -64,14 +64,6 @@ MVJQJobWindow::MVJQJobWindow(BRect origin, const BMessage& record, BMessenger ta
 }
 
 
-void MVJQJobWindow::Quit()
-{
-	if (fSchedulerWindow != nullptr && fSchedulerWindow->Lock())
-		fSchedulerWindow->Quit();
-	MVDialogWindow::Quit();
-}
-
-
 void MVJQJobWindow::MessageReceived(BMessage* message)
 {
 	switch (message->what) {
@@ -79,18 +71,11 @@ void MVJQJobWindow::MessageReceived(BMessage* message)
 			_Confirm();
 			break;
 		case kCmdScheduler:
-			_OpenScheduler();
+			fSchedule.Open(Frame(), Settings(), BMessenger(this));
 			break;
 		case kMsgSchedulerClosed:
-		{
-			fSchedulerWindow = nullptr;
-			BMessage schedule;
-			if (message->GetBool("result", false)
-				&& message->FindMessage("settings", &schedule) == B_OK) {
-				(void)Settings().SetMessage("scheduler", &schedule);
-			}
+			fSchedule.Closed(*message, &Settings());
 			break;
-		}
 		case kMsgEditedJobGone:
 			(new BAlert("Job Queue", "The job is no longer in the queue; the changes made "
 				"here cannot be kept.", GuiText(kTextContinue), nullptr, nullptr,
@@ -106,19 +91,6 @@ void MVJQJobWindow::MessageReceived(BMessage* message)
 
 void MVJQJobWindow::ReadContent(BMessage*)
 {
-}
-
-
-void MVJQJobWindow::_OpenScheduler()
-{
-	if (fSchedulerWindow != nullptr) {
-		fSchedulerWindow->Activate();
-		return;
-	}
-	BMessage schedule;
-	(void)Settings().FindMessage("scheduler", &schedule);
-	fSchedulerWindow = MVSchedulerWindow::OpenBeside(Frame(), schedule, kMsgSchedulerClosed,
-		BMessenger(this));
 }
 
 

@@ -12,6 +12,7 @@
 #include <app/Messenger.h>
 
 #include "MVDialogWindow.h"
+#include "ScheduleEditor.h"
 
 class BTextControl;
 
@@ -27,7 +28,6 @@ public:
 		float contentWidth, float contentHeight, bool ownScheduler = true);
 
 	void MessageReceived(BMessage* message) override;
-	void Quit() override;
 
 	// The area between the title and the buttons.
 	BView* Content() const { return fContent; }
@@ -41,10 +41,9 @@ protected:
 	virtual void ReadContent(BMessage* record);
 
 private:
-	void _OpenScheduler();
 	void _Confirm();
 
 	BView* fContent;
 	BTextControl* fTitle;
-	BWindow* fSchedulerWindow = nullptr;
+	ScheduleEditor fSchedule;
 };

@@ -7,6 +7,7 @@
 
 #include "BackupApplication.h"
 #include "GuiTexts.h"
+#include "JobRequest.h"
 #include "JobSettingsFile.h"
 #include "JobType.h"
 #include "MVDeleteRequestWindow.h"
@@ -296,12 +297,9 @@ void MVRestoreView::_InsertStartClosed(BMessage* message)
 	(void)fSettings.SetMessage("start_info", &startInfo);
 	BMessage job;
 	GetPref(&job);
-	job.what = kMsgJobAdd;
-	(void)job.SetInt32("job_type", kJobInsert);
 	// Inserting starts now, whatever the restore's schedule says.
-	BMessage scheduler;
-	scheduler.AddTime("TIME", int32(real_time_clock()));
-	(void)job.SetMessage("scheduler", &scheduler);
+	job.RemoveName("scheduler");
+	MakeJobRequest(&job, kJobInsert);
 	// The insert job reads its destination and backup beside the rest.
 	BMessage options;
 	(void)fSettings.FindMessage("res_insert", &options);
