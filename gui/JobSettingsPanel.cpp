@@ -6,8 +6,10 @@
 #include <interface/FilePanel.h>
 
 #include "BackupApplication.h"
+#include "GuiProtocol.h"
 #include "GuiTexts.h"
 #include "JobSettingsFile.h"
+#include "MVToolView.h"
 
 JobSettingsPanel::JobSettingsPanel(const char* magic, const char* alertTitle)
 	:
@@ -50,5 +52,32 @@ void JobSettingsPanel::Save(const BMessage& request, const BMessage& settings) c
 	if (JobSettingsFile::Write(path.c_str(), fMagic, settings) != B_OK) {
 		std::string text = "Can't save the job settings to '" + path + "'!";
 		(new BAlert(fAlertTitle, text.c_str(), GuiText(kTextContinue)))->Go();
+	}
+}
+
+
+bool JobSettingsPanel::Handle(BMessage* message, MVToolView* tool)
+{
+	entry_ref ref;
+	switch (message->what) {
+		case kCmdLoadSelection:
+		case kCmdSaveSelection:
+			Show(message->what == kCmdSaveSelection, tool);
+			return true;
+		case B_REFS_RECEIVED:
+			if (message->FindRef("refs", &ref) == B_OK)
+				tool->LoadFile(ref);
+			return true;
+		case B_SAVE_REQUESTED:
+		{
+			BMessage settings;
+			tool->GetPref(&settings);
+			Save(*message, settings);
+			return true;
+		}
+		case B_CANCEL:
+			return true;
+		default:
+			return false;
 	}
 }

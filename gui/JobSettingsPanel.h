@@ -12,6 +12,7 @@
 
 class BFilePanel;
 class BHandler;
+class MVToolView;
 
 class JobSettingsPanel {
 public:
@@ -26,6 +27,10 @@ public:
 	bool Load(const entry_ref& ref, BMessage* settings) const;
 	// Saves the settings where a B_SAVE_REQUESTED message says.
 	void Save(const BMessage& request, const BMessage& settings) const;
+	// The tool's file commands ('lsel', 'ssel') and the panel's answers:
+	// a chosen file is loaded into the tool, its settings saved. False for
+	// any other message.
+	bool Handle(BMessage* message, MVToolView* tool);
 
 private:
 	const char* fMagic;

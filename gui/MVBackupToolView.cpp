@@ -170,18 +170,9 @@ void MVBackupToolView::MessageReceived(BMessage* message)
 		case kCmdClearSelection:
 			SelectAll(message->what == kCmdSelectAll);
 			break;
-		case kCmdLoadSelection:
-		case kCmdSaveSelection:
-			fFiles.Show(message->what == kCmdSaveSelection, this);
-			break;
-		case B_REFS_RECEIVED:
-		case B_SAVE_REQUESTED:
-			_FileChosen(message);
-			break;
-		case B_CANCEL:
-			break;
 		default:
-			MVToolView::MessageReceived(message);
+			if (!fFiles.Handle(message, this))
+				MVToolView::MessageReceived(message);
 			break;
 	}
 }
@@ -359,18 +350,4 @@ void MVBackupToolView::_Submit()
 	BMessage job;
 	MakeJob(settings, &job);
 	(void)be_app->PostMessage(&job);
-}
-
-
-void MVBackupToolView::_FileChosen(BMessage* message)
-{
-	entry_ref ref;
-	if (message->what == B_REFS_RECEIVED) {
-		if (message->FindRef("refs", &ref) == B_OK)
-			LoadFile(ref);
-		return;
-	}
-	BMessage settings;
-	GetPref(&settings);
-	fFiles.Save(*message, settings);
 }

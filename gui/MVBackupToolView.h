@@ -75,7 +75,6 @@ private:
 	void _StartWindowClosed(BMessage* message);
 	bool _AskOverwrite();
 	void _Submit();
-	void _FileChosen(BMessage* message);
 
 	const char* fAlertTitle;
 	std::unique_ptr<AddOnShelf> fShelf;

@@ -90,18 +90,9 @@ void MVCatalogueToolView::MessageReceived(BMessage* message)
 		case kCmdClearSelection:
 			fCatalogue->SelectAll(message->what == kCmdSelectAll);
 			break;
-		case kCmdLoadSelection:
-		case kCmdSaveSelection:
-			fFiles.Show(message->what == kCmdSaveSelection, this);
-			break;
-		case B_REFS_RECEIVED:
-		case B_SAVE_REQUESTED:
-			_FileChosen(message);
-			break;
-		case B_CANCEL:
-			break;
 		default:
-			MVToolView::MessageReceived(message);
+			if (!fFiles.Handle(message, this))
+				MVToolView::MessageReceived(message);
 			break;
 	}
 }
@@ -146,18 +137,6 @@ void MVCatalogueToolView::LoadFile(const entry_ref& ref)
 }
 
 
-void MVCatalogueToolView::_FileChosen(BMessage* message)
-{
-	entry_ref ref;
-	if (message->what == B_REFS_RECEIVED) {
-		if (message->FindRef("refs", &ref) == B_OK)
-			LoadFile(ref);
-		return;
-	}
-	BMessage settings;
-	GetPref(&settings);
-	fFiles.Save(*message, settings);
-}
 
 
 std::vector<std::string> MVCatalogueToolView::ProtectedBackups() const

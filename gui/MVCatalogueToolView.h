@@ -67,7 +67,6 @@ protected:
 private:
 	void _Start();
 	void _StartClosed(BMessage* message);
-	void _FileChosen(BMessage* message);
 
 	MVRestoreStartWin* fStartWindow = nullptr;
 	JobSettingsPanel fFiles;

@@ -167,6 +167,13 @@ protected:
 		return record;
 	}
 
+	// Waits until no window has the title: a closed window is deleted a
+	// little later, and must not be found again as a new one.
+	static bool AwaitWindowGone(const char* title)
+	{
+		return BDisplay::WaitFor([&] { return BDisplay::FindWindow(title) == nullptr; });
+	}
+
 	// Clicks the button of that name in a view of the main window.
 	void Press(BView* view, const char* button)
 	{
@@ -193,6 +200,7 @@ protected:
 			onHold ? B_CONTROL_ON : B_CONTROL_OFF);
 		static_cast<BButton*>(start->FindView("btn_ok"))->Click();
 		start->Unlock();
+		ASSERT_TRUE(AwaitWindowGone("Start Backup"));
 	}
 
 	ServerTree fTree;

@@ -268,6 +268,7 @@ TEST_F(MVJobQueueViewTest, AnEditWindowHoldsTheJobAndSendsItOnlyWhenConfirmed)
 		static_cast<BTextControl*>(window->FindView("txt_title"))->SetText(testCase.title);
 		static_cast<BButton*>(window->FindView(testCase.button))->Click();
 		window->Unlock();
+		ASSERT_TRUE(AwaitWindowGone("Edit: Later"));
 		ASSERT_TRUE(BDisplay::WaitFor([&] {
 			return States() == std::map<std::string, int32>{{"Held", kJobPaused},
 				{testCase.kept, kJobWaiting}};
@@ -314,6 +315,7 @@ TEST_F(MVJobQueueViewTest, TheFiltersHideJobsByKindAndState)
 		static_cast<BCheckBox*>(window->FindView(testCase.box))->SetValue(B_CONTROL_OFF);
 		static_cast<BButton*>(window->FindView("btn_ok"))->Click();
 		window->Unlock();
+		ASSERT_TRUE(AwaitWindowGone("JobQueue Settings"));
 		EXPECT_TRUE(BDisplay::WaitFor([&] { return view->CountJobs() == testCase.listed; }))
 			<< testCase.box;
 	}

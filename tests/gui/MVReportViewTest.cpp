@@ -175,9 +175,7 @@ TEST_F(MVReportViewTest, DeletingAsksWithTheSelectionAsItChanges)
 		ASSERT_TRUE(request->Lock());
 		static_cast<BButton*>(request->FindView(testCase.button))->Click();
 		request->Unlock();
-		ASSERT_TRUE(BDisplay::WaitFor([&] {
-			return BDisplay::FindWindow("Delete Report(s)") == nullptr;
-		}));
+		ASSERT_TRUE(AwaitWindowGone("Delete Report(s)"));
 		EXPECT_TRUE(BDisplay::WaitFor([&] { return CountReports() == testCase.left; }, 3000000))
 			<< testCase.button;
 		EXPECT_EQ(CountReports(), testCase.left) << testCase.button;

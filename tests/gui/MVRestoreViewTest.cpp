@@ -233,7 +233,7 @@ TEST_F(MVRestoreViewTest, DeletingAsksAndTakesTheDataOnlyWhenTold)
 			testCase.data ? B_CONTROL_ON : B_CONTROL_OFF);
 		static_cast<BButton*>(request->FindView(testCase.button))->Click();
 		request->Unlock();
-		ASSERT_TRUE(BDisplay::WaitFor([&] { return BDisplay::FindWindow("Delete") == nullptr; }));
+		ASSERT_TRUE(AwaitWindowGone("Delete"));
 		EXPECT_TRUE(BDisplay::WaitFor([&] { return Catalogues().size() == testCase.catalogues; }))
 			<< testCase.button << testCase.data;
 		size_t images = 0;
