@@ -13,6 +13,7 @@
 #include "BackupApplication.h"
 #include "GuiTexts.h"
 #include "MVLogInfoWindow.h"
+#include "ToolIcons.h"
 #include "ServerProtocol.h"
 
 namespace {
@@ -51,6 +52,23 @@ std::string Lowered(std::string text)
 	for (char& c : text)
 		c = char(tolower((unsigned char)c));
 	return text;
+}
+
+
+EntryIcon IconOf(const MVLogDataItem& item)
+{
+	if (item.IsBackup())
+		return item.data.isProtected ? EntryIcon::ProtectedBackup : EntryIcon::Backup;
+	switch (item.data.type) {
+		case kLogTypeVolumeRoot:
+			return EntryIcon::Volume;
+		case kLogTypeDirectory:
+			return EntryIcon::Folder;
+		case kLogTypeSymLink:
+			return EntryIcon::Link;
+		default:
+			return EntryIcon::File;
+	}
 }
 
 
@@ -222,6 +240,7 @@ BRow* MVLogDataView::_AddRow(MVLogDataItem* item, BRow* parent)
 	for (int32 field = 0; field <= kMarkField; field++)
 		row->SetField(new BStringField(""), field);
 	fItems[row] = item;
+	row->SetIcon(ToolIcons::ForEntry(IconOf(*item), 16));
 	row->ShowLatch(item->IsContainer() && !(item->childrenLoaded && item->children.empty()));
 	fList->AddRow(row, parent);
 	_ShowRow(row);

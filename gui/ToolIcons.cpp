@@ -87,10 +87,71 @@ void DrawSheet(IconPen& pen, float left, float top)
 		pen.Line(left + 3, y, left + 13, y);
 }
 
+
+void DrawFolder(IconPen& pen)
+{
+	pen.Color(220, 170, 50);
+	pen.FillBox(3, 7, 14, 12, 2);
+	pen.FillBox(3, 10, 29, 27, 2);
+	pen.Color(245, 205, 90);
+	pen.FillBox(3, 13, 29, 27, 2);
+}
+
+
+void DrawLock(IconPen& pen)
+{
+	pen.Color(60, 60, 60);
+	pen.Pen(2.5f);
+	pen.StrokeCircle(18, 12, 28, 24);
+	pen.Color(200, 150, 30);
+	pen.FillBox(16, 18, 30, 30, 2);
+}
+
+
+void DrawBackup(IconPen& pen)
+{
+	pen.Color(70, 100, 160);
+	pen.FillBox(2, 5, 28, 27, 3);
+	pen.Color(230, 235, 245);
+	pen.FillBox(6, 9, 24, 13, 1);
+	pen.FillBox(6, 16, 24, 20, 1);
+}
+
 }	// namespace
 
 
 namespace ToolIcons {
+
+BPicture ForEntry(EntryIcon icon, float size)
+{
+	IconPen pen(size);
+	switch (icon) {
+		case EntryIcon::Backup:
+			DrawBackup(pen);
+			break;
+		case EntryIcon::ProtectedBackup:
+			DrawBackup(pen);
+			DrawLock(pen);
+			break;
+		case EntryIcon::Volume:
+			DrawDrive(pen);
+			break;
+		case EntryIcon::Folder:
+			DrawFolder(pen);
+			break;
+		case EntryIcon::File:
+			DrawSheet(pen, 8, 4);
+			break;
+		case EntryIcon::Link:
+			DrawSheet(pen, 8, 4);
+			pen.Color(40, 120, 220);
+			pen.Polygon({BPoint(14, 30), BPoint(30, 30), BPoint(30, 14)});
+			break;
+	}
+	return pen.Finish();
+}
+
+
 
 BPicture ForTool(ToolKind tool, float size)
 {

@@ -15,6 +15,7 @@
 #include <interface/PopUpMenu.h>
 #include <interface/Window.h>
 
+#include "qt/PictureIcon.h"
 #include "qt/QtConversions.h"
 
 using MorvaneKit::FromQString;
@@ -180,6 +181,18 @@ void BRow::ShowLatch(bool show)
 		: QTreeWidgetItem::DontShowIndicatorWhenChildless);
 	if (show && fList != nullptr)
 		fList->fTree->setRootIsDecorated(true);
+}
+
+
+void BRow::SetIcon(const BPicture& picture)
+{
+	fItem->setIcon(0, MorvaneKit::PictureIcon(picture));
+}
+
+
+bool BRow::HasIcon() const
+{
+	return !fItem->icon(0).isNull();
 }
 
 

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QToolButton>
 
+#include "qt/PictureIcon.h"
 #include "qt/QtConversions.h"
 
 using MorvaneKit::ToQString;
@@ -88,22 +89,6 @@ void BPictureButton::Click()
 
 void BPictureButton::_UpdateIcon()
 {
-	QRect bounds = fPicture.Recording()->boundingRect();
-	if (bounds.isEmpty()) {
-		fButton->setIcon(QIcon());
-		return;
-	}
-	// Drawn at the display's pixel ratio, so that the icon stays sharp on a
-	// scaled screen; the pixmap's logical size is the picture's.
-	qreal ratio = std::max<qreal>(1, qApp != nullptr ? qApp->devicePixelRatio() : 1);
-	QPixmap pixmap(QSize(int(bounds.width() * ratio + 0.5), int(bounds.height() * ratio + 0.5)));
-	pixmap.setDevicePixelRatio(ratio);
-	pixmap.fill(Qt::transparent);
-	{
-		QPainter painter(&pixmap);
-		painter.setRenderHint(QPainter::Antialiasing, true);
-		painter.drawPicture(QPointF(-bounds.left(), -bounds.top()), *fPicture.Recording());
-	}
-	fButton->setIcon(QIcon(pixmap));
-	fButton->setIconSize(bounds.size());
+	fButton->setIcon(MorvaneKit::PictureIcon(fPicture));
+	fButton->setIconSize(fPicture.Recording()->boundingRect().size());
 }

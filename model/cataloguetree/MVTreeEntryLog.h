@@ -35,6 +35,8 @@ struct MVLogEntryData {
 	int64 size = 0;
 	time_t date = 0;
 	int32 index = 0;
+	// For a backup of the catalogue list: a password protects it.
+	bool isProtected = false;
 
 	// Element index of a registry answer; false when it has no "name".
 	bool SetFromReply(const BMessage& reply, int32 element);

@@ -77,6 +77,7 @@ bool MVLogAnswer::BackupAt(int32 element, MVLogEntryData* data) const
 	if (fReply.FindTime("date", element, &date) == B_OK)
 		data->date = date;
 	(void)fReply.FindInt64("size", element, &data->size);
+	data->isProtected = fReply.GetInt32("pw", element, 0) != 0;
 	data->type = kBackupType;
 	data->mediaNumber = kBackupMedium;
 	data->index = kBackupIndex;

@@ -93,8 +93,10 @@ TEST_F(MVLogDataViewTest, MarksAndRedirectionsRestoreExactlyTheSubtreeThere)
 	EXPECT_STREQ(static_cast<BStringField*>(backup->GetField(0))->String(), "Catalogued");
 	// Nothing below a backup is loaded before it opens.
 	EXPECT_EQ(tree->CountRows(backup), 0);
+	EXPECT_TRUE(backup->HasIcon());
 	BRow* keep = fView->RowOfPath(EntryPath("/keep"));
 	ASSERT_NE(keep, nullptr);
+	EXPECT_TRUE(keep->HasIcon());
 	EXPECT_EQ(tree->CountRows(keep), 0);
 	EXPECT_EQ(fView->RowOfPath(EntryPath("/nothing")), nullptr);
 

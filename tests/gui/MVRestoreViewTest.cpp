@@ -150,12 +150,21 @@ TEST_F(MVRestoreViewTest, AMarkedRedirectedSubtreeComesBackExactlyThere)
 		(std::string("/") + ServerTree::kVolumeName + "/back").c_str());
 	fWindow->Unlock();
 	Press(view, "btn_redirect");
-	Press(view, "btn_resstart");
-	BWindow* start = AwaitStartWindow();
-	ASSERT_NE(start, nullptr);
-	ASSERT_TRUE(start->Lock());
-	static_cast<BButton*>(start->FindView("btn_ok"))->Click();
-	start->Unlock();
+	// A cancelled start window submits nothing; a confirmed one the restore.
+	for (const char* button : {"btn_cancel", "btn_ok"}) {
+		Press(view, "btn_resstart");
+		BWindow* start = AwaitStartWindow();
+		ASSERT_NE(start, nullptr);
+		ASSERT_TRUE(start->Lock());
+		static_cast<BButton*>(start->FindView(button))->Click();
+		start->Unlock();
+		ASSERT_TRUE(AwaitWindowGone("Start Restore"));
+		if (button == std::string("btn_cancel")) {
+			BDisplay::ProcessEvents(200000);
+			EXPECT_EQ(CountReports(), 1);
+			EXPECT_EQ(CountJobs(), 0);
+		}
+	}
 	ASSERT_TRUE(BDisplay::WaitFor([&] { return CountReports() == 2 && CountJobs() == 0; },
 		60000000));
 	std::set<std::string> restored;

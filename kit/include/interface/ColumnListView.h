@@ -30,6 +30,7 @@
 #include <interface/View.h>
 
 class BColumnListView;
+class BPicture;
 class BPopUpMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -84,6 +85,10 @@ public:
 	// A row whose children are added only when it opens shows its latch
 	// before it has any.
 	void ShowLatch(bool show);
+	// The picture shown before the row's first column; an empty picture
+	// shows none.
+	void SetIcon(const BPicture& picture);
+	bool HasIcon() const;
 	bool IsExpanded() const;
 	bool IsSelected() const;
 	BColumnListView* ListView() const { return fList; }

@@ -24,6 +24,7 @@
 #include <interface/ColumnListView.h>
 #include <interface/Display.h>
 #include <interface/ListView.h>
+#include <interface/Picture.h>
 #include <interface/PictureButton.h>
 #include <interface/PrintJob.h>
 #include <interface/ScrollView.h>
@@ -388,6 +389,18 @@ TEST(ColumnListViewTest, ALatchShownWithoutChildrenLetsTheRowLoadThemAsItOpens)
 	EXPECT_EQ(list->changes, (std::vector<bool>{true, false, true}));
 	folder->ShowLatch(false);
 	EXPECT_TRUE(folder->HasLatch());
+
+	// A picture that draws something is the row's icon; an empty one none.
+	EXPECT_FALSE(file->HasIcon());
+	BView pen(BRect(0, 0, 15, 15), "pen", 0, 0);
+	BPicture drawn;
+	pen.BeginPicture(&drawn);
+	pen.FillRect(BRect(2, 2, 12, 12));
+	pen.EndPicture();
+	file->SetIcon(drawn);
+	EXPECT_TRUE(file->HasIcon());
+	file->SetIcon(BPicture());
+	EXPECT_FALSE(file->HasIcon());
 }
 
 

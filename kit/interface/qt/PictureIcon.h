@@ -1,0 +1,15 @@
+#pragma once
+
+// A picture as an icon, drawn at the display's pixel ratio so that it stays
+// sharp on a scaled screen; its logical size is the picture's. A picture
+// that draws nothing gives a null icon.
+
+#include <QIcon>
+
+class BPicture;
+
+namespace MorvaneKit {
+
+QIcon PictureIcon(const BPicture& picture);
+
+}	// namespace MorvaneKit
