@@ -234,13 +234,22 @@ void MVLogDataView::_Rebuild()
 }
 
 
+const BPicture& MVLogDataView::_Icon(EntryIcon kind)
+{
+	auto found = fIcons.find(kind);
+	if (found == fIcons.end())
+		found = fIcons.emplace(kind, ToolIcons::ForEntry(kind, 16)).first;
+	return found->second;
+}
+
+
 BRow* MVLogDataView::_AddRow(MVLogDataItem* item, BRow* parent)
 {
 	auto* row = new BRow;
 	for (int32 field = 0; field <= kMarkField; field++)
 		row->SetField(new BStringField(""), field);
 	fItems[row] = item;
-	row->SetIcon(ToolIcons::ForEntry(IconOf(*item), 16));
+	row->SetIcon(_Icon(IconOf(*item)));
 	row->ShowLatch(item->IsContainer() && !(item->childrenLoaded && item->children.empty()));
 	fList->AddRow(row, parent);
 	_ShowRow(row);
@@ -305,9 +314,10 @@ void MVLogDataView::MarkSelected(bool marked)
 	_UseServer();
 	for (BRow* row : rows) {
 		// A folder marked whole is loaded whole; what was shown below it is
-		// shown again from what the model holds now.
+		// shown again from the items the model holds now.
 		bool open = row->IsExpanded();
-		if (fModel.Select(fItems[row], marked, true) != B_OK)
+		bool reloads = marked && !fModel.IsLoadedThroughout(fItems[row]);
+		if (fModel.Select(fItems[row], marked, true) != B_OK || !reloads)
 			continue;
 		_RemoveChildRows(row);
 		if (open)

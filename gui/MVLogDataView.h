@@ -15,7 +15,10 @@
 #include <app/Message.h>
 #include <interface/View.h>
 
+#include <interface/Picture.h>
+
 #include "MVLogDataModel.h"
+#include "ToolIcons.h"
 
 constexpr uint32 kMsgCatalogueMarksChanged = 'slch';
 
@@ -76,6 +79,8 @@ private:
 	void _Rebuild();
 	BRow* _AddRow(MVLogDataItem* item, BRow* parent);
 	void _AddChildRows(BRow* row);
+	// The picture of a kind of entry, drawn once.
+	const BPicture& _Icon(EntryIcon kind);
 	void _RemoveChildRows(BRow* row);
 	void _Opened(BRow* row);
 	void _ShowRow(BRow* row);
@@ -91,6 +96,7 @@ private:
 	BTextControl* fFindText;
 	const char* const* fWidthKeys;
 	std::map<const BRow*, MVLogDataItem*> fItems;
+	std::map<EntryIcon, BPicture> fIcons;
 	struct Redirection {
 		std::string folder;
 		bool directory;
