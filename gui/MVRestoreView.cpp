@@ -2,6 +2,7 @@
 
 #include <interface/Alert.h>
 #include <interface/Button.h>
+#include <interface/FilePanel.h>
 #include <interface/TextControl.h>
 #include <interface/Window.h>
 
@@ -27,6 +28,8 @@ constexpr uint32 kCmdDelete = 'RSDE';
 constexpr uint32 kMsgDeleteReply = 'rdcl';
 constexpr uint32 kCmdInsert = 'rsIN';
 constexpr uint32 kMsgInsertStartReply = 'ricl';
+constexpr uint32 kCmdChooseFolder = 'rsCF';
+constexpr uint32 kMsgFolderChosen = 'rsFC';
 constexpr uint32 kCmdRedirect = 'rsRD';
 constexpr uint32 kCmdClearRedirect = 'rsRC';
 constexpr float kPathListHeight = 34;
@@ -65,9 +68,11 @@ MVRestoreView::MVRestoreView(BRect frame)
 	fPathList = new BView(BRect(8, height - 40 - kPathListHeight, width - 8, height - 44),
 		"path_list", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_BOTTOM, B_WILL_DRAW);
 	float right = fPathList->Bounds().Width();
-	fRedirectTo = new BTextControl(BRect(0, 4, right - 250, 28), "txt_redirect",
+	fRedirectTo = new BTextControl(BRect(0, 4, right - 290, 28), "txt_redirect",
 		GuiText(kTextRedirectTo), "", nullptr, B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP);
 	fPathList->AddChild(fRedirectTo);
+	fPathList->AddChild(new BButton(BRect(right - 284, 2, right - 250, 28), "btn_choosefolder",
+		"\u2026", new BMessage(kCmdChooseFolder), B_FOLLOW_RIGHT | B_FOLLOW_TOP));
 	fPathList->AddChild(new BButton(BRect(right - 240, 2, right - 130, 28), "btn_redirect",
 		GuiText(kTextRedirect), new BMessage(kCmdRedirect), B_FOLLOW_RIGHT | B_FOLLOW_TOP));
 	fPathList->AddChild(new BButton(BRect(right - 120, 2, right, 28), "btn_clearredirect",
@@ -96,7 +101,7 @@ MVRestoreView::~MVRestoreView()
 void MVRestoreView::AttachedToWindow()
 {
 	MVCatalogueToolView::AttachedToWindow();
-	for (const char* name : {"btn_redirect", "btn_clearredirect"})
+	for (const char* name : {"btn_choosefolder", "btn_redirect", "btn_clearredirect"})
 		(void)static_cast<BButton*>(FindView(name))->SetTarget(this);
 }
 
@@ -128,6 +133,12 @@ void MVRestoreView::MessageReceived(BMessage* message)
 			break;
 		case kMsgInsertStartReply:
 			_InsertStartClosed(message);
+			break;
+		case kCmdChooseFolder:
+			_ChooseFolder();
+			break;
+		case kMsgFolderChosen:
+			_FolderChosen(message);
 			break;
 		case kCmdRedirect:
 		case kCmdClearRedirect:
@@ -309,4 +320,24 @@ void MVRestoreView::_InsertStartClosed(BMessage* message)
 	(void)job.SetMessage("volume", &volume);
 	(void)job.SetString("ID", options.GetString("ID", ""));
 	(void)be_app->PostMessage(&job);
+}
+
+
+void MVRestoreView::_ChooseFolder()
+{
+	if (fFolderPanel == nullptr) {
+		BMessenger self(this);
+		fFolderPanel = std::make_unique<BFilePanel>(B_OPEN_PANEL, &self, nullptr,
+			B_DIRECTORY_NODE, false, new BMessage(kMsgFolderChosen));
+		fFolderPanel->SetTitle(GuiText(kTextRedirectTo));
+	}
+	fFolderPanel->Show();
+}
+
+
+void MVRestoreView::_FolderChosen(BMessage* message)
+{
+	entry_ref folder;
+	if (message->FindRef("refs", &folder) == B_OK)
+		fRedirectTo->SetText(folder.path.c_str());
 }

@@ -6,8 +6,11 @@
 // restore; backups are deleted from the catalogue here too, with or without
 // their data.
 
+#include <memory>
+
 #include "MVCatalogueToolView.h"
 
+class BFilePanel;
 class BTextControl;
 class MVDeleteRequestWindow;
 class MVInsertWindow;
@@ -30,6 +33,9 @@ private:
 	void _Delete();
 	void _DeleteClosed(BMessage* message);
 	void _Redirect(bool clear);
+	// The redirection folder, chosen in a panel.
+	void _ChooseFolder();
+	void _FolderChosen(BMessage* message);
 	void _OpenInsert();
 	void _InsertClosed(BMessage* message);
 	void _InsertStartClosed(BMessage* message);
@@ -41,4 +47,5 @@ private:
 	BWindow* fSettingsWindow = nullptr;
 	MVInsertWindow* fInsertWindow = nullptr;
 	BWindow* fInsertStartWindow = nullptr;
+	std::unique_ptr<BFilePanel> fFolderPanel;
 };
