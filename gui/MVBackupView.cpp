@@ -11,6 +11,7 @@
 #include "JobType.h"
 #include "MVSourceSelectionView.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -213,8 +214,7 @@ bool MVBackupView::ReadyToStart()
 		problem = GuiText(kTextNothingSelected);
 	if (problem == nullptr)
 		return true;
-	(new BAlert(AlertTitle(), problem, GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL,
-		B_WARNING_ALERT))->Go();
+	WarnUser(AlertTitle(), problem);
 	return false;
 }
 

@@ -11,6 +11,7 @@
 #include "MVLogDataView.h"
 #include "MVRestoreStartWin.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -161,33 +162,47 @@ std::vector<std::string> MVCatalogueToolView::ProtectedBackups() const
 void MVCatalogueToolView::_Start()
 {
 	if (!fCatalogue->HasMarks()) {
-		(new BAlert(fKind.alertTitle, GuiText(fKind.nothingMarkedText), GuiText(kTextOk),
-			nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser(fKind.alertTitle, GuiText(fKind.nothingMarkedText));
 		return;
 	}
 	if (fStartWindow != nullptr) {
 		fStartWindow->Activate();
 		return;
 	}
+	fStartWindow = OpenStartWindow(fKind.startTitleText, ProtectedBackups(), fKind.startReply);
+}
+
+
+MVRestoreStartWin* MVCatalogueToolView::OpenStartWindow(int32 titleText,
+	const std::vector<std::string>& protectedBackups, uint32 replyCode)
+{
 	BMessage startInfo;
 	(void)fSettings.FindMessage("start_info", &startInfo);
 	BRect frame = Window()->Frame();
-	fStartWindow = new MVRestoreStartWin(BPoint(frame.left + 60, frame.top + 60),
-		GuiText(fKind.startTitleText), startInfo, ProtectedBackups(), fKind.startReply,
-		BMessenger(this));
-	fStartWindow->Show();
+	auto* window = new MVRestoreStartWin(BPoint(frame.left + 60, frame.top + 60),
+		GuiText(titleText), startInfo, protectedBackups, replyCode, BMessenger(this));
+	window->Show();
+	return window;
+}
+
+
+bool MVCatalogueToolView::StartConfirmed(const BMessage& reply, BMessage* job)
+{
+	BMessage startInfo;
+	if (!reply.GetBool("result", false) || reply.FindMessage("settings", &startInfo) != B_OK)
+		return false;
+	(void)fSettings.SetMessage("start_info", &startInfo);
+	GetPref(job);
+	return true;
 }
 
 
 void MVCatalogueToolView::_StartClosed(BMessage* message)
 {
 	fStartWindow = nullptr;
-	BMessage startInfo;
-	if (!message->GetBool("result", false) || message->FindMessage("settings", &startInfo) != B_OK)
-		return;
-	(void)fSettings.SetMessage("start_info", &startInfo);
 	BMessage job;
-	GetPref(&job);
+	if (!StartConfirmed(*message, &job))
+		return;
 	MakeJobRequest(&job, fKind.jobType);
 	(void)be_app->PostMessage(&job);
 }

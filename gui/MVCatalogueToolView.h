@@ -59,6 +59,12 @@ protected:
 	virtual void ShowOwnSettings();
 	// The marked backups that a password protects.
 	std::vector<std::string> ProtectedBackups() const;
+	// A start window with the stored "start_info", replying with the code.
+	MVRestoreStartWin* OpenStartWindow(int32 titleText,
+		const std::vector<std::string>& protectedBackups, uint32 replyCode);
+	// A start window's reply: false when it was cancelled; else its
+	// settings are stored as "start_info" and the job gets the settings.
+	bool StartConfirmed(const BMessage& reply, BMessage* job);
 
 	BMessage fSettings;
 	MVLogDataView* fCatalogue;

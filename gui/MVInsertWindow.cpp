@@ -12,6 +12,7 @@
 #include "DialogButtons.h"
 #include "GuiTexts.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -175,8 +176,7 @@ void MVInsertWindow::_Confirm()
 {
 	BRow* row = fFound->CurrentSelection();
 	if (row == nullptr) {
-		(new BAlert("Insert", GuiText(kTextNoBackupToInsert), GuiText(kTextOk), nullptr,
-			nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser("Insert", GuiText(kTextNoBackupToInsert));
 		return;
 	}
 	(void)Settings().SetString("ID",

@@ -19,6 +19,7 @@
 #include "InputChecks.h"
 #include "ReportLineType.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -176,8 +177,7 @@ bool MVLogSettingWindow::_Confirm()
 {
 	if (!IsDecimalNumber(fDays->Text()) || !IsDecimalNumber(fCount->Text())) {
 		int32 text = IsDecimalNumber(fDays->Text()) ? 124 : 123;
-		(new BAlert("Report Settings", GuiText(text), GuiText(kTextOk), nullptr, nullptr,
-			B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser("Report Settings", GuiText(text));
 		return false;
 	}
 	int32 filter = 0;

@@ -7,6 +7,7 @@
 #include "GuiTexts.h"
 #include "JobType.h"
 #include "MVVolumeSelectionView.h"
+#include "Warning.h"
 
 namespace {
 
@@ -56,8 +57,7 @@ bool MVQBView::ReadyToStart()
 {
 	if (fVolumes->CountTicked() > 0)
 		return true;
-	(new BAlert(AlertTitle(), GuiText(kTextNothingSelected), GuiText(kTextOk), nullptr, nullptr,
-		B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+	WarnUser(AlertTitle(), GuiText(kTextNothingSelected));
 	return false;
 }
 

@@ -12,6 +12,7 @@
 #include "DialogButtons.h"
 #include "GuiTexts.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -146,8 +147,7 @@ void MVRestoreStartWin::_Confirm()
 		fPasswords->DeselectAll();
 		fPasswords->AddToSelection(row);
 		fPasswords->ScrollTo(row);
-		(new BAlert("RestoreStart", GuiText(kTextWrongPassword), GuiText(kTextOk), nullptr,
-			nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser("RestoreStart", GuiText(kTextWrongPassword));
 		return;
 	}
 	(void)Settings().SetString("title", fTitle->Text());

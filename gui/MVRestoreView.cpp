@@ -17,6 +17,7 @@
 #include "MVRestoreSettingsWindow.h"
 #include "MVRestoreStartWin.h"
 #include "ServerProtocol.h"
+#include "Warning.h"
 
 namespace {
 
@@ -221,8 +222,7 @@ void MVRestoreView::_SettingsClosed(BMessage* message)
 void MVRestoreView::_Delete()
 {
 	if (fCatalogue->MarkedBackups().empty()) {
-		(new BAlert(kRestore.alertTitle, GuiText(kTextNoBackupToDelete), GuiText(kTextOk),
-			nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser(kRestore.alertTitle, GuiText(kTextNoBackupToDelete));
 		return;
 	}
 	if (fDeleteWindow != nullptr) {
@@ -286,28 +286,19 @@ void MVRestoreView::_InsertClosed(BMessage* message)
 		return;
 	(void)fSettings.SetMessage("res_insert", &options);
 	if (!options.HasData("ID", B_STRING_TYPE)) {
-		(new BAlert("Insert", GuiText(kTextNoBackupToInsert), GuiText(kTextOk), nullptr,
-			nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser("Insert", GuiText(kTextNoBackupToInsert));
 		return;
 	}
-	BMessage startInfo;
-	(void)fSettings.FindMessage("start_info", &startInfo);
-	BRect frame = Window()->Frame();
-	fInsertStartWindow = new MVRestoreStartWin(BPoint(frame.left + 60, frame.top + 60),
-		GuiText(kTextInsertStart), startInfo, {}, kMsgInsertStartReply, BMessenger(this));
-	fInsertStartWindow->Show();
+	fInsertStartWindow = OpenStartWindow(kTextInsertStart, {}, kMsgInsertStartReply);
 }
 
 
 void MVRestoreView::_InsertStartClosed(BMessage* message)
 {
 	fInsertStartWindow = nullptr;
-	BMessage startInfo;
-	if (!message->GetBool("result", false) || message->FindMessage("settings", &startInfo) != B_OK)
-		return;
-	(void)fSettings.SetMessage("start_info", &startInfo);
 	BMessage job;
-	GetPref(&job);
+	if (!StartConfirmed(*message, &job))
+		return;
 	// Inserting starts now, whatever the restore's schedule says.
 	job.RemoveName("scheduler");
 	MakeJobRequest(&job, kJobInsert);

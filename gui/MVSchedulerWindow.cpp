@@ -16,6 +16,7 @@
 #include "GuiTexts.h"
 #include "InputChecks.h"
 #include "MVJobScheduler.h"
+#include "Warning.h"
 
 namespace {
 
@@ -207,8 +208,8 @@ void MVSchedulerWindow::MessageReceived(BMessage* message)
 			BMessage schedule;
 			int32 alert;
 			if (!Build(&schedule, &alert)) {
-				(new BAlert(alert == kTextWrongNumber ? "Repeat" : GuiText(kTextScheduler), GuiText(alert),
-					GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+				WarnUser(alert == kTextWrongNumber ? "Repeat" : GuiText(kTextScheduler),
+					GuiText(alert));
 			}
 			_ShowNextStarts();
 			break;
@@ -228,8 +229,7 @@ void MVSchedulerWindow::_Confirm()
 	BMessage schedule;
 	int32 alert;
 	if (!Build(&schedule, &alert)) {
-		(new BAlert(GuiText(kTextScheduler), GuiText(alert), GuiText(kTextOk), nullptr, nullptr,
-			B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser(GuiText(kTextScheduler), GuiText(alert));
 		return;
 	}
 	// A time or date that does not exist (24:00, 31.02.) becomes another

@@ -12,6 +12,7 @@
 #include "DialogButtons.h"
 #include "GuiTexts.h"
 #include "InputChecks.h"
+#include "Warning.h"
 
 namespace {
 
@@ -68,8 +69,7 @@ bool MVStatusSettingsWindow::_Store()
 {
 	std::string delay = fDelay->Text();
 	if (!IsDecimalNumber(delay.c_str(), 4)) {
-		(new BAlert(GuiText(kTextStatusWindowSettings), GuiText(kTextDelayNotNumeric),
-			GuiText(kTextOk), nullptr, nullptr, B_WIDTH_AS_USUAL, B_WARNING_ALERT))->Go();
+		WarnUser(GuiText(kTextStatusWindowSettings), GuiText(kTextDelayNotNumeric));
 		return false;
 	}
 	Settings().SetInt32(kStatusAutoOpen, fAutoOpen->Value());

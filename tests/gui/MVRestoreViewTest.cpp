@@ -307,6 +307,18 @@ TEST_F(MVRestoreViewTest, ABackupLeftOutOfTheCatalogueIsInsertedThroughTheWindow
 		window->Unlock();
 		return rows == 1;
 	}, 20000000));
+	// Ok with no backup chosen is refused, and the window stays.
+	{
+		AlertAnswers alerts;
+		alerts.Expect("Ok");
+		ASSERT_TRUE(window->Lock());
+		static_cast<BButton*>(window->FindView("btn_ok"))->Click();
+		window->Unlock();
+		ASSERT_TRUE(BDisplay::WaitFor([&] { return alerts.Alerts().size() == 1; }));
+		EXPECT_EQ(alerts.Alerts()[0].text, "Sorry, no backups for re-indexing selected!");
+		EXPECT_EQ(alerts.Alerts()[0].title, "Insert");
+		EXPECT_EQ(BDisplay::FindWindow("Insert Backup"), window);
+	}
 	ASSERT_TRUE(window->Lock());
 	BRow* row = found->RowAt(0);
 	EXPECT_STREQ(static_cast<BStringField*>(row->GetField(1))->String(), catalogues[0].c_str());

@@ -1,0 +1,5 @@
+#pragma once
+
+// A warning the user acknowledges with "Ok".
+
+void WarnUser(const char* title, const char* text);
