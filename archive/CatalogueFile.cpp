@@ -1,5 +1,6 @@
 #include "CatalogueFile.h"
 
+#include <utility>
 #include <vector>
 
 #include <storage/AtomicFileWriter.h>
@@ -44,11 +45,17 @@ status_t WriteAttributes(BNode* node, const BMessage& catalogue)
 	if (catalogue.FindString(kLogCryptKey, &password) != B_OK)
 		password = "";
 
-	size_t titleSize = strlen(title) + 1;
-	ssize_t written = node->WriteAttr(kCatalogueTitleAttribute, B_STRING_TYPE, 0, title,
-		titleSize);
-	if (written != ssize_t(titleSize))
-		return written < 0 ? status_t(written) : B_IO_ERROR;
+	const char* destination = "";
+	if (catalogue.FindString(kLogDestinationKey, &destination) != B_OK)
+		destination = "";
+
+	for (auto [name, text] : {std::pair{kCatalogueTitleAttribute, title},
+			std::pair{kCatalogueDestinationAttribute, destination}}) {
+		size_t textSize = strlen(text) + 1;
+		ssize_t written = node->WriteAttr(name, B_STRING_TYPE, 0, text, textSize);
+		if (written != ssize_t(textSize))
+			return written < 0 ? status_t(written) : B_IO_ERROR;
+	}
 
 	struct Number {
 		const char* name;
@@ -167,6 +174,10 @@ status_t CatalogueFile::ReadAttributes(const char* path, CatalogueAttributes* at
 	if (node.ReadAttrString(kCatalogueTitleAttribute, &title) != B_OK)
 		title.clear();
 	attributes->title = title.c_str();
+	std::string destination;
+	if (node.ReadAttrString(kCatalogueDestinationAttribute, &destination) != B_OK)
+		destination.clear();
+	attributes->destination = destination.c_str();
 	attributes->date = int32(ReadNumber(&node, kCatalogueDateAttribute, 4));
 	attributes->version = uint16(ReadNumber(&node, kCatalogueVersionAttribute, 2));
 	attributes->size = ReadNumber(&node, kCatalogueSizeAttribute, 8);

@@ -20,6 +20,8 @@ struct CatalogueAttributes {
 	int32 mode = 0;
 	int32 baseId = 0;
 	bool hasPassword = false;
+	// The destination add-on; empty in a file written before it was kept.
+	std::string destination;
 };
 
 // What Read() returns for a catalogue written by a newer program; *version
@@ -31,7 +33,7 @@ public:
 	// "<serverFolder>/logdata/<backupId>".
 	static std::string PathFor(const std::string& serverFolder, const std::string& backupId);
 
-	// Replaces the file with the flattened catalogue and its eight
+	// Replaces the file with the flattened catalogue and its nine
 	// attributes as a whole: both go into a temporary file that is renamed
 	// over the old one only when complete, so no reader ever finds a
 	// catalogue without its attributes.
@@ -48,7 +50,7 @@ public:
 	// on failure the message is empty.
 	[[nodiscard]] static status_t ReadContent(const char* path, BMessage* catalogue);
 
-	// Reads the eight attributes; a missing one reads as 0 or "".
+	// Reads the nine attributes; a missing one reads as 0 or "".
 	[[nodiscard]] static status_t ReadAttributes(const char* path,
 		CatalogueAttributes* attributes);
 };

@@ -26,6 +26,8 @@
 //   "MVBACKUP:prgver" 'USHT' 2 | "MVBACKUP:size" 'ULLG' 8
 //   "MVBACKUP:job_id" 'LONG' 4 | "MVBACKUP:mode" 'LONG' 4
 //   "MVBACKUP:base_id" 'LONG' 4 | "MVBACKUP:pw" 'LONG' 4 (1: password set)
+//   "MVBACKUP:dest" 'CSTR' the destination add-on and NUL (added later:
+//   older catalogue files lack it)
 
 constexpr const char* kCatalogueFolder = "logdata";
 constexpr const char* kCatalogueDefaultCompressor = "MVNone";
@@ -64,3 +66,4 @@ constexpr const char* kCatalogueJobIdAttribute = "MVBACKUP:job_id";
 constexpr const char* kCatalogueModeAttribute = "MVBACKUP:mode";
 constexpr const char* kCatalogueBaseIdAttribute = "MVBACKUP:base_id";
 constexpr const char* kCataloguePasswordAttribute = "MVBACKUP:pw";
+constexpr const char* kCatalogueDestinationAttribute = "MVBACKUP:dest";

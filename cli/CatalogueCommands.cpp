@@ -65,6 +65,7 @@ int ListBackupsCommand::Run(ServerConnection& server, ClientApplication&)
 			writer.Field("size", size);
 			writer.Field("mode", std::string(ModeName(list.GetInt32("mode", slot, 1))));
 			writer.Field("protected", list.GetInt32("pw", slot, 0) != 0);
+			writer.Field("destination", std::string(list.GetString("dest", slot, "")));
 			writer.Field("job_id", int64(list.GetInt32("job_id", slot, 0)));
 			writer.Field("base_id", int64(list.GetInt32("base_id", slot, 0)));
 			writer.EndObject();

@@ -57,8 +57,16 @@ std::string Lowered(std::string text)
 
 EntryIcon IconOf(const MVLogDataItem& item)
 {
-	if (item.IsBackup())
-		return item.data.isProtected ? EntryIcon::ProtectedBackup : EntryIcon::Backup;
+	if (item.IsBackup()) {
+		switch (item.data.mediaKind) {
+			case MVMediaKind::kImageFolder:
+				return EntryIcon::ImageBackup;
+			case MVMediaKind::kTape:
+				return EntryIcon::TapeBackup;
+			case MVMediaKind::kUnknown:
+				return EntryIcon::Backup;
+		}
+	}
 	switch (item.data.type) {
 		case kLogTypeVolumeRoot:
 			return EntryIcon::Volume;
@@ -234,11 +242,12 @@ void MVLogDataView::_Rebuild()
 }
 
 
-const BPicture& MVLogDataView::_Icon(EntryIcon kind)
+const BPicture& MVLogDataView::_Icon(const MVLogDataItem& item)
 {
-	auto found = fIcons.find(kind);
+	std::pair key{IconOf(item), item.IsBackup() && item.data.isProtected};
+	auto found = fIcons.find(key);
 	if (found == fIcons.end())
-		found = fIcons.emplace(kind, ToolIcons::ForEntry(kind, 16)).first;
+		found = fIcons.emplace(key, ToolIcons::ForEntry(key.first, key.second, 16)).first;
 	return found->second;
 }
 
@@ -249,7 +258,7 @@ BRow* MVLogDataView::_AddRow(MVLogDataItem* item, BRow* parent)
 	for (int32 field = 0; field <= kMarkField; field++)
 		row->SetField(new BStringField(""), field);
 	fItems[row] = item;
-	row->SetIcon(_Icon(IconOf(*item)));
+	row->SetIcon(_Icon(*item));
 	row->ShowLatch(item->IsContainer() && !(item->childrenLoaded && item->children.empty()));
 	fList->AddRow(row, parent);
 	_ShowRow(row);

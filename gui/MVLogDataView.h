@@ -80,7 +80,7 @@ private:
 	BRow* _AddRow(MVLogDataItem* item, BRow* parent);
 	void _AddChildRows(BRow* row);
 	// The picture of a kind of entry, drawn once.
-	const BPicture& _Icon(EntryIcon kind);
+	const BPicture& _Icon(const MVLogDataItem& item);
 	void _RemoveChildRows(BRow* row);
 	void _Opened(BRow* row);
 	void _ShowRow(BRow* row);
@@ -96,7 +96,7 @@ private:
 	BTextControl* fFindText;
 	const char* const* fWidthKeys;
 	std::map<const BRow*, MVLogDataItem*> fItems;
-	std::map<EntryIcon, BPicture> fIcons;
+	std::map<std::pair<EntryIcon, bool>, BPicture> fIcons;
 	struct Redirection {
 		std::string folder;
 		bool directory;

@@ -15,6 +15,19 @@ namespace {
 constexpr float kWidth = 420;
 constexpr float kLine = 22;
 
+const char* MediaText(MVMediaKind kind)
+{
+	switch (kind) {
+		case MVMediaKind::kImageFolder:
+			return "Folder of image files";
+		case MVMediaKind::kTape:
+			return "Tape";
+		case MVMediaKind::kUnknown:
+			break;
+	}
+	return "Not recorded";
+}
+
 }	// namespace
 
 
@@ -30,6 +43,8 @@ MVLogInfoWindow::MVLogInfoWindow(BPoint where, const MVLogDataItem& item)
 			{"Backup", item.data.name},
 			{"Date", MVLogDataModel::ColumnText(item, MVLogColumn::Date)},
 			{"Size", MVLogDataModel::ColumnText(item, MVLogColumn::Size) + " bytes"},
+			{"Stored on", MediaText(item.data.mediaKind)},
+			{"Password", item.data.isProtected ? "Yes" : "No"},
 		};
 	} else {
 		lines = {

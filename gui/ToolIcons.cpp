@@ -117,21 +117,48 @@ void DrawBackup(IconPen& pen)
 	pen.FillBox(6, 16, 24, 20, 1);
 }
 
+
+void DrawImageBackup(IconPen& pen)
+{
+	DrawFolder(pen);
+	pen.Color(70, 100, 160);
+	pen.FillCircle(9, 14, 23, 28);
+	pen.Color(230, 235, 245);
+	pen.FillCircle(14, 19, 18, 23);
+}
+
+
+void DrawTapeBackup(IconPen& pen)
+{
+	pen.Color(50, 50, 60);
+	pen.FillBox(2, 7, 30, 26, 2);
+	pen.Color(230, 235, 245);
+	pen.FillCircle(6, 11, 14, 19);
+	pen.FillCircle(18, 11, 26, 19);
+	pen.Color(50, 50, 60);
+	pen.FillCircle(9, 14, 11, 16);
+	pen.FillCircle(21, 14, 23, 16);
+	pen.Color(140, 110, 80);
+	pen.FillBox(8, 21, 24, 24);
+}
+
 }	// namespace
 
 
 namespace ToolIcons {
 
-BPicture ForEntry(EntryIcon icon, float size)
+BPicture ForEntry(EntryIcon icon, bool locked, float size)
 {
 	IconPen pen(size);
 	switch (icon) {
 		case EntryIcon::Backup:
 			DrawBackup(pen);
 			break;
-		case EntryIcon::ProtectedBackup:
-			DrawBackup(pen);
-			DrawLock(pen);
+		case EntryIcon::ImageBackup:
+			DrawImageBackup(pen);
+			break;
+		case EntryIcon::TapeBackup:
+			DrawTapeBackup(pen);
 			break;
 		case EntryIcon::Volume:
 			DrawDrive(pen);
@@ -148,6 +175,8 @@ BPicture ForEntry(EntryIcon icon, float size)
 			pen.Polygon({BPoint(14, 30), BPoint(30, 30), BPoint(30, 14)});
 			break;
 	}
+	if (locked)
+		DrawLock(pen);
 	return pen.Finish();
 }
 

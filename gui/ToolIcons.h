@@ -8,8 +8,9 @@
 #include "MVToolView.h"
 
 enum class EntryIcon {
-	Backup,
-	ProtectedBackup,
+	Backup,			// on a medium of unknown kind
+	ImageBackup,	// in a folder of image files
+	TapeBackup,
 	Volume,
 	Folder,
 	File,
@@ -18,7 +19,8 @@ enum class EntryIcon {
 
 namespace ToolIcons {
 
-BPicture ForEntry(EntryIcon icon, float size);
+// A locked icon carries a padlock: a backup with a password.
+BPicture ForEntry(EntryIcon icon, bool locked, float size);
 
 // The icon of the tool, size x size pixels.
 BPicture ForTool(ToolKind tool, float size);

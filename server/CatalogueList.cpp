@@ -23,6 +23,7 @@ constexpr const char* kJobIdField = "job_id";
 constexpr const char* kModeField = "mode";
 constexpr const char* kBaseIdField = "base_id";
 constexpr const char* kPasswordField = "pw";
+constexpr const char* kDestinationField = "dest";
 
 // A catalogue file is not a media item: these slot values are fixed.
 constexpr int32 kSlotType = -1;
@@ -49,21 +50,22 @@ bool ReadNumber(BNode* node, const char* name, size_t size, uint64* value)
 	return true;
 }
 
-// The title as a C buffer of kTitleBufferSize bytes would hold it, without
+// A text attribute as a C buffer of bufferSize bytes would hold it, without
 // splitting a UTF-8 character at the cut.
-std::string ReadTitle(BNode* node)
+std::string ReadText(BNode* node, const char* attribute, size_t bufferSize)
 {
-	char buffer[CatalogueSlot::kTitleBufferSize] = {};
-	ssize_t read = node->ReadAttr(kCatalogueTitleAttribute, 0, 0, buffer, sizeof(buffer));
+	std::string buffer(bufferSize, '\0');
+	ssize_t read = node->ReadAttr(attribute, 0, 0, buffer.data(), bufferSize);
 	if (read <= 0)
 		return std::string();
-	size_t length = strnlen(buffer, size_t(read));
-	if (length >= sizeof(buffer)) {
-		length = sizeof(buffer) - 1;
+	size_t length = strnlen(buffer.data(), size_t(read));
+	if (length >= bufferSize) {
+		length = bufferSize - 1;
 		while (length > 0 && (uint8(buffer[length]) & 0xc0) == 0x80)
 			length--;
 	}
-	return std::string(buffer, length);
+	buffer.resize(length);
+	return buffer;
 }
 
 int32 CountOf(const BMessage& list, const char* name)
@@ -89,9 +91,10 @@ CatalogueSlot CatalogueList::ReadSlot(BNode* node, const char* name, int64 inode
 	CatalogueSlot slot;
 	slot.name = name;
 	slot.node = inode;
-	std::string title = ReadTitle(node);
+	std::string title = ReadText(node, kCatalogueTitleAttribute, CatalogueSlot::kTitleBufferSize);
 	if (!title.empty())
 		slot.title = title;
+	slot.destination = ReadText(node, kCatalogueDestinationAttribute, B_FILE_NAME_LENGTH);
 
 	uint64 value;
 	if (ReadNumber(node, kCatalogueDateAttribute, 4, &value))
@@ -120,7 +123,7 @@ status_t CatalogueList::Append(BMessage* list, const CatalogueSlot& slot)
 	int32 count = CountSlots(*list);
 	for (const char* field : {kNodeField, kTitleField, kDateField, kTypeField, kSizeField,
 			kPathField, kMediumField, kOffsetField, kJobIdField, kModeField, kBaseIdField,
-			kPasswordField}) {
+			kPasswordField, kDestinationField}) {
 		if (CountOf(*list, field) != count)
 			return B_BAD_DATA;
 	}
@@ -149,6 +152,8 @@ status_t CatalogueList::Append(BMessage* list, const CatalogueSlot& slot)
 		status = list->AddInt32(kBaseIdField, slot.baseId);
 	if (status == B_OK)
 		status = list->AddInt32(kPasswordField, slot.password);
+	if (status == B_OK)
+		status = list->AddString(kDestinationField, slot.destination);
 	if (status != B_OK)
 		(void)Remove(list, count);
 	return status;
@@ -218,6 +223,7 @@ status_t CatalogueList::AddNotice(const BMessage& list, int32 slot, BMessage* no
 	notice->AddTime(kDateField, date);
 	notice->AddInt64(kSizeField, size);
 	notice->AddInt32(kPasswordField, list.GetInt32(kPasswordField, slot, 0));
+	notice->AddString(kDestinationField, list.GetString(kDestinationField, slot, ""));
 	return B_OK;
 }
 

@@ -11,7 +11,8 @@
 //   "name" string | "node" int64 | "title" string | "date" 'TIME' 4 bytes
 //   "type" int32 | "size" int64 | "path" string | "medianr" int32
 //   "offset" int64 | "job_id" int32 | "mode" int32 | "base_id" int32
-//   "pw" int32
+//   "pw" int32 | "dest" string (the destination add-on; empty when the
+//   catalogue file does not say)
 
 #include <string>
 
@@ -36,6 +37,7 @@ struct CatalogueSlot {
 	int32 mode = 1;
 	int32 baseId = 0;
 	int32 password = 0;
+	std::string destination;
 };
 
 class CatalogueList {
@@ -61,7 +63,7 @@ public:
 
 	// The fields of a slot that tell the clients of a new catalogue:
 	// "mode", "base_id", "job_id", "type", "name", "title", "date", "size"
-	// and "pw". B_BAD_INDEX for a slot that does not exist.
+	// "pw" and "dest". B_BAD_INDEX for a slot that does not exist.
 	[[nodiscard]] static status_t AddNotice(const BMessage& list, int32 slot,
 		BMessage* notice);
 	// The list as clients see it: every field but "node".

@@ -1,6 +1,19 @@
 #include "MVTreeEntryLog.h"
 
+#include <cstring>
+
 #include "MVLogQuery.h"
+
+MVMediaKind MediaKindOf(const char* destinationAddOn)
+{
+	if (destinationAddOn == nullptr)
+		return MVMediaKind::kUnknown;
+	if (strcmp(destinationAddOn, "MVImage") == 0)
+		return MVMediaKind::kImageFolder;
+	if (strcmp(destinationAddOn, "MVSCSIStreamer") == 0)
+		return MVMediaKind::kTape;
+	return MVMediaKind::kUnknown;
+}
 
 bool MVLogEntryData::SetFromReply(const BMessage& reply, int32 element)
 {

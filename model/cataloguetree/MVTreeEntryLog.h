@@ -24,6 +24,15 @@ enum : int32 {
 	kLogTypeVolumeRoot = 3,
 };
 
+// What holds a backup, from the name of its destination add-on.
+enum class MVMediaKind : uint8 {
+	kUnknown,		// a catalogue that does not say
+	kImageFolder,	// "MVImage"
+	kTape,			// "MVSCSIStreamer"
+};
+
+MVMediaKind MediaKindOf(const char* destinationAddOn);
+
 // The fields of one entry, as a plain value.
 struct MVLogEntryData {
 	std::string name;
@@ -37,6 +46,7 @@ struct MVLogEntryData {
 	int32 index = 0;
 	// For a backup of the catalogue list: a password protects it.
 	bool isProtected = false;
+	MVMediaKind mediaKind = MVMediaKind::kUnknown;
 
 	// Element index of a registry answer; false when it has no "name".
 	bool SetFromReply(const BMessage& reply, int32 element);

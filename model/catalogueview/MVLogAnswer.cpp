@@ -78,6 +78,7 @@ bool MVLogAnswer::BackupAt(int32 element, MVLogEntryData* data) const
 		data->date = date;
 	(void)fReply.FindInt64("size", element, &data->size);
 	data->isProtected = fReply.GetInt32("pw", element, 0) != 0;
+	data->mediaKind = MediaKindOf(fReply.GetString("dest", element, ""));
 	data->type = kBackupType;
 	data->mediaNumber = kBackupMedium;
 	data->index = kBackupIndex;

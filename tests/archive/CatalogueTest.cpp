@@ -182,6 +182,7 @@ TEST_F(CatalogueTest, FileRoundTripAndAttributes)
 	EXPECT_EQ(attributes.mode, 2);
 	EXPECT_EQ(attributes.baseId, 3);
 	EXPECT_FALSE(attributes.hasPassword);
+	EXPECT_EQ(attributes.destination, "MVImage");
 
 	// The title of an empty title is one zero byte.
 	BNode node(path.c_str());

@@ -211,5 +211,7 @@ TEST_F(BackupTest, IncrementalHoldsTheChangedFiles)
 	CommandResult listed = Run({"backups", "--json"});
 	EXPECT_NE(listed.output.find("\"mode\":\"incremental\""), std::string::npos)
 		<< listed.output;
+	EXPECT_NE(listed.output.find("\"destination\":\"MVImage\""), std::string::npos)
+		<< listed.output;
 	EXPECT_EQ(Run({"remove", jobId}).exitCode, 0);
 }

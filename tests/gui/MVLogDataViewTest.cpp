@@ -175,6 +175,19 @@ TEST_F(MVLogDataViewTest, FindingANameOpensTheFoldersOnTheWay)
 	EXPECT_EQ(text("str_Size"), "7 bytes");
 	EXPECT_EQ(text("str_Medium"), "1");
 	info->Quit();
+
+	// A backup tells where it is stored, from the catalogue's own record.
+	ASSERT_TRUE(fWindow->Lock());
+	tree->DeselectAll();
+	tree->AddToSelection(tree->RowAt(0));
+	info = fView->ShowInfo();
+	fWindow->Unlock();
+	ASSERT_NE(info, nullptr);
+	ASSERT_TRUE(info->Lock());
+	EXPECT_EQ(text("str_Title"), "Catalogued");
+	EXPECT_EQ(text("str_Stored on"), "Folder of image files");
+	EXPECT_EQ(text("str_Password"), "No");
+	info->Quit();
 }
 
 }	// namespace

@@ -72,6 +72,7 @@ private:
 			reply->AddInt32("mode", catalogue.GetInt32(kLogModeKey, 1));
 			reply->AddInt32("base_id", catalogue.GetInt32(kLogBaseIdKey, 0));
 			reply->AddInt32("pw", catalogue.GetString(kLogCryptKey, "")[0] != '\0' ? 1 : 0);
+			reply->AddString("dest", catalogue.GetString(kLogDestinationKey, ""));
 		}
 	}
 

@@ -24,6 +24,7 @@ CatalogueSlot Slot(const char* name, int32 number)
 	slot.mode = number;
 	slot.baseId = 50 + number;
 	slot.password = number % 2;
+	slot.destination = number % 2 ? "MVSCSIStreamer" : "MVImage";
 	return slot;
 }
 
@@ -45,6 +46,7 @@ void ExpectSlot(const BMessage& list, int32 index, const CatalogueSlot& slot)
 	EXPECT_EQ(list.GetInt32("mode", index, -9), slot.mode);
 	EXPECT_EQ(list.GetInt32("base_id", index, -9), slot.baseId);
 	EXPECT_EQ(list.GetInt32("pw", index, -9), slot.password);
+	EXPECT_STREQ(list.GetString("dest", index, "?"), slot.destination.c_str());
 	EXPECT_EQ(list.GetInt32("type", index, 0), -1);
 	EXPECT_STREQ(list.GetString("path", index, ""), " ");
 	EXPECT_EQ(list.GetInt32("medianr", index, 0), 1);

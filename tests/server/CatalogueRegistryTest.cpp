@@ -95,6 +95,7 @@ TEST_F(CatalogueRegistryTest, StartListsEveryFileFromItsAttributes)
 	weekly.password = "secret";
 	weekly.mode = 2;
 	weekly.baseId = 5;
+	weekly.destination = "MVSCSIStreamer";
 	WriteCatalogue("2024010100000001", weekly);
 	Backup longTitle;
 	longTitle.title = std::string(70, 'T');
@@ -124,6 +125,7 @@ TEST_F(CatalogueRegistryTest, StartListsEveryFileFromItsAttributes)
 	EXPECT_EQ(List().GetInt32("mode", slot, 0), 2);
 	EXPECT_EQ(List().GetInt32("base_id", slot, 0), 5);
 	EXPECT_EQ(List().GetInt32("pw", slot, 0), 1);
+	EXPECT_STREQ(List().GetString("dest", slot, ""), "MVSCSIStreamer");
 
 	slot = SlotOf("2024010100000002");
 	ASSERT_GE(slot, 0);
@@ -142,6 +144,7 @@ TEST_F(CatalogueRegistryTest, StartListsEveryFileFromItsAttributes)
 	EXPECT_EQ(List().GetInt32("job_id", slot, -1), 0);
 	EXPECT_EQ(List().GetInt32("base_id", slot, -1), 0);
 	EXPECT_EQ(List().GetInt32("pw", slot, -1), 0);
+	EXPECT_STREQ(List().GetString("dest", slot, "?"), "");
 }
 
 // A finished job's catalogue is listed once and told to the clients with
@@ -154,6 +157,7 @@ TEST_F(CatalogueRegistryTest, FinishedJobsAddTheirCatalogues)
 	backup.mode = 3;
 	backup.baseId = 4;
 	backup.password = "pw";
+	backup.destination = "MVImage";
 	WriteCatalogue("2024010100000003", backup);
 
 	BMessage finished;
@@ -176,6 +180,7 @@ TEST_F(CatalogueRegistryTest, FinishedJobsAddTheirCatalogues)
 	EXPECT_EQ(date, 1700000000);
 	EXPECT_EQ(inserted->GetInt64("size", 0), 123456);
 	EXPECT_EQ(inserted->GetInt32("pw", 0), 1);
+	EXPECT_STREQ(inserted->GetString("dest", ""), "MVImage");
 	DrainClient();
 	EXPECT_EQ(fClient.Inbox().Count(kMsgLogInserted), 1);
 }
