@@ -7,7 +7,6 @@
 #include <app/Application.h>
 #include <interface/Alert.h>
 #include <kernel/OS.h>
-#include <storage/Entry.h>
 #include <storage/SymLink.h>
 
 #include "ArchiveReader.h"
@@ -95,7 +94,7 @@ void MVRestoreServer::StartJob(const BMessage* job)
 	MVRedirection redirections(&selection);
 	while (redirections.NextLine()) {
 		if (redirections.IsLineInclude())
-			fGuard.AddRedirectionRoot(redirections.Redirection());
+			fTargets.AddRedirectionRoot(redirections.Redirection());
 	}
 	_CountItems();
 
@@ -210,7 +209,11 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 		return;
 	}
 	LogInsert(EntryLineType(fHeader.RawKind()), kTextSingle, {fPath});
-	_CreateTarget(_TargetFor(redirection), redirection);
+	fTarget = _TargetFor(redirection);
+	fRedirection.reset();
+	if (redirection != nullptr)
+		fRedirection = redirection;
+	_CreateTarget();
 }
 
 std::string MVRestoreServer::_TargetFor(const char* redirection) const
@@ -223,56 +226,69 @@ std::string MVRestoreServer::_TargetFor(const char* redirection) const
 	return target + LeafOf(fPath);
 }
 
-void MVRestoreServer::_CreateTarget(const std::string& target, const char* redirection)
+const char* MVRestoreServer::_Redirection() const
 {
-	EntryKind kind = fHeader.Kind();
-	if (kind == EntryKind::VolumeRoot && fCreateRoot == 0)
-		return;
-	bool intoFolder = kind == EntryKind::Directory || kind == EntryKind::VolumeRoot;
-	if (fGuard.CheckTarget(target, redirection, intoFolder) != B_OK) {
-		_ItemError(kTextCannotCreateOnTarget, {fPath});
-		return;
-	}
-	fTarget = target;
-	switch (kind) {
+	return fRedirection ? fRedirection->c_str() : nullptr;
+}
+
+void MVRestoreServer::_CreateTarget()
+{
+	switch (fHeader.Kind()) {
 		case EntryKind::VolumeRoot:
+			if (fCreateRoot != 0)
+				_CreateFolder();
+			break;
 		case EntryKind::Directory:
-			_CreateFolder(target);
+			_CreateFolder();
 			break;
 		case EntryKind::SymLink:
 			// Its block may lie on the next medium, as a file's data may.
 			NextStep(kStepLink);
 			break;
 		case EntryKind::File:
-			_CreateFile(target);
+			_CreateFile();
 			break;
 	}
 }
 
-void MVRestoreServer::_CreateFolder(const std::string& target)
+void MVRestoreServer::_CreateFolder()
 {
-	bool existed = false;
-	BDirectory folder;
-	status_t status = RestoreEntryCreator::MakeFolder(target, &existed, &folder);
+	BDirectory* folder;
+	bool created = false;
+	status_t status = fTargets.OpenFolder(fTarget, _Redirection(), true, &folder, &created);
+	if (status == B_NOT_ALLOWED) {
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+		return;
+	}
 	if (status != B_OK) {
 		_ItemError(kTextCannotCreateFolder, {fPath, int32(status)});
 		return;
 	}
-	if (existed)
+	if (!created)
 		LogInsert(kLineWarning, kTextFolderExists, {fPath});
 	FileHeaderStat stat = fHeader.Stat();
-	if (RestoreEntryCreator::ApplyOwnership(&folder, stat) != B_OK)
+	if (RestoreEntryCreator::ApplyOwnership(folder, stat) != B_OK)
 		_ItemError(kTextCannotCreateOnTarget, {fPath});
 	std::vector<std::string> refused;
-	if (RestoreEntryCreator::WriteAttributes(&folder, fHeader, Backup().CatalogueVersion(), &refused)
+	if (RestoreEntryCreator::WriteAttributes(folder, fHeader, Backup().CatalogueVersion(), &refused)
 			!= B_OK)
 		_ItemError(kTextCannotReadItem, {fPath});
 	for (const std::string& name : refused)
 		_ItemError(kTextCannotCreateOnTarget, {fPath + " (" + name + ")"});
-	fFolders.Note(target, stat);
+	fFolders.Note(fTarget, _Redirection(), stat);
 }
 
-void MVRestoreServer::_CreateLink(const std::string& target)
+// The folder the current item goes into; null after an error line.
+BDirectory* MVRestoreServer::_OpenParent(std::string* leaf)
+{
+	BDirectory* folder;
+	if (fTargets.OpenParent(fTarget, _Redirection(), &folder, leaf) == B_OK)
+		return folder;
+	_ItemError(kTextCannotCreateOnTarget, {fPath});
+	return nullptr;
+}
+
+void MVRestoreServer::_CreateLink()
 {
 	std::string text;
 	switch (Backup().Reader()->ReadSymLink2(&text)) {
@@ -288,12 +304,16 @@ void MVRestoreServer::_CreateLink(const std::string& target)
 			_ItemError(kTextCannotReadLink, {fPath});
 			return;
 	}
+	std::string leaf;
+	BDirectory* folder = _OpenParent(&leaf);
+	if (folder == nullptr)
+		return;
 	BSymLink link;
-	status_t status = RestoreEntryCreator::MakeLink(target, text, &link);
+	status_t status = folder->CreateSymLinkAt(leaf.c_str(), text.c_str(), &link);
 	if (status == B_FILE_EXISTS) {
-		if (!_ResolveExisting(target, true))
+		if (!_ResolveExisting(folder, leaf, true))
 			return;
-		status = RestoreEntryCreator::MakeLink(target, text, &link);
+		status = folder->CreateSymLinkAt(leaf.c_str(), text.c_str(), &link);
 		if (status != B_OK) {
 			_ItemError(fOverwrite == OverwriteMode::Rename
 				? kTextRenameFailedLink : kTextCannotOverwriteLink, {fPath});
@@ -303,7 +323,6 @@ void MVRestoreServer::_CreateLink(const std::string& target)
 		_ItemError(kTextCannotCreateLink, {fPath, int32(status)});
 		return;
 	}
-	fGuard.NoteCreatedLink(target.c_str());
 	std::vector<std::string> refused;
 	(void)RestoreEntryCreator::WriteAttributes(&link, fHeader, Backup().CatalogueVersion(), &refused);
 	for (const std::string& name : refused)
@@ -312,20 +331,27 @@ void MVRestoreServer::_CreateLink(const std::string& target)
 		_ItemError(kTextCannotCreateOnTarget, {fPath});
 }
 
-void MVRestoreServer::_CreateFile(const std::string& target)
+void MVRestoreServer::_CreateFile()
 {
-	status_t status = RestoreEntryCreator::MakeFile(target, true, &fTargetFile);
+	std::string leaf;
+	BDirectory* folder = _OpenParent(&leaf);
 	fStatistics.filesRestored++;
 	_Progress(false);
+	if (folder == nullptr)
+		return;
+	status_t status = folder->CreateFileAt(leaf.c_str(), true, &fTargetFile);
 	if (status == B_FILE_EXISTS) {
-		if (!_ResolveExisting(target, false))
+		if (!_ResolveExisting(folder, leaf, false))
 			return;
 		bool renamed = fOverwrite == OverwriteMode::Rename;
-		status = RestoreEntryCreator::MakeFile(target, renamed, &fTargetFile);
+		status = folder->CreateFileAt(leaf.c_str(), renamed, &fTargetFile);
 		if (status != B_OK) {
 			_ItemError(renamed ? kTextRenameFailedFile : kTextCannotOverwriteFile, {fPath});
 			return;
 		}
+	} else if (status == B_NOT_ALLOWED) {
+		_ItemError(kTextCannotCreateOnTarget, {fPath});
+		return;
 	} else if (status != B_OK) {
 		_ItemError(kTextCannotCreateFile, {fPath, int32(status)});
 		return;
@@ -335,27 +361,25 @@ void MVRestoreServer::_CreateFile(const std::string& target)
 
 // Applies the overwrite mode to the entry in the way; true when it is gone
 // and the item may be created.
-bool MVRestoreServer::_ResolveExisting(const std::string& target, bool isLink)
+bool MVRestoreServer::_ResolveExisting(BDirectory* folder, const std::string& leaf, bool isLink)
 {
 	fTargetFile.Unset();
-	BEntry existing(target.c_str());
 	struct stat status;
-	if (existing.InitCheck() != B_OK || existing.GetStat(&status) != B_OK)
+	if (folder->GetStatAt(leaf.c_str(), &status) != B_OK)
 		return false;
 	OverwriteAction action = DecideOverwrite(fOverwrite, status.st_mtime,
 		time_t(uint32(fHeader.Stat().modificationTime)));
-	fGuard.Invalidate();
 	switch (action) {
 		case OverwriteAction::Skip:
 			return false;
 		case OverwriteAction::Replace:
-			if (RestoreEntryCreator::RemoveEntry(target) == B_OK)
+			if (folder->RemoveAt(leaf.c_str()) == B_OK)
 				return true;
 			_ItemError(isLink ? kTextCannotOverwriteLink : kTextCannotOverwriteFile, {fPath});
 			return false;
 		case OverwriteAction::RenameExisting: {
 			std::string renamed;
-			if (RenameExistingAside(target, &renamed) == B_OK)
+			if (RenameExistingAside(*folder, leaf, &renamed) == B_OK)
 				return true;
 			_ItemError(isLink ? kTextCannotRenameLink : kTextCannotRenameFile, {fPath});
 			return false;
@@ -404,7 +428,7 @@ void MVRestoreServer::_ReadLink()
 	if (!HaveBlockOnMedium(kStepLink))
 		return;
 	NextStep(kStepNextItem);
-	_CreateLink(fTarget);
+	_CreateLink();
 }
 
 void MVRestoreServer::_BlockFailed(DataBlockStatus failure)
@@ -466,7 +490,7 @@ std::vector<JobReportLine> MVRestoreServer::CloseJob(bool aborted, int32 elapsed
 	int32 paused, BMessage* end)
 {
 	fTargetFile.Unset();
-	fFolders.FinishAll(&fGuard);
+	fFolders.FinishAll(&fTargets);
 	end->AddInt32("status", fStatistics.EndStatus(aborted));
 	return fStatistics.EndLines(elapsed, paused, aborted);
 }

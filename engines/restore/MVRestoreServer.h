@@ -12,16 +12,18 @@
 // each begin on the next medium. Progress is sent a few times a second at
 // most, and once more at the end.
 //
-// Backups are untrusted input: paths and names are checked, nothing is
-// written through a link the restore made, redirected items stay inside
-// their target folder (RestorePathGuard), and damaged records become error
-// lines for their item.
+// Backups are untrusted input, and the target may be writable by others:
+// paths and names are checked, every entry is made through handles of the
+// folders above it without following a link (RestoreTargetFolders), so
+// redirected items stay inside their target folder, and damaged records
+// become error lines for their item.
 //
 // Ownership: the worker owns its catalogue tree, its add-on objects and
 // buffers; the server runs it and it deletes itself when it quits. All
 // members are used on the worker's thread only.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <storage/File.h>
@@ -31,8 +33,8 @@
 #include "ProgressThrottle.h"
 #include "RestoreFolderFinisher.h"
 #include "RestoreOverwrite.h"
-#include "RestorePathGuard.h"
 #include "RestoreStatistics.h"
+#include "RestoreTargetFolders.h"
 
 class MVLogBaseList;
 class MVTreeEntryLog;
@@ -69,11 +71,13 @@ private:
 	void _HandleCurrentItem();
 	void _HandleItem(const MVTreeEntryLog* entry);
 	std::string _TargetFor(const char* redirection) const;
-	void _CreateTarget(const std::string& target, const char* redirection);
-	void _CreateFolder(const std::string& target);
-	void _CreateLink(const std::string& target);
-	void _CreateFile(const std::string& target);
-	bool _ResolveExisting(const std::string& target, bool isLink);
+	void _CreateTarget();
+	const char* _Redirection() const;
+	void _CreateFolder();
+	void _CreateLink();
+	void _CreateFile();
+	BDirectory* _OpenParent(std::string* leaf);
+	bool _ResolveExisting(BDirectory* folder, const std::string& leaf, bool isLink);
 	void _FileCreated();
 	void _FinishFile();
 	void _AbandonFile();
@@ -85,7 +89,9 @@ private:
 	BFile fTargetFile;
 	FileHeader fHeader;
 	std::string fPath;
+	// Where the current item goes, and the redirection it follows.
 	std::string fTarget;
+	std::optional<std::string> fRedirection;
 	int64 fEntrySize = 0;
 
 	OverwriteMode fOverwrite = OverwriteMode::No;
@@ -96,6 +102,6 @@ private:
 
 	ProgressThrottle fProgressThrottle;
 
-	RestorePathGuard fGuard;
+	RestoreTargetFolders fTargets;
 	RestoreFolderFinisher fFolders;
 };

@@ -3,49 +3,6 @@
 #include <cerrno>
 
 #include <kernel/fs_index.h>
-#include <storage/Entry.h>
-
-namespace {
-
-constexpr mode_t kNewFolderMode = 0777;
-
-}	// namespace
-
-status_t RestoreEntryCreator::MakeFolder(const std::string& path, bool* existed,
-	BDirectory* folder)
-{
-	BEntry entry(path.c_str());
-	*existed = entry.InitCheck() == B_OK && entry.Exists();
-	if (!*existed) {
-		status_t status = create_directory(path.c_str(), kNewFolderMode);
-		if (status != B_OK)
-			return status;
-	}
-	return folder->SetTo(path.c_str());
-}
-
-status_t RestoreEntryCreator::MakeFile(const std::string& path, bool failIfExists, BFile* file)
-{
-	uint32 mode = B_WRITE_ONLY | B_CREATE_FILE
-		| (failIfExists ? B_FAIL_IF_EXISTS : B_ERASE_FILE);
-	return file->SetTo(path.c_str(), mode);
-}
-
-status_t RestoreEntryCreator::MakeLink(const std::string& path, const std::string& text,
-	BSymLink* link)
-{
-	// Absolute system paths are taken relative to the root of all volumes.
-	BDirectory root("/");
-	return root.CreateSymLink(path.c_str(), text.c_str(), link);
-}
-
-status_t RestoreEntryCreator::RemoveEntry(const std::string& path)
-{
-	BEntry entry(path.c_str());
-	if (entry.InitCheck() != B_OK)
-		return entry.InitCheck();
-	return entry.Remove();
-}
 
 bool RestoreEntryCreator::IsRefusedOwnership(status_t status)
 {

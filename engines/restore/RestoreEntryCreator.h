@@ -11,9 +11,10 @@
 // until everything inside it is restored (RestoreFolderFinisher), so that a
 // read-only folder can still be filled and keeps its own times.
 //
-// Owner and group that the user may not set (not running as root) are left
-// as they are without complaint. Values of 0 in the header are not applied.
-// Paths are system paths. Static functions; any thread.
+// Entries are made and changed through handles (RestoreTargetFolders finds
+// their folders), never by path. Owner and group that the user may not set
+// (not running as root) are left as they are without complaint. Values of 0
+// in the header are not applied. Static functions; any thread.
 
 #include <string>
 #include <vector>
@@ -26,20 +27,6 @@
 
 class RestoreEntryCreator {
 public:
-	// Creates the folder and any missing parents. *existed tells whether
-	// something was there already (then it is opened, if it is a folder).
-	[[nodiscard]] static status_t MakeFolder(const std::string& path, bool* existed,
-		BDirectory* folder);
-	// Creates the file, opened for writing; failIfExists keeps an existing
-	// entry (B_FILE_EXISTS), else an existing file is emptied.
-	[[nodiscard]] static status_t MakeFile(const std::string& path, bool failIfExists,
-		BFile* file);
-	// Creates a link holding text; B_FILE_EXISTS when the entry exists.
-	[[nodiscard]] static status_t MakeLink(const std::string& path, const std::string& text,
-		BSymLink* link);
-	// Removes a file, link or empty folder.
-	[[nodiscard]] static status_t RemoveEntry(const std::string& path);
-
 	// Owner, then group. B_OK also when the user may not set them; other
 	// failures are returned.
 	[[nodiscard]] static status_t ApplyOwnership(BNode* node, const FileHeaderStat& stat);

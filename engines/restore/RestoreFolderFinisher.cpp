@@ -1,25 +1,26 @@
 #include "RestoreFolderFinisher.h"
 
-#include <storage/Node.h>
-
 #include "RestoreEntryCreator.h"
-#include "RestorePathGuard.h"
+#include "RestoreTargetFolders.h"
 
-void RestoreFolderFinisher::Note(const std::string& path, const FileHeaderStat& stat)
+void RestoreFolderFinisher::Note(const std::string& target, const char* redirection,
+	const FileHeaderStat& stat)
 {
-	fPending.push_back({path, stat});
+	Pending pending{target, std::nullopt, stat};
+	if (redirection != nullptr)
+		pending.redirection = redirection;
+	fPending.push_back(std::move(pending));
 }
 
-void RestoreFolderFinisher::FinishAll(RestorePathGuard* guard)
+void RestoreFolderFinisher::FinishAll(RestoreTargetFolders* folders)
 {
 	for (auto pending = fPending.rbegin(); pending != fPending.rend(); ++pending) {
-		if (guard != nullptr && guard->CheckTarget(pending->path, nullptr, true) != B_OK)
+		BDirectory* folder;
+		const char* redirection = pending->redirection ? pending->redirection->c_str() : nullptr;
+		if (folders->OpenFolder(pending->target, redirection, false, &folder) != B_OK)
 			continue;
-		BNode node(pending->path.c_str());
-		if (node.InitCheck() != B_OK || !node.IsDirectory())
-			continue;
-		RestoreEntryCreator::ApplyPermissions(&node, pending->stat);
-		RestoreEntryCreator::ApplyTimes(&node, pending->stat);
+		RestoreEntryCreator::ApplyPermissions(folder, pending->stat);
+		RestoreEntryCreator::ApplyTimes(folder, pending->stat);
 	}
 	fPending.clear();
 }

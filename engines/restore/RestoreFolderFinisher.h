@@ -7,24 +7,28 @@
 // folder gets its permissions only when nothing more goes into it.
 // Owned by the worker; one thread.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FileHeader.h"
 
-class RestorePathGuard;
+class RestoreTargetFolders;
 
 class RestoreFolderFinisher {
 public:
-	void Note(const std::string& path, const FileHeaderStat& stat);
+	// A folder at target, redirected or not (redirection may be null).
+	void Note(const std::string& target, const char* redirection, const FileHeaderStat& stat);
 	// Applies what was noted, innermost folders first, and forgets it.
-	// Folders the guard no longer finds safe are left alone.
-	void FinishAll(RestorePathGuard* guard);
+	// Each folder is opened again through the target folders, so one that
+	// a link took the place of is left alone.
+	void FinishAll(RestoreTargetFolders* folders);
 	int32 CountPending() const { return int32(fPending.size()); }
 
 private:
 	struct Pending {
-		std::string path;
+		std::string target;
+		std::optional<std::string> redirection;
 		FileHeaderStat stat;
 	};
 	std::vector<Pending> fPending;

@@ -1,7 +1,5 @@
 #include "RestoreOverwrite.h"
 
-#include <storage/Entry.h>
-
 namespace {
 
 // The counter of the renamed names is a 16-bit signed number.
@@ -32,21 +30,16 @@ OverwriteAction DecideOverwrite(OverwriteMode mode, time_t existingModified, tim
 	return OverwriteAction::Skip;
 }
 
-status_t RenameExistingAside(const std::string& path, std::string* renamed)
+status_t RenameExistingAside(const BDirectory& folder, const std::string& leaf,
+	std::string* renamed)
 {
-	BEntry existing(path.c_str());
-	if (existing.InitCheck() != B_OK)
-		return existing.InitCheck();
-	size_t slash = path.rfind('/');
-	std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-	std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 	for (int32 number = 1; number <= kLastRenameNumber; number++) {
 		std::string newName = leaf + "." + std::to_string(number);
-		status_t status = existing.Rename(newName.c_str(), false);
+		status_t status = folder.RenameAt(leaf.c_str(), newName.c_str());
 		if (status == B_FILE_EXISTS)
 			continue;
 		if (status == B_OK)
-			*renamed = folder + newName;
+			*renamed = newName;
 		return status;
 	}
 	return B_FILE_EXISTS;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include <storage/Directory.h>
 #include <support/Errors.h>
 #include <support/SupportDefs.h>
 
@@ -30,8 +31,9 @@ OverwriteMode OverwriteModeFrom(int32 value);
 // modification time in the backup).
 OverwriteAction DecideOverwrite(OverwriteMode mode, time_t existingModified, time_t reference);
 
-// Renames the entry at a system path inside its own folder to the first
-// free "<leaf>.<n>", n counting from 1, never replacing anything. B_OK with
-// the new path in *renamed; B_FILE_EXISTS when every number is taken; else
-// the rename's error.
-[[nodiscard]] status_t RenameExistingAside(const std::string& path, std::string* renamed);
+// Renames the entry leaf of the folder to the first free "<leaf>.<n>", n
+// counting from 1, never replacing anything. B_OK with the new name in
+// *renamed; B_FILE_EXISTS when every number is taken; else the rename's
+// error.
+[[nodiscard]] status_t RenameExistingAside(const BDirectory& folder, const std::string& leaf,
+	std::string* renamed);

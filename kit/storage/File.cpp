@@ -131,7 +131,8 @@ status_t BFile::_Open(const char* path, uint32 openMode)
 }
 
 
-status_t BFile::_OpenLocated(VolumeTable::Location location, uint32 openMode)
+status_t BFile::_OpenLocated(VolumeTable::Location location, uint32 openMode, int folderFd,
+	const char* name)
 {
 	if ((openMode & B_ACCESS_MODE_MASK) > B_READ_WRITE)
 		return B_BAD_VALUE;
@@ -142,7 +143,8 @@ status_t BFile::_OpenLocated(VolumeTable::Location location, uint32 openMode)
 
 	int fd;
 	do {
-		fd = open(location.native.c_str(), OpenFlags(openMode), 0666);
+		fd = folderFd >= 0 ? openat(folderFd, name, OpenFlags(openMode), 0666)
+			: open(location.native.c_str(), OpenFlags(openMode), 0666);
 	} while (fd < 0 && errno == EINTR);
 	if (fd < 0)
 		return StatusFromErrno();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 #include <storage/Volume.h>
 
@@ -38,6 +39,21 @@ status_t GetStatField(const BStatable& statable, T* value, Extract extract)
 	if (result == B_OK)
 		*value = extract(status);
 	return result;
+}
+
+// Owner and group of the node held: through its descriptor (also one
+// opened O_PATH, such as a link's), by its path only when there is none.
+status_t ChangeOwner(int fd, bool fdAllowsIO, const std::string& native, uid_t owner,
+	gid_t group)
+{
+	int error;
+	if (fdAllowsIO)
+		error = fchown(fd, owner, group);
+	else if (fd >= 0)
+		error = fchownat(fd, "", owner, group, AT_EMPTY_PATH);
+	else
+		error = fchownat(AT_FDCWD, native.c_str(), owner, group, AT_SYMLINK_NOFOLLOW);
+	return error == 0 ? B_OK : StatusFromErrno();
 }
 
 }	// namespace
@@ -214,9 +230,7 @@ status_t BStatable::SetOwner(uid_t owner)
 	status_t result = _WritableTarget(&target);
 	if (result != B_OK)
 		return result;
-	int error = target.fdAllowsIO ? fchown(target.fd, owner, gid_t(-1))
-		: fchownat(AT_FDCWD, target.native.c_str(), owner, gid_t(-1), AT_SYMLINK_NOFOLLOW);
-	return error == 0 ? B_OK : StatusFromErrno();
+	return ChangeOwner(target.fd, target.fdAllowsIO, target.native, owner, gid_t(-1));
 }
 
 
@@ -226,9 +240,7 @@ status_t BStatable::SetGroup(gid_t group)
 	status_t result = _WritableTarget(&target);
 	if (result != B_OK)
 		return result;
-	int error = target.fdAllowsIO ? fchown(target.fd, uid_t(-1), group)
-		: fchownat(AT_FDCWD, target.native.c_str(), uid_t(-1), group, AT_SYMLINK_NOFOLLOW);
-	return error == 0 ? B_OK : StatusFromErrno();
+	return ChangeOwner(target.fd, target.fdAllowsIO, target.native, uid_t(-1), group);
 }
 
 
@@ -271,8 +283,16 @@ status_t BStatable::_SetTimes(const struct timespec times[2])
 	status_t result = _WritableTarget(&target);
 	if (result != B_OK)
 		return result;
-	int error = target.fdAllowsIO ? futimens(target.fd, times)
-		: utimensat(AT_FDCWD, target.native.c_str(), times, AT_SYMLINK_NOFOLLOW);
+	int error;
+	if (target.fdAllowsIO) {
+		error = futimens(target.fd, times);
+	} else {
+		// Through the descriptor where the kernel allows it, so that the
+		// node held is the one changed; else by its path.
+		error = target.fd >= 0 ? utimensat(target.fd, "", times, AT_EMPTY_PATH) : -1;
+		if (error != 0)
+			error = utimensat(AT_FDCWD, target.native.c_str(), times, AT_SYMLINK_NOFOLLOW);
+	}
 	return error == 0 ? B_OK : StatusFromErrno();
 }
 

@@ -74,8 +74,40 @@ public:
 	[[nodiscard]] status_t CreateSymLink(const char* path, const char* linkTo,
 		BSymLink* link);
 
+	// Entries directly in this folder, reached through the folder's
+	// descriptor and never through a symbolic link: name is one component
+	// (B_BAD_VALUE for "", ".", ".." or a name with "/"), and a link in its
+	// place is not followed. A writer that walks down with these calls
+	// stays below the folder it holds, whatever others rename or link
+	// meanwhile. A link where a folder or file is wanted gives
+	// B_NOT_ALLOWED. The Create calls fail with B_READ_ONLY_DEVICE on a
+	// read-only volume.
+	//
+	// Opens the folder name, made first (mode 0777 less the umask) when
+	// create is set and nothing is there; *created (may be null) says
+	// whether it was made.
+	[[nodiscard]] status_t OpenFolderAt(const char* name, bool create, BDirectory* folder,
+		bool* created = nullptr) const;
+	// A file opened B_WRITE_ONLY and made when missing; with failIfExists an
+	// existing entry gives B_FILE_EXISTS, without it an existing file is
+	// emptied.
+	[[nodiscard]] status_t CreateFileAt(const char* name, bool failIfExists, BFile* file) const;
+	// A new link holding text; B_FILE_EXISTS when the entry exists. link
+	// (may be null) is set to the link itself.
+	[[nodiscard]] status_t CreateSymLinkAt(const char* name, const char* text,
+		BSymLink* link) const;
+	// The entry's own stat (a link is not followed).
+	[[nodiscard]] status_t GetStatAt(const char* name, struct stat* status) const;
+	// Removes a file, link or empty folder.
+	[[nodiscard]] status_t RemoveAt(const char* name) const;
+	// Renames an entry within the folder, never replacing one:
+	// B_FILE_EXISTS when newName is taken.
+	[[nodiscard]] status_t RenameAt(const char* name, const char* newName) const;
+
 private:
 	[[nodiscard]] status_t _Open(const char* path);
+	[[nodiscard]] status_t _LocateChild(const char* name, bool forWriting,
+		VolumeTable::Location* child) const;
 	[[nodiscard]] status_t _ReadNext(std::string* name, ino_t* node, unsigned char* type);
 	void _CloseListing();
 	[[nodiscard]] status_t _LocateNewEntry(const char* path, VolumeTable::Location* location) const;

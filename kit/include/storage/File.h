@@ -52,8 +52,13 @@ public:
 	[[nodiscard]] status_t GetSize(off_t* size) const override;
 
 private:
+	friend class BDirectory;
+
 	[[nodiscard]] status_t _Open(const char* path, uint32 openMode);
-	[[nodiscard]] status_t _OpenLocated(VolumeTable::Location location, uint32 openMode);
+	// Opens location.native, or name relative to the folder descriptor
+	// folderFd when one is given.
+	[[nodiscard]] status_t _OpenLocated(VolumeTable::Location location, uint32 openMode,
+		int folderFd = -1, const char* name = nullptr);
 
 	uint32 fOpenMode = 0;
 };

@@ -41,5 +41,7 @@ public:
 	bool IsAbsolute();
 
 private:
+	friend class BDirectory;
+
 	[[nodiscard]] status_t _CheckIsLink();
 };

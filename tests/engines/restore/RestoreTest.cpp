@@ -4,7 +4,10 @@
 #include <sys/time.h>
 #include <sys/xattr.h>
 
+#include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ArchiveFormat.h"
 #include "CatalogueFormat.h"
@@ -241,4 +244,54 @@ TEST(RestoreTest, TwoBackupsAndNothing)
 	nothing.AddString("SELECTION", "INCLUDE /2024010199999999/sys/none/*");
 	EXPECT_EQ(bed.RunRestore(nothing, 0).GetInt32("status", -1), 1);
 	EXPECT_EQ(bed.CountLines(kTextNothingToRestore), 1);
+}
+
+// Another user who can write in the target keeps swapping the folders the
+// restore has just made for links to elsewhere while thousands of files
+// are restored: nothing is ever written outside the target.
+TEST(RestoreTest, FoldersSwappedForLinksDuringTheRestore)
+{
+	RestoreTestBed bed;
+	constexpr int kFolders = 20;
+	constexpr int kFilesPerFolder = 100;
+	for (int folder = 0; folder < kFolders; folder++) {
+		for (int file = 0; file < kFilesPerFolder; file++) {
+			bed.Folder().WriteFile("sys/src/d" + std::to_string(folder) + "/f"
+				+ std::to_string(file), "data");
+		}
+	}
+	bed.Folder().MakeFolder("sys/outside");
+	bed.Folder().MakeFolder("sys/out");
+	bed.WriteBackup("2024010100000007", "/sys/src");
+
+	std::atomic<bool> stop{false};
+	std::atomic<int> swaps{0};
+	std::string restored = bed.Folder() / "sys/out/src";
+	std::string outside = bed.Folder() / "sys/outside";
+	std::thread attacker([&] {
+		int round = 0;
+		while (!stop) {
+			for (int folder = 0; folder < kFolders && !stop; folder++) {
+				std::string path = restored + "/d" + std::to_string(folder);
+				struct stat status;
+				if (lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+					continue;
+				std::string aside = path + ".moved" + std::to_string(round++);
+				if (rename(path.c_str(), aside.c_str()) == 0 && symlink(outside.c_str(),
+						path.c_str()) == 0)
+					swaps++;
+			}
+			std::this_thread::yield();
+		}
+	});
+	BMessage end = bed.RunRestore(
+		RedirectedSelection("/2024010100000007/sys/src", "/sys/out"), 3);
+	stop = true;
+	attacker.join();
+
+	EXPECT_NE(end.GetInt32("status", -1), -1);
+	EXPECT_GT(swaps.load(), 0);
+	EXPECT_TRUE(std::filesystem::is_empty(outside));
+	EXPECT_EQ(DescribeTree(bed.Folder() / "sys/src").size(),
+		size_t(kFolders * (kFilesPerFolder + 1)));
 }
