@@ -73,8 +73,9 @@ int32 Preferences::Save()
 	// not be written would not stop on its own.
 	if (!_IsWritableOrMissing())
 		return fStatus = kCannotOpen;
+	// Preferences may hold passwords: a new file is its user's alone.
 	AtomicFileWriter writer;
-	if (writer.SetTo(fName.c_str()) != B_OK)
+	if (writer.SetTo(fName.c_str(), 0600) != B_OK)
 		return fStatus = kCannotOpen;
 	if (SaveData(writer.File()) != kOK)
 		return fStatus;

@@ -11,12 +11,20 @@
 // ends in any way, so a crashed server leaves no stale claim behind. The file
 // itself stays; only the lock on it counts.
 //
+// The runtime folder depends on the environment (a login sets
+// XDG_RUNTIME_DIR, cron and ssh may not), so the server also claims the same
+// lock file in its program folder: two servers never share one catalogue
+// and job list. The holder writes its process id into the file, so that a
+// refused server can say who holds the claim.
+//
 // The runtime folder is $MORVANE_RUNTIME_DIR, else $XDG_RUNTIME_DIR/morvane,
 // else /tmp/morvane-<uid>, as the kit chooses it. It is created with mode
 // 0700 when missing; a folder that is not the user's own, or that others may
 // enter, is refused.
 //
 // Used by one thread.
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -37,6 +45,10 @@ public:
 	[[nodiscard]] status_t Acquire(const char* folder = nullptr);
 	void Release();
 	bool IsHeld() const { return fFD >= 0; }
+
+	// The process id the holder of the lock file in folder (a native path)
+	// wrote; 0 when none can be read.
+	static pid_t HolderOf(const char* folder);
 
 	// The native path of the runtime folder, created when missing.
 	[[nodiscard]] static status_t GetRuntimeFolder(std::string* folder);

@@ -1,6 +1,7 @@
 #include "MVInstanceLock.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -79,7 +80,28 @@ status_t MVInstanceLock::Acquire(const char* folder)
 		return status;
 	}
 	fFD = fd;
+	// Should the id not go in, the claim still holds; only its holder
+	// cannot be named.
+	std::string pid = std::to_string(getpid()) + "\n";
+	if (ftruncate(fd, 0) == 0)
+		(void)!pwrite(fd, pid.data(), pid.size(), 0);
 	return B_OK;
+}
+
+pid_t MVInstanceLock::HolderOf(const char* folder)
+{
+	std::string path = std::string(folder) + "/" + kFileName;
+	int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+	if (fd < 0)
+		return 0;
+	char text[16] = {};
+	ssize_t got = read(fd, text, sizeof(text) - 1);
+	close(fd);
+	if (got <= 0)
+		return 0;
+	char* end = nullptr;
+	long pid = strtol(text, &end, 10);
+	return pid > 0 && pid < INT32_MAX && (*end == '\n' || *end == '\0') ? pid_t(pid) : 0;
 }
 
 void MVInstanceLock::Release()

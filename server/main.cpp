@@ -11,9 +11,12 @@
 // without a GUI.
 
 #include <app/Roster.h>
+#include <storage/VolumeTable.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "EngineWorkers.h"
@@ -55,6 +58,32 @@ bool ParseArguments(int argc, char** argv, MVServerSettings* settings, int* exit
 	return true;
 }
 
+// A server whose runtime folder differs (another login's environment) must
+// not work on the same program folder as one that runs. False when another
+// server holds it; a folder that cannot be locked is only logged.
+bool ClaimProgramFolder(const std::string& programFolder, MVInstanceLock* lock, MVServerLog* log)
+{
+	std::string native;
+	status_t status = VolumeTable::ToNative(programFolder.c_str(), &native);
+	if (status == B_OK)
+		status = lock->Acquire(native.c_str());
+	if (status == B_BUSY) {
+		pid_t holder = MVInstanceLock::HolderOf(native.c_str());
+		std::string holderText = holder > 0 ? "process " + std::to_string(holder)
+			: std::string("another process");
+		fprintf(stderr, "MorvaneServer: the server of %s already works on the program folder "
+			"\"%s\"; this one does not start.\n", holderText.c_str(), programFolder.c_str());
+		log->Log("A second server (team %d) did not start: the server of %s works on this "
+			"folder.", int(getpid()), holderText.c_str());
+		return false;
+	}
+	if (status != B_OK) {
+		log->Log("The program folder cannot be locked (%s); another server on it would not "
+			"be noticed.", strerror_status(status));
+	}
+	return true;
+}
+
 }	// namespace
 
 int main(int argc, char** argv)
@@ -63,6 +92,11 @@ int main(int argc, char** argv)
 	int exitCode = 0;
 	if (!ParseArguments(argc, argv, &settings, &exitCode))
 		return exitCode;
+
+	// Everything the server makes (images, catalogues, reports, the job
+	// list, preferences and their folders) is its user's alone; a user who
+	// wants to share a folder loosens it, and existing modes are kept.
+	umask(077);
 
 	// Before any thread exists, so that every thread inherits the mask.
 	MVSignalWatcher signals;
@@ -85,6 +119,9 @@ int main(int argc, char** argv)
 	status_t folderStatus = GetProgramFolder(&settings.programFolder);
 	MVServerLog log(settings.programFolder.c_str());
 	settings.log = &log;
+	MVInstanceLock folderLock;
+	if (folderStatus == B_OK && !ClaimProgramFolder(settings.programFolder, &folderLock, &log))
+		return 1;
 	std::string serverFolder = settings.programFolder;
 	settings.workerFactory = [serverFolder](int32 jobType, const BMessage& job) {
 		return MakeEngineWorker(jobType, job, serverFolder);

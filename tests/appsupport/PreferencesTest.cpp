@@ -119,6 +119,9 @@ TEST_F(PreferencesTest, SavesEveryTypeInTheFileLayout)
 
 	std::optional<std::string> file = ReadWholeFile(Native("Backup.prefs"));
 	ASSERT_TRUE(file.has_value());
+	struct stat status;
+	ASSERT_EQ(stat(Native("Backup.prefs").c_str(), &status), 0);
+	EXPECT_EQ(status.st_mode & 0777, mode_t(0600));
 	ASSERT_GT(file->size(), Preferences::kHeaderSize);
 	EXPECT_EQ(file->substr(0, Preferences::kHeaderSize), Header(kIdentifier));
 	BMessage body;

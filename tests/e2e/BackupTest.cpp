@@ -215,3 +215,31 @@ TEST_F(BackupTest, IncrementalHoldsTheChangedFiles)
 		<< listed.output;
 	EXPECT_EQ(Run({"remove", jobId}).exitCode, 0);
 }
+
+// What a backup leaves behind is its user's alone: the image folder it made
+// 0700, and images, catalogue, report and job list 0600.
+TEST_F(BackupTest, BackupFilesArePrivate)
+{
+	fSource.WriteFile("data/secret", "private");
+	ASSERT_EQ(chmod(Source("data/secret").c_str(), 0600), 0);
+	CommandResult backup = Run({"backup", "--to", Source("new/images"), Source("data")});
+	ASSERT_EQ(backup.exitCode, 0) << backup.output;
+
+	struct stat status;
+	for (const std::string& folder : {Source("new"), Source("new/images")}) {
+		ASSERT_EQ(stat(folder.c_str(), &status), 0) << folder;
+		EXPECT_EQ(status.st_mode & 0777, mode_t(0700)) << folder;
+	}
+	std::vector<std::string> files;
+	for (const std::string& folder : {Source("new/images"), LogDataFolder(),
+			fTree.ServerFolder() + "/report"}) {
+		for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+			files.push_back(entry.path().string());
+	}
+	files.push_back(fTree.ServerFolder() + "/MorvaneServer.joblist");
+	EXPECT_GE(files.size(), 4u);
+	for (const std::string& file : files) {
+		ASSERT_EQ(stat(file.c_str(), &status), 0) << file;
+		EXPECT_EQ(status.st_mode & 0777, mode_t(0600)) << file;
+	}
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "MVInstanceLock.h"
 #include "TestFolder.h"
@@ -22,8 +23,18 @@ TEST(InstanceLockTest, OneClaimAtATime)
 	EXPECT_EQ(second.Acquire(folder.Path().c_str()), B_BUSY);
 	EXPECT_FALSE(second.IsHeld());
 
+	EXPECT_EQ(MVInstanceLock::HolderOf(folder.Path().c_str()), getpid());
+
 	first.Release();
 	EXPECT_EQ(second.Acquire(folder.Path().c_str()), B_OK);
+
+	// A holder that cannot be named reads as 0.
+	TestFolder other;
+	EXPECT_EQ(MVInstanceLock::HolderOf(other.Path().c_str()), 0);
+	for (const char* text : {"", "x12\n", "-5\n", "12 13", "99999999999999999999"}) {
+		other.WriteFile(MVInstanceLock::kFileName, text);
+		EXPECT_EQ(MVInstanceLock::HolderOf(other.Path().c_str()), 0) << text;
+	}
 }
 
 // The lock lies in the runtime folder, which is made private when missing

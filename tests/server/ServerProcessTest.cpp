@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -130,6 +131,26 @@ TEST_F(ServerProcessTest, ServersStartedTogetherLeaveOne)
 	ASSERT_TRUE(AwaitRegistered(survivor.Pid(), kStartPatience));
 	EXPECT_FALSE(survivor.HasEnded());
 	EXPECT_EQ(RunningServers(), std::vector<team_id>{survivor.Pid()});
+}
+
+// A server of another runtime folder (another login's environment) does not
+// start on a program folder that a server works on; it says which one.
+TEST_F(ServerProcessTest, SecondServerOnTheSameProgramFolderRefuses)
+{
+	std::unique_ptr<ChildProcess> first = StartServer();
+	ASSERT_NE(first, nullptr);
+	TestFolder otherRuntime;
+	ASSERT_EQ(chmod(otherRuntime.Path().c_str(), 0700), 0);
+	std::vector<std::string> environment = fTree.Environment();
+	environment.push_back("MORVANE_RUNTIME_DIR=" + otherRuntime.Path());
+	ChildProcess second;
+	ASSERT_EQ(second.Start(fTree.ServerProgram(), {}, environment), B_OK);
+	int exitCode = -1;
+	ASSERT_TRUE(second.AwaitExit(kAtOnce, &exitCode));
+	EXPECT_EQ(exitCode, 1);
+	EXPECT_TRUE(fTree.AwaitLogLine("the server of process " + std::to_string(first->Pid())
+		+ " works on this folder", kPatience)) << fTree.ReadLog();
+	EXPECT_FALSE(first->HasEnded());
 }
 
 // Without a client the server quits at its first pulse, with exit code 0;
