@@ -10,11 +10,11 @@
 //   8  4  payload length, at most kMaxFramePayload
 //  12     payload: the flattened message with its delivery block
 //
-// The receiving side accepts only peers of its own user, reads each
-// connection on a thread of its own, and closes a connection at the first
-// frame it cannot read (bad magic, too long, not a message); the frames
-// before it were delivered, nothing after it is. Replies travel back over a
-// connection of the replying process to the sender's socket.
+// The receiving side (FrameReceiver) accepts only peers of its own user,
+// serves every connection from one thread, and closes a connection at the
+// first frame it cannot read (bad magic, too long, not a message); the
+// frames before it were delivered, nothing after it is. Replies travel back
+// over a connection of the replying process to the sender's socket.
 //
 // The transport is a process-wide object that is never destroyed: its
 // threads may still run while the process exits.
@@ -31,6 +31,12 @@ namespace MorvaneKit {
 constexpr char kFrameMagic[4] = {'M', 'V', 'F', 'R'};
 constexpr size_t kFrameHeaderSize = 12;
 constexpr uint32 kMaxFramePayload = 128u << 20;
+
+// A line on standard error about the transport of this process.
+void LogTransport(const char* what, const char* detail);
+// True when the socket's peer runs as our user (and, when team is not
+// negative, is that process).
+bool IsTrustedPeer(int fd, team_id team);
 
 class SocketTransport : public RemoteTransport {
 public:
@@ -53,8 +59,6 @@ private:
 	SocketTransport() = default;
 
 	status_t _Listen();
-	void _AcceptLoop(int listenFd);
-	static void _ReadLoop(int fd);
 	std::shared_ptr<Connection> _ConnectionTo(team_id team, status_t* status);
 	void _Forget(team_id team, const std::shared_ptr<Connection>& connection);
 	uint64 _StartTimeOf(team_id team);

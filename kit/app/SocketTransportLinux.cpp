@@ -9,18 +9,14 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
+#include "FrameReceiver.h"
 #include "MessageFormat.h"
 #include "MessagePort.h"
 #include "RuntimeFolder.h"
 
 namespace MorvaneKit {
-
-namespace {
-
-std::atomic<port_id> sApplicationPort{-1};
 
 void LogTransport(const char* what, const char* detail)
 {
@@ -28,18 +24,6 @@ void LogTransport(const char* what, const char* detail)
 		detail);
 }
 
-status_t SocketAddress(const std::string& path, sockaddr_un* address)
-{
-	memset(address, 0, sizeof(*address));
-	address->sun_family = AF_UNIX;
-	if (path.size() >= sizeof(address->sun_path))
-		return B_NAME_TOO_LONG;
-	memcpy(address->sun_path, path.c_str(), path.size() + 1);
-	return B_OK;
-}
-
-// True when the socket's peer runs as our user (and, when team is given,
-// is that process).
 bool IsTrustedPeer(int fd, team_id team)
 {
 	ucred credentials;
@@ -49,19 +33,18 @@ bool IsTrustedPeer(int fd, team_id team)
 	return credentials.uid == getuid() && (team < 0 || credentials.pid == team);
 }
 
-// Reads exactly size bytes; false at the end of the stream or an error.
-bool ReadFully(int fd, char* buffer, size_t size)
+namespace {
+
+std::atomic<port_id> sApplicationPort{-1};
+
+status_t SocketAddress(const std::string& path, sockaddr_un* address)
 {
-	while (size > 0) {
-		ssize_t got = read(fd, buffer, size);
-		if (got < 0 && errno == EINTR)
-			continue;
-		if (got <= 0)
-			return false;
-		buffer += got;
-		size -= size_t(got);
-	}
-	return true;
+	memset(address, 0, sizeof(*address));
+	address->sun_family = AF_UNIX;
+	if (path.size() >= sizeof(address->sun_path))
+		return B_NAME_TOO_LONG;
+	memcpy(address->sun_path, path.c_str(), path.size() + 1);
+	return B_OK;
 }
 
 // Writes all bytes before the deadline; the socket is non-blocking.
@@ -90,17 +73,6 @@ status_t WriteFully(int fd, const char* data, size_t size, bigtime_t deadline)
 			return StatusFromErrno();
 	}
 	return B_OK;
-}
-
-void DeliverLocally(port_id port, BMessage&& message)
-{
-	if (port == BMessenger::kApplicationPort)
-		port = sApplicationPort.load();
-	std::shared_ptr<MessagePort> target = MessagePort::Find(port);
-	// A message for a port that is gone is dropped here; a sender waiting
-	// for its reply gets B_NO_REPLY when it is destroyed.
-	if (target != nullptr)
-		target->Push(std::make_unique<BMessage>(std::move(message)));
 }
 
 }	// namespace
@@ -146,79 +118,22 @@ status_t SocketTransport::_Listen()
 	status = SocketAddress(path, &address);
 	if (status != B_OK)
 		return status;
-	int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 	if (fd < 0)
 		return StatusFromErrno();
 	// A file of our own team id can only be left over by an ended process.
 	unlink(path.c_str());
 	if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0
-		|| chmod(path.c_str(), 0600) != 0 || listen(fd, 64) != 0) {
+		|| chmod(path.c_str(), 0600) != 0 || listen(fd, SOMAXCONN) != 0) {
 		status = StatusFromErrno();
 		close(fd);
 		return status;
 	}
-	std::thread([this, fd] { _AcceptLoop(fd); }).detach();
+	if (!FrameReceiver::Start(fd)) {
+		close(fd);
+		return B_NO_MEMORY;
+	}
 	return B_OK;
-}
-
-void SocketTransport::_AcceptLoop(int listenFd)
-{
-	while (true) {
-		int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-		if (fd < 0) {
-			if (errno == EINTR || errno == ECONNABORTED)
-				continue;
-			// Out of descriptors or memory: wait a moment instead of spinning.
-			LogTransport("cannot accept a connection", strerror(errno));
-			usleep(10000);
-			continue;
-		}
-		if (!IsTrustedPeer(fd, -1)) {
-			LogTransport("refused a connection of another user", "");
-			close(fd);
-			continue;
-		}
-		std::thread(_ReadLoop, fd).detach();
-	}
-}
-
-void SocketTransport::_ReadLoop(int fd)
-{
-	std::vector<char> payload;
-	char header[kFrameHeaderSize];
-	while (ReadFully(fd, header, sizeof(header))) {
-		if (memcmp(header, kFrameMagic, 4) != 0) {
-			LogTransport("closing a connection", "not a message frame");
-			break;
-		}
-		port_id port = LoadLE<int32>(header + 4);
-		uint32 length = LoadLE<uint32>(header + 8);
-		if (length > kMaxFramePayload) {
-			LogTransport("closing a connection", "frame too long");
-			break;
-		}
-		// The buffer grows only as bytes arrive, whatever the header says.
-		payload.clear();
-		bool complete = true;
-		while (complete && payload.size() < length) {
-			size_t have = payload.size();
-			size_t next = std::min<size_t>(length, have + (1 << 20));
-			payload.resize(next);
-			complete = ReadFully(fd, payload.data() + have, next - have);
-		}
-		if (!complete)
-			break;
-		BMessage message;
-		status_t status = UnflattenWithDelivery(&message, payload.data(), payload.size());
-		if (status != B_OK) {
-			LogTransport("closing a connection", strerror_status(status));
-			break;
-		}
-		DeliverLocally(port, std::move(message));
-		if (payload.capacity() > (1u << 20))
-			std::vector<char>().swap(payload);
-	}
-	close(fd);
 }
 
 std::shared_ptr<SocketTransport::Connection> SocketTransport::_ConnectionTo(team_id team,

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -83,6 +84,40 @@ protected:
 		};
 	}
 
+	// A raw connection to the server's socket; -1 with errno set on failure.
+	static int ConnectRaw(pid_t server)
+	{
+		const char* runtime = getenv("MORVANE_RUNTIME_DIR");
+		std::string path = std::string(runtime != nullptr ? runtime : "")
+			+ "/" + std::to_string(server) + ".sock";
+		sockaddr_un address = {};
+		address.sun_family = AF_UNIX;
+		if (runtime == nullptr || path.size() >= sizeof(address.sun_path)) {
+			errno = EINVAL;
+			return -1;
+		}
+		strcpy(address.sun_path, path.c_str());
+		int peer = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		if (peer >= 0
+			&& connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+			int error = errno;
+			close(peer);
+			errno = error;
+			return -1;
+		}
+		return peer;
+	}
+
+	// A number of /proc/<pid>/status ("VmRSS" in KiB, "Threads"); -1 when
+	// it cannot be read.
+	static long ProcessStatus(pid_t pid, const std::string& key)
+	{
+		std::string status = ReadWholeFile("/proc/" + std::to_string(pid) + "/status")
+			.value_or("");
+		size_t at = status.find("\n" + key + ":");
+		return at == std::string::npos ? -1 : atol(status.c_str() + at + key.size() + 2);
+	}
+
 	static int32 CountOf(const std::string& text, const std::string& part)
 	{
 		int32 count = 0;
@@ -151,6 +186,59 @@ TEST_F(ServerProcessTest, SecondServerOnTheSameProgramFolderRefuses)
 	EXPECT_TRUE(fTree.AwaitLogLine("the server of process " + std::to_string(first->Pid())
 		+ " works on this folder", kPatience)) << fTree.ReadLog();
 	EXPECT_FALSE(first->HasEnded());
+}
+
+// Idle connections and frames whose header announces 100 MiB and sends one
+// byte cost the server no thread and no memory; it answers as before, and
+// drops a connection whose frame stops arriving.
+TEST_F(ServerProcessTest, IdleConnectionsAndLyingHeadersCostNothing)
+{
+	constexpr int kIdle = 1000;
+	constexpr int kLying = 300;
+	rlimit limit;
+	ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+	if (limit.rlim_cur < rlim_t(kIdle + kLying + 200)) {
+		limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, kIdle + kLying + 200);
+		ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+	}
+	if (limit.rlim_cur < rlim_t(kIdle + kLying + 200))
+		GTEST_SKIP() << "this process may not hold enough descriptors";
+	std::unique_ptr<ChildProcess> server = StartServer();
+	ASSERT_NE(server, nullptr);
+	TestClient client;
+	client.Start();
+	BMessenger messenger = ServerMessenger(server->Pid());
+	ASSERT_EQ(client.Register(messenger), B_OK);
+	long residentBefore = ProcessStatus(server->Pid(), "VmRSS");
+
+	std::vector<int> peers;
+	for (int i = 0; i < kIdle + kLying; i++) {
+		int peer = ConnectRaw(server->Pid());
+		ASSERT_GE(peer, 0) << i << ": " << strerror(errno);
+		peers.push_back(peer);
+	}
+	char lie[13] = {'M', 'V', 'F', 'R', 0, 0, 0, 0, 0, 0, 0x40, 0x06, 'x'};
+	for (int i = kIdle; i < kIdle + kLying; i++)
+		ASSERT_EQ(write(peers[size_t(i)], lie, sizeof(lie)), ssize_t(sizeof(lie)));
+
+	EXPECT_EQ(Request(messenger, kMsgJobList).what, 0u);
+	long resident = ProcessStatus(server->Pid(), "VmRSS");
+	EXPECT_LT(resident, 64 * 1024);
+	EXPECT_LT(resident - residentBefore, 16 * 1024);
+	EXPECT_LT(ProcessStatus(server->Pid(), "Threads"), 40);
+
+	// The lying frames never complete: their connections are dropped, the
+	// idle ones are kept.
+	pollfd lying = {peers.back(), POLLIN, 0};
+	ASSERT_EQ(poll(&lying, 1, int(kPatience / 1000) + 10000), 1);
+	char byte;
+	EXPECT_LE(read(peers.back(), &byte, 1), 0);
+	pollfd idle = {peers.front(), POLLIN, 0};
+	EXPECT_EQ(poll(&idle, 1, 0), 0);
+	for (int peer : peers)
+		close(peer);
+	EXPECT_EQ(Request(messenger, kMsgJobList).what, 0u);
+	EXPECT_FALSE(server->HasEnded());
 }
 
 // Without a client the server quits at its first pulse, with exit code 0;
@@ -272,17 +360,8 @@ TEST_F(ServerProcessTest, BrokenFrameDisconnectsOnlyThatPeer)
 	BMessenger messenger = ServerMessenger(server->Pid());
 	ASSERT_EQ(client.Register(messenger), B_OK);
 
-	const char* runtime = getenv("MORVANE_RUNTIME_DIR");
-	ASSERT_NE(runtime, nullptr);
-	std::string socketPath = std::string(runtime) + "/" + std::to_string(server->Pid()) + ".sock";
-	int peer = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	ASSERT_GE(peer, 0);
-	sockaddr_un address = {};
-	address.sun_family = AF_UNIX;
-	ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-	strcpy(address.sun_path, socketPath.c_str());
-	ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0)
-		<< strerror(errno);
+	int peer = ConnectRaw(server->Pid());
+	ASSERT_GE(peer, 0) << strerror(errno);
 	const char garbage[] = "XXXX\0\0\0\0\x10\0\0\0not a frame at all";
 	ASSERT_EQ(write(peer, garbage, sizeof(garbage)), ssize_t(sizeof(garbage)));
 
