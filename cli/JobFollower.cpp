@@ -64,6 +64,8 @@ void JobFollower::ResetInterrupted()
 
 int JobFollower::Result() const
 {
+	if (fServerGone)
+		return kExitNoServer;
 	if (fEndUnknown)
 		return kExitFailure;
 	if (fAborted)
@@ -104,7 +106,7 @@ int JobFollower::Follow(int32 jobId)
 			if (presence == JobPresence::ServerGone) {
 				_Print("The server has ended; the end of job " + std::to_string(jobId)
 					+ " is unknown.");
-				fEndUnknown = true;
+				fServerGone = true;
 				fEnded = true;
 			} else if (presence == JobPresence::Gone
 				|| (presence == JobPresence::Idle && fStarted)) {

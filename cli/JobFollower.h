@@ -99,6 +99,7 @@ private:
 	bool fAborted = false;
 	bool fHadErrors = false;
 	bool fEndUnknown = false;
+	bool fServerGone = false;
 	bool fProgressShown = false;
 	bigtime_t fLastProgress;
 	bigtime_t fRemovedAt = 0;

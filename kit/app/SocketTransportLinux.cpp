@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +39,32 @@ bool IsTrustedPeer(int fd, team_id team)
 namespace {
 
 std::atomic<port_id> sApplicationPort{-1};
+// This process's socket file, removed when the process exits.
+std::string* sOwnSocket = nullptr;
+
+void RemoveOwnSocket()
+{
+	if (sOwnSocket != nullptr)
+		unlink(sOwnSocket->c_str());
+}
+
+// Sockets of processes that ended without removing theirs (killed, or
+// crashed) are removed, so that they do not pile up in the folder.
+void RemoveStaleSockets(const std::string& folder)
+{
+	DIR* listing = opendir(folder.c_str());
+	if (listing == nullptr)
+		return;
+	while (dirent* entry = readdir(listing)) {
+		char* end = nullptr;
+		long team = strtol(entry->d_name, &end, 10);
+		if (team <= 0 || team > INT32_MAX || strcmp(end, ".sock") != 0 || team == current_team())
+			continue;
+		if (!IsTeamAlive(team_id(team)))
+			unlinkat(dirfd(listing), entry->d_name, 0);
+	}
+	closedir(listing);
+}
 
 status_t SocketAddress(const std::string& path, sockaddr_un* address)
 {
@@ -113,6 +142,7 @@ status_t SocketTransport::_Listen()
 	status_t status = GetRuntimeFolder(&folder);
 	if (status != B_OK)
 		return status;
+	RemoveStaleSockets(folder);
 	std::string path = TeamSocketPath(folder, current_team());
 	sockaddr_un address;
 	status = SocketAddress(path, &address);
@@ -133,6 +163,8 @@ status_t SocketTransport::_Listen()
 		close(fd);
 		return B_NO_MEMORY;
 	}
+	sOwnSocket = new std::string(path);
+	atexit(RemoveOwnSocket);
 	return B_OK;
 }
 

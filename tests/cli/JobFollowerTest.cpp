@@ -256,6 +256,6 @@ TEST_F(JobFollowerTest, RemovedJobsEndTheFollowing)
 	Capture orphanedOutput;
 	JobFollower orphan(orphaned, orphanedOutput.File(), false);
 	orphan.SetProbe([] { return JobFollower::JobPresence::ServerGone; });
-	EXPECT_EQ(orphan.Follow(kJob), kExitFailure);
+	EXPECT_EQ(orphan.Follow(kJob), kExitNoServer);
 	EXPECT_NE(orphanedOutput.Text().find("The server has ended"), std::string::npos);
 }

@@ -203,3 +203,25 @@ TEST_F(JobControlTest, AStoppedFollowerHoldsNothingUp)
 		<< followed.output;
 	stopped->Signal(SIGCONT);
 }
+
+// A follower whose server dies notices within seconds and says so with the
+// exit status of an unreachable server.
+TEST_F(JobControlTest, AFollowerNoticesTheServerDying)
+{
+	fSource.WriteFile("alone/file", "data");
+	CommandResult held = Run({"backup", "--hold", "--to", Source("images"), Source("alone")});
+	ASSERT_EQ(held.exitCode, 0) << held.output;
+	std::string jobId = SubmittedJobId(held.output);
+	std::unique_ptr<ChildProcess> follower = Start({"wait", jobId});
+	std::string line;
+	ASSERT_TRUE(follower != nullptr && follower->ReadLine(&line, kPatience));
+	team_id server = BMessenger(kServerSignature).Team();
+	ASSERT_GT(server, 0);
+	ASSERT_EQ(kill(server, SIGKILL), 0);
+
+	constexpr bigtime_t kNoticed = 10000000;
+	ASSERT_TRUE(follower->AwaitExit(kNoticed)) << "the follower kept waiting";
+	CommandResult followed = Finish(*follower);
+	EXPECT_EQ(followed.exitCode, 69) << followed.output;
+	EXPECT_NE(followed.output.find("The server has ended"), std::string::npos) << followed.output;
+}

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <fstream>
 #include <cstdlib>
 #include <mutex>
 #include <signal.h>
@@ -188,7 +189,8 @@ TEST(RemoteMessagingChild, RunEchoApplication)
 		GTEST_SKIP() << "runs only as a child of the other tests";
 	EchoApp app;
 	app.Run();
-	_exit(0);
+	// exit(), not _exit(): the process ends as applications do.
+	exit(0);
 }
 
 // A synchronous request crosses to another process and its reply comes back, also when dropped.
@@ -309,6 +311,21 @@ TEST(RemoteMessagingTest, EndedProcessesAreInvalid)
 	struct stat status2;
 	EXPECT_NE(stat((RuntimeFolder() + "/" + std::to_string(killedTeam) + ".app").c_str(),
 		&status2), 0);
+
+	// The socket of the process that quit went with it. One left by a
+	// process that ended without a word (no application, so the roster
+	// never looks at it) goes when the next process starts listening.
+	auto socketOf = [](team_id of) { return RuntimeFolder() + "/" + std::to_string(of) + ".sock"; };
+	EXPECT_NE(stat(socketOf(team).c_str(), &status2), 0);
+	pid_t ended = -1;
+	char* trueArgv[] = {const_cast<char*>("true"), nullptr};
+	ASSERT_EQ(posix_spawnp(&ended, "true", nullptr, nullptr, trueArgv, environ), 0);
+	ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+	ASSERT_TRUE(std::ofstream(socketOf(ended)).good());
+	EchoProcess next;
+	ASSERT_TRUE(next.WaitRegistered());
+	EXPECT_NE(stat(socketOf(ended).c_str(), &status2), 0);
+	EXPECT_EQ(stat(socketOf(next.Team()).c_str(), &status2), 0);
 }
 
 // Garbage, lies and half frames close that connection only; the process goes on serving others.
