@@ -8,6 +8,7 @@
 #include "ReportText.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
+#include "TerminalText.h"
 
 namespace CatalogueCommands {
 
@@ -85,10 +86,12 @@ int ListBackupsCommand::Run(ServerConnection& server, ClientApplication&)
 		(void)list.FindTime("date", slot, &date);
 		int64 size = -1;
 		(void)list.FindInt64("size", slot, &size);
-		printf("%-20s %-12s %10s %-16s %-9s %s\n", list.GetString("name", slot, ""),
+		printf("%-20s %-12s %10s %-16s %-9s %s\n",
+			TerminalText(list.GetString("name", slot, "")).c_str(),
 			ModeName(list.GetInt32("mode", slot, 1)),
 			size < 0 ? "-" : ReportText::Size(size).c_str(), ReportText::Date(date).c_str(),
-			list.GetInt32("pw", slot, 0) != 0 ? "yes" : "no", list.GetString("title", slot, ""));
+			list.GetInt32("pw", slot, 0) != 0 ? "yes" : "no",
+			TerminalText(list.GetString("title", slot, "")).c_str());
 	}
 	return kExitSuccess;
 }
@@ -167,7 +170,7 @@ void BrowseCommand::_Print(const BMessage& entries) const
 		int32 type = entries.GetInt32("type", i, -1);
 		printf("%-7s %10s  %-16s  %s\n", EntryTypeName(type),
 			IsFolderType(type) ? "-" : ReportText::Size(size).c_str(),
-			ReportText::Date(date).c_str(), entries.GetString("path", i, ""));
+			ReportText::Date(date).c_str(), TerminalText(entries.GetString("path", i, "")).c_str());
 	}
 }
 

@@ -13,6 +13,7 @@
 #include "ReportText.h"
 #include "SelectionBuilder.h"
 #include "ServerProtocol.h"
+#include "TerminalText.h"
 
 namespace InsertCommands {
 
@@ -125,8 +126,9 @@ void ScanCommand::_PrintTable(const DestinationScan& scan) const
 	}
 	printf("%-20s %-16s %-10s %s\n", "ID", "DATE", "CATALOGUE", "TITLE");
 	for (const DestinationScan::Found& found : scan.Backups()) {
-		printf("%-20s %-16s %-10s %s\n", found.id.c_str(), ReportText::Date(found.date).c_str(),
-			found.catalogued ? "yes" : "no", found.title.c_str());
+		printf("%-20s %-16s %-10s %s\n", TerminalText(found.id).c_str(),
+			ReportText::Date(found.date).c_str(), found.catalogued ? "yes" : "no",
+			TerminalText(found.title).c_str());
 	}
 }
 

@@ -10,6 +10,7 @@
 #include "ReportText.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
+#include "TerminalText.h"
 
 namespace JobCommands {
 
@@ -117,7 +118,7 @@ int ListJobsCommand::Run(ServerConnection& server, ClientApplication&)
 		printf("%-11d %-13s %-8s %-16s %s\n", index.GetInt32("job_id", slot, 0),
 			JobTypeName(index.GetInt32("job_type", slot, 0)),
 			JobStateName(index.GetInt32("jobstatus", slot, 0)), ReportText::Date(date).c_str(),
-			index.GetString("title", slot, ""));
+			TerminalText(index.GetString("title", slot, "")).c_str());
 	}
 	return kExitSuccess;
 }

@@ -13,6 +13,7 @@
 #include "ReportLineType.h"
 #include "ReportText.h"
 #include "ServerProtocol.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -157,7 +158,7 @@ bool JobFollower::Handle(const BMessage& message)
 void JobFollower::_Print(const std::string& line)
 {
 	_ClearProgress();
-	fprintf(fOut, "%s\n", line.c_str());
+	fprintf(fOut, "%s\n", TerminalText(line).c_str());
 	fflush(fOut);
 }
 
@@ -184,7 +185,7 @@ void JobFollower::_Progress(const BMessage& message)
 	if (fProgressShown && now - fLastProgress < kProgressInterval)
 		return;
 	fLastProgress = now;
-	fprintf(fOut, "\r\033[K%s", ReportText::Progress(message).c_str());
+	fprintf(fOut, "\r\033[K%s", TerminalText(ReportText::Progress(message)).c_str());
 	fflush(fOut);
 	fProgressShown = true;
 }

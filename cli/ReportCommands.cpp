@@ -10,6 +10,7 @@
 #include "ReportText.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
+#include "TerminalText.h"
 
 namespace ReportCommands {
 
@@ -76,7 +77,7 @@ int ListReportsCommand::Run(ServerConnection& server, ClientApplication&)
 		printf("%-11d %-11d %-13s %-16s %s\n", list.GetInt32("report_id", slot, 0),
 			list.GetInt32("job_id", slot, 0),
 			JobCommands::JobTypeName(list.GetInt32("job_type", slot, 0)),
-			ReportText::Date(date).c_str(), list.GetString("title", slot, ""));
+			ReportText::Date(date).c_str(), TerminalText(list.GetString("title", slot, "")).c_str());
 	}
 	return kExitSuccess;
 }
@@ -189,7 +190,7 @@ int ShowReportCommand::_Follow(ServerConnection& server, ClientApplication& appl
 	while (running && !JobFollower::WasInterrupted()) {
 		std::unique_ptr<BMessage> message = events.Pop(JobFollower::kPollInterval);
 		if (message && message->what == kMsgReportLine) {
-			printf("%s\n", ReportText::Line(*message).c_str());
+			printf("%s\n", TerminalText(ReportText::Line(*message)).c_str());
 			fflush(stdout);
 		} else if (message && (message->what == kMsgJobRemoved
 				|| (message->what == kMsgJobChanged
@@ -225,10 +226,10 @@ void PrintReport(const BMessage& report, FILE* out)
 	(void)report.FindTime("date", &date);
 	fprintf(out, "Report %d of job %d (%s), %s: %s\n", report.GetInt32("report_id", 0),
 		report.GetInt32("job_id", 0), JobCommands::JobTypeName(report.GetInt32("job_type", 0)),
-		ReportText::Date(date).c_str(), report.GetString("title", ""));
+		ReportText::Date(date).c_str(), TerminalText(report.GetString("title", "")).c_str());
 	int32 count = CountOf(report, "text_id");
 	for (int32 i = 0; i < count; i++)
-		fprintf(out, "%s\n", ReportText::Line(report, i).c_str());
+		fprintf(out, "%s\n", TerminalText(ReportText::Line(report, i)).c_str());
 }
 
 void PrintReportJson(const BMessage& report, FILE* out)

@@ -243,3 +243,25 @@ TEST_F(BackupTest, BackupFilesArePrivate)
 		EXPECT_EQ(status.st_mode & 0777, mode_t(0600)) << file;
 	}
 }
+
+// Names and titles with a newline or an escape sequence are shown escaped
+// in human output, one entry per line; JSON keeps them as they are.
+TEST_F(BackupTest, ControlCharactersAreShownEscaped)
+{
+	fSource.WriteFile("odd/two\nlines", "x");
+	CommandResult backup = Run({"backup", "--verbose", "--title", "\x1b[2Jtitle", "--to",
+		Source("images"), Source("odd")});
+	ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	EXPECT_NE(backup.output.find("/odd/two\\nlines\n"), std::string::npos) << backup.output;
+	EXPECT_EQ(backup.output.find('\x1b'), std::string::npos);
+	std::vector<std::string> ids = BackupIds();
+	ASSERT_EQ(ids.size(), 1u);
+
+	std::string listed = Run({"backups"}).output;
+	EXPECT_NE(listed.find("\\x1b[2Jtitle"), std::string::npos) << listed;
+	EXPECT_EQ(listed.find('\x1b'), std::string::npos);
+	std::string files = Run({"ls", ids[0], "/Source/odd"}).output;
+	EXPECT_NE(files.find("two\\nlines\n"), std::string::npos) << files;
+	EXPECT_EQ(std::count(files.begin(), files.end(), '\n'), 1) << files;
+	EXPECT_NE(Run({"backups", "--json"}).output.find("\\u001b[2Jtitle"), std::string::npos);
+}
