@@ -10,6 +10,7 @@
 #include "ArchiveFormat.h"
 #include "Catalogue.h"
 #include "CatalogueFormat.h"
+#include "JobTitle.h"
 
 namespace {
 
@@ -49,11 +50,12 @@ status_t WriteAttributes(BNode* node, const BMessage& catalogue)
 	if (catalogue.FindString(kLogDestinationKey, &destination) != B_OK)
 		destination = "";
 
-	for (auto [name, text] : {std::pair{kCatalogueTitleAttribute, title},
-			std::pair{kCatalogueDestinationAttribute, destination}}) {
-		size_t textSize = strlen(text) + 1;
-		ssize_t written = node->WriteAttr(name, B_STRING_TYPE, 0, text, textSize);
-		if (written != ssize_t(textSize))
+	// The content keeps the whole title; the attribute, read by listings,
+	// takes as much as every file system can hold.
+	for (auto [name, text] : {std::pair{kCatalogueTitleAttribute, CappedTitle(title)},
+			std::pair{kCatalogueDestinationAttribute, CappedTitle(destination)}}) {
+		ssize_t written = node->WriteAttr(name, B_STRING_TYPE, 0, text.c_str(), text.size() + 1);
+		if (written != ssize_t(text.size() + 1))
 			return written < 0 ? status_t(written) : B_IO_ERROR;
 	}
 

@@ -143,9 +143,8 @@ bool BackupCommand::Check(const CommandLine& line, std::string* error)
 		fCompressor = "MVLZRW1";
 	else
 		return Fail(error, "unknown compressor '" + compress + "' (none or lzrw1)");
-	fTitle = line.Get("title");
-	if (line.Has("title") && fTitle.empty())
-		return Fail(error, "the title is empty");
+	if (!JobSession::ReadTitleOption(line, &fTitle, error))
+		return false;
 	fPassword = line.Get("password");
 	if (line.Has("password")) {
 		if (fPassword.size() > kMaxPasswordLength)

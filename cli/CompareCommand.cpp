@@ -51,7 +51,8 @@ bool CompareCommand::Check(const CommandLine& line, std::string* error)
 		return false;
 	if (line.Has("only") && !_CheckItems(line.Get("only"), error))
 		return false;
-	fTitle = line.Get("title");
+	if (!JobSession::ReadTitleOption(line, &fTitle, error))
+		return false;
 	fHold = line.Has("hold");
 	fFollow.wait = !fHold && !line.Has("no-wait");
 	fFollow.startNow = !fHold;

@@ -9,6 +9,7 @@
 #include "CommandLine.h"
 #include "ExitStatus.h"
 #include "JobFollower.h"
+#include "JobTitle.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
 
@@ -66,6 +67,20 @@ void DeclareFollowOptions(CommandLine* line)
 {
 	line->Value("on-media-change");
 	line->Flag("verbose");
+}
+
+bool ReadTitleOption(const CommandLine& line, std::string* title, std::string* error)
+{
+	*title = line.Get("title");
+	if (line.Has("title") && title->empty()) {
+		*error = "the title is empty";
+		return false;
+	}
+	if (title->size() > kMaxTitleBytes) {
+		*error = "the title is longer than " + std::to_string(kMaxTitleBytes) + " bytes";
+		return false;
+	}
+	return true;
 }
 
 bool ReadFollowOptions(const CommandLine& line, FollowSettings* settings, std::string* error)

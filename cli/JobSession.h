@@ -30,6 +30,9 @@ void DeclareFollowOptions(CommandLine* line);
 extern const char* const kFollowOptionsHelp;
 // Reads them into *settings; false with *error set when one is unusable.
 bool ReadFollowOptions(const CommandLine& line, FollowSettings* settings, std::string* error);
+// The "title" option into *title ("" when not given); false with *error set
+// when it is empty or longer than a title may be.
+bool ReadTitleOption(const CommandLine& line, std::string* title, std::string* error);
 
 [[nodiscard]] status_t FetchJobIndex(ServerConnection& server, BMessage* index);
 // The slot of the job in the index, or -1.

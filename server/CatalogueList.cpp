@@ -7,6 +7,7 @@
 #include <storage/StorageDefs.h>
 
 #include "CatalogueFormat.h"
+#include "JobTitle.h"
 
 namespace {
 
@@ -59,12 +60,7 @@ std::string ReadText(BNode* node, const char* attribute, size_t bufferSize)
 	if (read <= 0)
 		return std::string();
 	size_t length = strnlen(buffer.data(), size_t(read));
-	if (length >= bufferSize) {
-		length = bufferSize - 1;
-		while (length > 0 && (uint8(buffer[length]) & 0xc0) == 0x80)
-			length--;
-	}
-	buffer.resize(length);
+	buffer.resize(Utf8PrefixLength(std::string_view(buffer.data(), length), bufferSize - 1));
 	return buffer;
 }
 

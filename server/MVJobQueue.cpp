@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
 
+#include "JobTitle.h"
 #include "JobType.h"
 #include "MVClientRegistry.h"
 #include "MessageOutbox.h"
@@ -67,6 +70,22 @@ bool StartTimeOf(const BMessage& record, int32* start)
 	BMessage schedule;
 	return record.FindMessage("scheduler", &schedule) == B_OK
 		&& schedule.FindTime("TIME", start) == B_OK;
+}
+
+// Cuts an overlong title in the record's start info to the length every
+// title keeps; true when it was cut.
+bool CapTitleOf(BMessage* record)
+{
+	BMessage startInfo;
+	const char* title;
+	if (record->FindMessage("start_info", &startInfo) != B_OK
+		|| startInfo.FindString("title", &title) != B_OK)
+		return false;
+	std::string capped = CappedTitle(title);
+	if (capped.size() == strlen(title))
+		return false;
+	return startInfo.SetString("title", capped) == B_OK
+		&& record->SetMessage("start_info", &startInfo) == B_OK;
 }
 
 }	// namespace
@@ -148,6 +167,8 @@ int32 MVJobQueue::JobAdd(BMessage* request, std::string* refusal)
 	if (startInfo.FindString("title", &title) != B_OK) {
 		startInfo.AddString("title", kNoTitle);
 		record->SetMessage("start_info", &startInfo);
+	} else if (CapTitleOf(record)) {
+		(void)record->FindMessage("start_info", &startInfo);
 	}
 	job.title = startInfo.GetString("title", kNoTitle);
 	bool onHold = startInfo.GetInt32("submitonhold", 0) != 0;
@@ -522,9 +543,10 @@ void MVJobQueue::JobReplace(BMessage* request)
 	int32 jobType;
 	if (record->FindInt32("job_type", &jobType) == B_OK)
 		job->type = jobType;
+	(void)CapTitleOf(record);
 	const char* title;
 	if (record->FindString("title", &title) == B_OK)
-		job->title = title;
+		job->title = CappedTitle(title);
 	int32 start;
 	if (!StartTimeOf(*record, &start))
 		return;

@@ -23,6 +23,7 @@
 #include "MVCruncher.h"
 #include "MVVolume.h"
 #include "ServerProtocol.h"
+#include "JobTitle.h"
 
 namespace {
 
@@ -151,8 +152,9 @@ void MVBackupServer::StartJob(const BMessage* job)
 	}
 }
 
-// The catalogue file is written last; a folder that cannot take it is found
-// out before any data goes out, by a file made and removed there.
+// The catalogue file is written last; a folder that cannot take it, or its
+// attributes, is found out before any data goes out, by a file made there
+// with the title attribute and removed.
 bool MVBackupServer::_CanWriteCatalogue()
 {
 	std::string path = CatalogueFile::PathFor(fServerFolder, fBackupID);
@@ -164,13 +166,15 @@ bool MVBackupServer::_CanWriteCatalogue()
 	(void)create_directory(folder.c_str(), 0755);
 	std::string probe = folder + "/." + fBackupID + ".probe";
 	BFile file(probe.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-	if (file.InitCheck() != B_OK) {
-		_AbortWith(kTextCatalogueCreate, {path});
-		return false;
+	bool usable = file.InitCheck() == B_OK
+		&& file.WriteAttrString(kCatalogueTitleAttribute, CappedTitle(fTitle)) == B_OK;
+	if (file.InitCheck() == B_OK) {
+		file.Unset();
+		(void)BEntry(probe.c_str()).Remove();
 	}
-	file.Unset();
-	(void)BEntry(probe.c_str()).Remove();
-	return true;
+	if (!usable)
+		_AbortWith(kTextCatalogueCreate, {path});
+	return usable;
 }
 
 bool MVBackupServer::_LoadAddOns(const BMessage* job)

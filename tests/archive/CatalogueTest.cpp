@@ -200,6 +200,16 @@ TEST_F(CatalogueTest, FileRoundTripAndAttributes)
 	ASSERT_EQ(CatalogueFile::ReadAttributes(path.c_str(), &attributes), B_OK);
 	EXPECT_EQ(attributes.title, "Second");
 	EXPECT_TRUE(attributes.hasPassword);
+
+	// A title of 4,000 bytes stays whole in the content; its attribute takes
+	// the first 255, so that the attributes fit every file system.
+	std::string longTitle(4000, 'T');
+	ASSERT_EQ(catalogue.Begin(Info(longTitle.c_str(), "")), B_OK);
+	ASSERT_EQ(CatalogueFile::Write(path.c_str(), catalogue.Message()), B_OK);
+	ASSERT_EQ(CatalogueFile::ReadAttributes(path.c_str(), &attributes), B_OK);
+	EXPECT_EQ(attributes.title, longTitle.substr(0, 255));
+	ASSERT_EQ(CatalogueFile::Read(path.c_str(), &read), B_OK);
+	EXPECT_EQ(std::string(read.GetString("MV_LOGTITLE", "")), longTitle);
 }
 
 TEST_F(CatalogueTest, ReadRefusesNewerAndDamagedCatalogues)

@@ -65,7 +65,9 @@ TEST_F(CommandsTest, BadArgumentsStartNothing)
 			{"backup", Source("data")}, {"backup", "--to", Source("i"), Source("nothing")},
 			{"backup", "--to", Source("i"), "--every", "1x", Source("data")},
 			{"restore"}, {"restore", "B", "--overwrite", "maybe"}, {"ls"}, {"delete"},
-			{"report", "x"}, {"reports", "--follow"}, {"wait"}}) {
+			{"report", "x"}, {"reports", "--follow"}, {"wait"},
+			{"backup", "--to", Source("i"), "--title", std::string(256, 't'), Source("data")},
+			{"compare", "B", "--title", std::string(256, 't')}}) {
 		EXPECT_EQ(Run(arguments).exitCode, 64) << ::testing::PrintToString(arguments);
 	}
 	EXPECT_FALSE(be_roster->IsRunning(kServerSignature));

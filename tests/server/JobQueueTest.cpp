@@ -310,6 +310,30 @@ TEST_F(JobQueueTest, AddingJobs)
 	EXPECT_EQ(OldState(heldId), kJobPaused);
 }
 
+TEST_F(JobQueueTest, LongTitlesAreCut)
+{
+	MessageRecorder client("client");
+	CreateQueueServer();
+	AddClient(51, client.Messenger());
+	RunServer();
+
+	// A title of 4,000 bytes is cut to what a catalogue's attributes hold,
+	// at a character's end.
+	std::string longTitle = "\xc3\xa9" + std::string(3998, 't');
+	longTitle[254] = '\xc3';
+	longTitle[255] = '\xa9';
+	int32 longId = Request(JobRequest(longTitle.c_str(), kNow + kHour)).GetInt32("job_id", 0);
+	ASSERT_NE(longId, 0);
+	std::optional<BMessage> longInserted = client.Inbox().Await(kMsgJobInserted, kPatience,
+		ForJob(longId));
+	ASSERT_TRUE(longInserted.has_value());
+	EXPECT_EQ(std::string(longInserted->GetString("title", "")), longTitle.substr(0, 254));
+	StopServer();
+	BMessage startInfo;
+	ASSERT_EQ(fServer->Queue().FindJob(longId)->FindMessage("start_info", &startInfo), B_OK);
+	EXPECT_EQ(std::string(startInfo.GetString("title", "")), longTitle.substr(0, 254));
+}
+
 // The pulse starts a due Waiting job: the worker of its type is made, the
 // report server gives the report id, every client is told and may answer
 // with a status view, and the worker gets its subscribers and the start
