@@ -348,6 +348,8 @@ const char* const kDefaultTexts[kDefaultTextCount] = {
 	/* 340 */ "Status:\t\t\t\tRestore ended with errors!",
 	/* 341 */ "Status:\t\t\t\tInsert ended with errors!",
 	/* 342 */ "The password is not correct! Please correct it.",
+	/* 343 */ "ERROR: '%s' was incomplete when it was backed up (it shrank or could not be "
+		"read); the rest of its data is zeros!",
 };
 
 void InstallDefaultTexts(MVLocale* locale)

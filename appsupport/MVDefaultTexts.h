@@ -16,7 +16,7 @@
 
 #include <support/SupportDefs.h>
 
-constexpr int32 kDefaultTextCount = 343;
+constexpr int32 kDefaultTextCount = 344;
 constexpr int32 kInstalledTextCount = 328;
 constexpr int32 kFirstAddedText = 339;
 

@@ -64,6 +64,20 @@ status_t Catalogue::SetSize(int64 size)
 	return fMessage.AddInt64(kLogSizeKey, size);
 }
 
+status_t Catalogue::MarkIncomplete(int32 entryNumber)
+{
+	return fMessage.AddInt32(kLogIncompleteKey, entryNumber);
+}
+
+std::unordered_set<int32> Catalogue::IncompleteEntries(const BMessage& catalogue)
+{
+	std::unordered_set<int32> numbers;
+	int32 number;
+	for (int32 i = 0; catalogue.FindInt32(kLogIncompleteKey, i, &number) == B_OK; i++)
+		numbers.insert(number);
+	return numbers;
+}
+
 int32 Catalogue::CountEntries() const
 {
 	type_code type;

@@ -5,6 +5,7 @@
 // owns its message; a value used by one thread at a time.
 
 #include <string>
+#include <unordered_set>
 
 #include <app/Message.h>
 #include <support/Errors.h>
@@ -53,6 +54,11 @@ public:
 	[[nodiscard]] status_t AddEntry(const CatalogueEntry& entry);
 	// Adds (or replaces) the bytes saved, after the last entry.
 	[[nodiscard]] status_t SetSize(int64 size);
+	// Records that the data of the entry of that number could not be read
+	// in full.
+	[[nodiscard]] status_t MarkIncomplete(int32 entryNumber);
+	// The entry numbers a catalogue message marks incomplete.
+	static std::unordered_set<int32> IncompleteEntries(const BMessage& catalogue);
 
 	int32 CountEntries() const;
 	// B_BAD_INDEX past the end, B_BAD_DATA when the arrays disagree.

@@ -16,6 +16,10 @@
 //   insert rebuilt from the file headers because the backup's catalogue record
 //   could not be read: 1 (such a catalogue has no selection and no compressor
 //   settings, and the sizes of its folders are those their headers carry)
+//   "MV_LOGINCOMPLETE" int32 [], added later and ignored by older readers:
+//   the entry numbers ("aktfilenr") of files whose data could not be read in
+//   full while they were backed up (they shrank, or reading failed); the
+//   stream holds zeros for the rest. Absent when every file was complete.
 // Per entry, parallel arrays in stream order:
 //   "MV_LOGNAME" string | "MV_LOGTYP" int32 | "MV_LOGREALSIZE" int64
 //   "MV_LOGLEVEL" int32 | "MV_LOGMEDIANR" int32 | "MV_LOGOFFSET" int64
@@ -48,6 +52,7 @@ constexpr const char* kLogModeKey = "mode";
 constexpr const char* kLogBaseIdKey = "base_id";
 constexpr const char* kLogSizeKey = "MV_LOGSIZE";
 constexpr const char* kLogScannedKey = "MV_LOGSCANNED";
+constexpr const char* kLogIncompleteKey = "MV_LOGINCOMPLETE";
 
 constexpr const char* kLogNameKey = "MV_LOGNAME";
 constexpr const char* kLogTypeKey = "MV_LOGTYP";

@@ -40,6 +40,9 @@ enum : int32 {
 	kTextCannotReadLinkHeader = 91,
 	kTextLinkMismatch = 92,
 	kTextBackupLoaded = 325,
+	// A file the catalogue marks incomplete: it shrank or could not be
+	// read while it was backed up.
+	kTextIncompleteInBackup = 343,
 	kTextSettings = 98,
 	// "%s": a line of its own text.
 	kTextSingle = 279,

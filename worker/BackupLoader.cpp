@@ -4,6 +4,7 @@
 
 #include "AddOnLoader.h"
 #include "ArchiveReader.h"
+#include "Catalogue.h"
 #include "CatalogueFile.h"
 #include "CatalogueFormat.h"
 #include "MVCruncher.h"
@@ -43,6 +44,7 @@ bool BackupLoader::Load(const char* name, Failure* failure)
 	fRemovable = 0;
 	(void)catalogue.FindInt16(kLogRemovableKey, &fRemovable);
 	fTitle = catalogue.GetString(kLogTitleKey, "");
+	fIncomplete = Catalogue::IncompleteEntries(catalogue);
 	if (!fWorker->VersionTest(&catalogue)) {
 		*failure = {0, {}};
 		return false;

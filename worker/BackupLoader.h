@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include <app/Message.h>
 
@@ -83,6 +84,9 @@ public:
 	// The loaded destination's media can be changed.
 	bool IsDestinationRemovable() const;
 	uint16 CatalogueVersion() const { return fCatalogueVersion; }
+	// The catalogue marks the file of that entry number incomplete: it
+	// shrank or could not be read while it was backed up.
+	bool IsIncomplete(int32 entryNumber) const { return fIncomplete.count(entryNumber) != 0; }
 	// The destination's name, "" without one.
 	std::string DestinationName() const;
 
@@ -96,6 +100,7 @@ private:
 	int16 fRemovable = 0;
 	uint16 fCatalogueVersion = 0;
 	bool fHasCatalogue = false;
+	std::unordered_set<int32> fIncomplete;
 	MVVolume* fDestination = nullptr;
 	MVCruncher* fCruncher = nullptr;
 	bool fPassThrough = false;

@@ -72,6 +72,8 @@ struct MVBackupServer::Entry {
 	int64 done = 0;
 	uint32 blockNumber = 0;
 	bool readFailed = false;
+	// The entry's number in the catalogue.
+	int32 entryNumber = 0;
 
 	int64 CatalogueSize() const { return kind == EntryKind::File ? size : listSize; }
 };
@@ -424,6 +426,7 @@ void MVBackupServer::_FinishHeader()
 	record.offset = entry.headerOffset;
 	record.modificationTime = entry.modificationTime;
 	record.entryNumber = fEntryNumber;
+	entry.entryNumber = fEntryNumber;
 	if (fCatalogue.AddEntry(record) != B_OK) {
 		_AbortWith(kTextNoMemory);
 		return;
@@ -443,9 +446,15 @@ void MVBackupServer::_ReadData()
 	if (got < ssize_t(want)) {
 		// The file shrank or cannot be read any more. Its header promised
 		// its size, so the rest is stored as zeros and the stream stays
-		// readable; the report names the file.
-		if (!entry.readFailed)
+		// readable; the report names the file, and the catalogue marks it
+		// so that restore and compare do not take the zeros for its data.
+		if (!entry.readFailed) {
 			_Log(kLineError, kTextCannotRead, {entry.reportPath});
+			if (fCatalogue.MarkIncomplete(entry.entryNumber) != B_OK) {
+				_AbortWith(kTextNoMemory);
+				return;
+			}
+		}
 		entry.readFailed = true;
 		size_t kept = got > 0 ? size_t(got) : 0;
 		memset(raw + kept, 0, want - kept);

@@ -197,6 +197,8 @@ void MVCompareServer::_ReadHeader(const MVLogDataItem& item)
 		return;
 	}
 	LogInsert(EntryLineType(fHeader.RawKind()), kTextSingle, {fPath});
+	if (fHeader.Kind() == EntryKind::File && Backup().IsIncomplete(item.data.index))
+		_ItemError(kTextIncompleteInBackup, {fPath});
 	if (fHeader.Kind() == EntryKind::SymLink) {
 		// Its block may lie on the next medium.
 		NextStep(kStepLink);

@@ -209,6 +209,8 @@ void MVRestoreServer::_HandleItem(const MVTreeEntryLog* entry)
 		return;
 	}
 	LogInsert(EntryLineType(fHeader.RawKind()), kTextSingle, {fPath});
+	if (fHeader.Kind() == EntryKind::File && Backup().IsIncomplete(entry->Index()))
+		_ItemError(kTextIncompleteInBackup, {fPath});
 	fTarget = _TargetFor(redirection);
 	fRedirection.reset();
 	if (redirection != nullptr)

@@ -14,7 +14,7 @@
 // entry shifts every text after it.
 TEST(DefaultTextsTest, TextsSitAtTheirIds)
 {
-	EXPECT_EQ(kDefaultTextCount, 343);
+	EXPECT_EQ(kDefaultTextCount, 344);
 	EXPECT_EQ(kInstalledTextCount, 328);
 	EXPECT_EQ(kFirstAddedText, 339);
 	EXPECT_EQ(sizeof(kDefaultTexts) / sizeof(kDefaultTexts[0]), size_t(kDefaultTextCount));
@@ -44,6 +44,8 @@ TEST(DefaultTextsTest, TextsSitAtTheirIds)
 	EXPECT_STREQ(kDefaultTexts[339], "Status:\t\t\t\tBackup ended with errors!");
 	EXPECT_STREQ(kDefaultTexts[340], "Status:\t\t\t\tRestore ended with errors!");
 	EXPECT_STREQ(kDefaultTexts[341], "Status:\t\t\t\tInsert ended with errors!");
+	EXPECT_STREQ(kDefaultTexts[343], "ERROR: '%s' was incomplete when it was backed up (it shrank "
+		"or could not be read); the rest of its data is zeros!");
 }
 
 // A locale gets every text but the schedule's field names; the texts added

@@ -61,8 +61,11 @@ void SearchRecord(MemoryArchive* archive, ArchiveReader* reader, size_t size)
 		abort();
 	(void)archive->Seek(offset, kArchiveSeekFromStart);
 	BMessage record;
-	if (reader->ReadCatalogueRecord(&record) == B_OK)
+	if (reader->ReadCatalogueRecord(&record) == B_OK) {
+		// Restore and compare read the incomplete entries of a catalogue.
+		(void)Catalogue::IncompleteEntries(record);
 		(void)IsSoundCatalogueRecord(Catalogue(std::move(record)));
+	}
 }
 
 }	// namespace

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <unordered_set>
 
 #include <kernel/fs_info.h>
 #include <storage/VolumeTable.h>
@@ -332,6 +333,19 @@ TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
 	EXPECT_EQ(stored.find_first_not_of('S'), stored.find('\0'));
 	EXPECT_EQ(stored.find_first_not_of('\0', stored.find('\0')), std::string::npos);
 	EXPECT_TRUE(after) << "the entry after the shrunk file was not saved";
+
+	// The catalogue marks that file, and only it, incomplete.
+	BMessage catalogue;
+	ASSERT_EQ(CatalogueFile::Read(CataloguePath(finished->GetString("backup_id", "")).c_str(),
+		&catalogue), B_OK);
+	std::unordered_set<int32> incomplete = Catalogue::IncompleteEntries(catalogue);
+	ASSERT_EQ(incomplete.size(), 1u);
+	int32 number = *incomplete.begin();
+	for (int32 i = 0; const char* name = catalogue.GetString(kLogNameKey, i, nullptr); i++) {
+		if (catalogue.GetInt32(kLogEntryNumberKey, i, -1) == number) {
+			EXPECT_STREQ(name, "/HD/src/shrinks");
+		}
+	}
 }
 
 // An entry that became a fifo after the scan is neither read (it would

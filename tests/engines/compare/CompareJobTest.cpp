@@ -4,6 +4,8 @@
 #include <functional>
 
 #include "ArchiveFormat.h"
+#include "CatalogueFormat.h"
+#include "JobTexts.h"
 #include "CompareTexts.h"
 #include "JobEndStatus.h"
 #include "MVCompareServer.h"
@@ -45,6 +47,18 @@ void BreakFirstBlock(std::vector<uint8>* image)
 	ADD_FAILURE() << "no data block";
 }
 
+// Marks the backup's one file as read only in part while it was saved.
+void MarkFileIncomplete(BMessage* catalogue)
+{
+	for (int32 i = 0; const char* name = catalogue->GetString(kLogNameKey, i, nullptr); i++) {
+		if (std::string(name).ends_with("/file")) {
+			catalogue->AddInt32(kLogIncompleteKey, catalogue->GetInt32(kLogEntryNumberKey, i, -1));
+			return;
+		}
+	}
+	ADD_FAILURE() << "no file";
+}
+
 }	// namespace
 
 TEST(CompareJobTest, FailuresEndOrCountAsTheyShould)
@@ -53,6 +67,7 @@ TEST(CompareJobTest, FailuresEndOrCountAsTheyShould)
 	struct Case {
 		const char* what;
 		std::function<void(std::vector<uint8>* image)> imageFlaw;
+		std::function<void(BMessage* catalogue)> catalogueFlaw;
 		// Takes away what the backup needs, once it is written.
 		std::function<void(RestoreTestBed* bed, const std::string& id)> removal;
 		// Selects the whole backup when null.
@@ -61,19 +76,22 @@ TEST(CompareJobTest, FailuresEndOrCountAsTheyShould)
 		int32 status;
 	};
 	const Case cases[] = {
-		{"sound", nullptr, nullptr, nullptr, kTextCompareSuccessful, kJobEndedSuccessfully},
-		{"a backup the catalogue lacks", nullptr, nullptr, "INCLUDE /2099010100000000/*",
-			kTextNothingToCompare, kJobEndedAborted},
-		{"the catalogue file gone", nullptr,
+		{"sound", nullptr, nullptr, nullptr, nullptr, kTextCompareSuccessful,
+			kJobEndedSuccessfully},
+		{"a backup the catalogue lacks", nullptr, nullptr, nullptr,
+			"INCLUDE /2099010100000000/*", kTextNothingToCompare, kJobEndedAborted},
+		{"the catalogue file gone", nullptr, nullptr,
 			[](RestoreTestBed* bed, const std::string& id) {
 				fs::remove(bed->Native(std::string(kServerFolder) + "/logdata/" + id));
 			}, nullptr, kTextNoDatabase, kJobEndedAborted},
-		{"the image gone from its fixed destination", nullptr,
+		{"the image gone from its fixed destination", nullptr, nullptr,
 			[](RestoreTestBed* bed, const std::string& id) {
 				fs::remove(bed->Native("/dest/" + id));
 			}, nullptr, kTextNoSuchBackup, kJobEndedAborted},
-		{"a data block of another magic", BreakFirstBlock, nullptr, nullptr, kTextBlockMismatch,
-			kJobEndedWithErrors},
+		{"a data block of another magic", BreakFirstBlock, nullptr, nullptr, nullptr,
+			kTextBlockMismatch, kJobEndedWithErrors},
+		{"a file the catalogue marks incomplete", nullptr, MarkFileIncomplete, nullptr, nullptr,
+			kTextIncompleteInBackup, kJobEndedWithErrors},
 	};
 	RestoreTestBed bed;
 	bed.Folder().WriteFile("sys/c/file", std::string(100000, 'c'));
@@ -81,9 +99,11 @@ TEST(CompareJobTest, FailuresEndOrCountAsTheyShould)
 	for (const Case& test : cases) {
 		SCOPED_TRACE(test.what);
 		std::string id = bed.WriteBackup("20240201" + std::to_string(10000000 + ++number),
-			"/sys/c", [&](std::vector<uint8>* image, BMessage*) {
+			"/sys/c", [&](std::vector<uint8>* image, BMessage* catalogue) {
 				if (test.imageFlaw)
 					test.imageFlaw(image);
+				if (test.catalogueFlaw)
+					test.catalogueFlaw(catalogue);
 			});
 		if (test.removal)
 			test.removal(&bed, id);

@@ -12,6 +12,7 @@
 #include "ArchiveFormat.h"
 #include "CatalogueFormat.h"
 #include "JobEndStatus.h"
+#include "JobTexts.h"
 #include "MVRestoreServer.h"
 #include "RestoreTestSupport.h"
 #include "RestoreTexts.h"
@@ -294,4 +295,28 @@ TEST(RestoreTest, FoldersSwappedForLinksDuringTheRestore)
 	EXPECT_TRUE(std::filesystem::is_empty(outside));
 	EXPECT_EQ(DescribeTree(bed.Folder() / "sys/src").size(),
 		size_t(kFolders * (kFilesPerFolder + 1)));
+}
+
+// A file the catalogue marks incomplete (it shrank while it was backed up)
+// is restored as the backup holds it, with an error line, and the job ends
+// with errors instead of reporting success.
+TEST(RestoreTest, IncompleteFileEndsWithErrors)
+{
+	RestoreTestBed bed;
+	bed.Folder().WriteFile("sys/part/shrunk", "what was read");
+	bed.Folder().WriteFile("sys/part/whole", "complete");
+	bed.Folder().MakeFolder("sys/out");
+	bed.WriteBackup("2024010100000008", "/sys/part", [](std::vector<uint8>*, BMessage* catalogue) {
+		for (int32 i = 0; const char* name = catalogue->GetString(kLogNameKey, i, nullptr); i++) {
+			if (std::string(name) == "/sys/part/shrunk")
+				catalogue->AddInt32(kLogIncompleteKey, catalogue->GetInt32(kLogEntryNumberKey, i, -1));
+		}
+	});
+	BMessage end = bed.RunRestore(
+		RedirectedSelection("/2024010100000008/sys/part", "/sys/out"), 0);
+	EXPECT_EQ(end.GetInt32("status", -1), 2);
+	EXPECT_EQ(bed.CountLines(kTextIncompleteInBackup), 1);
+	EXPECT_EQ(bed.CountLines(kTextRestoreSuccessful), 0);
+	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/part/shrunk").value_or(""), "what was read");
+	EXPECT_EQ(ReadWholeFile(bed.Folder() / "sys/out/part/whole").value_or(""), "complete");
 }
