@@ -1,5 +1,7 @@
 #include "JobStatistics.h"
 
+#include <algorithm>
+
 #include "JobEndStatus.h"
 #include "JobTexts.h"
 #include "ReportLineType.h"
@@ -27,10 +29,8 @@ JobReportLine JobStatistics::SpeedLine(int64 bytes, int32 elapsedSeconds, int32 
 
 double JobStatistics::Speed(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds)
 {
-	int32 working = elapsedSeconds - pausedSeconds;
-	if (elapsedSeconds <= 0 || working <= 0)
-		return 0.0;
-	return double(bytes) / double(working);
+	int32 working = std::max(elapsedSeconds - pausedSeconds, 1);
+	return bytes > 0 ? double(bytes) / double(working) : 0.0;
 }
 
 std::string JobStatistics::DateText(time_t date)

@@ -48,7 +48,8 @@ public:
 	// cannot be shown): the start line and the dates of compare lines.
 	static std::string DateText(time_t date);
 
-	// Bytes per second of elapsed minus paused time; 0 when no working
-	// time passed.
+	// Bytes per second of elapsed minus paused time. Less than a second of
+	// work counts as one, so a quick job shows a lower bound of its speed
+	// rather than none; no bytes give 0.
 	static double Speed(int64 bytes, int32 elapsedSeconds, int32 pausedSeconds);
 };
