@@ -46,7 +46,7 @@ int OpenVirtual(int32 drive, int32 lun)
 	if (fd < 0)
 		return -1;
 	std::lock_guard<std::mutex> guard(sLock);
-	sDevices[fd] = std::make_shared<VirtualTapeDrive>(folder, drive, fd);
+	sDevices[fd] = std::make_shared<VirtualTapeDrive>(folder, fd);
 	return fd;
 }
 

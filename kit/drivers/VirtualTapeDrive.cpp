@@ -521,10 +521,9 @@ private:
 	VirtualTape fTape;
 };
 
-VirtualTapeDrive::VirtualTapeDrive(std::string folder, int32 drive, int stateFd)
+VirtualTapeDrive::VirtualTapeDrive(std::string folder, int stateFd)
 	:
 	fFolder(std::move(folder)),
-	fDrive(drive),
 	fStateFd(stateFd)
 {
 }

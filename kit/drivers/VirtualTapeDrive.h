@@ -27,7 +27,8 @@ class VirtualTapeDrive {
 public:
 	static constexpr size_t kSenseLength = 18;
 
-	VirtualTapeDrive(std::string folder, int32 drive, int stateFd);
+	// stateFd is the drive's state file, open for reading and writing.
+	VirtualTapeDrive(std::string folder, int stateFd);
 	~VirtualTapeDrive();
 
 	// Runs the command and fills its status, sense data and data.
@@ -40,7 +41,6 @@ private:
 	class Session;
 
 	std::string fFolder;
-	int32 fDrive;
 	int fStateFd;
 	// The sense of the last command that had one, for REQUEST SENSE.
 	uint8 fLastSense[kSenseLength] = {};
