@@ -249,8 +249,11 @@ private:
 
 	Sense _ModeSense()
 	{
+		// Besides the header and block descriptor, the device
+		// configuration page (10h) is there, all zero but its code and
+		// length.
 		uint8 page = fCdb[2] & 0x3f;
-		if (page != 0 && page != 0x3f)
+		if (page != 0 && page != 0x10 && page != 0x3f)
 			return InvalidField();
 		bool writeProtected = false;
 		if (!fState.tape.empty()) {
@@ -260,13 +263,18 @@ private:
 				&& tape.GetHeader().writeProtected;
 		}
 		bool descriptor = (fCdb[1] & 0x08) == 0;
-		uint8 data[12] = {};
+		uint8 data[28] = {};
 		size_t size = descriptor ? 12 : 4;
-		data[0] = uint8(size - 1);
 		data[2] = uint8((writeProtected ? 0x80 : 0) | 0x10);
 		data[3] = descriptor ? 8 : 0;
 		if (descriptor)
 			Put24(data + 9, fState.blockLength);
+		if (page != 0) {
+			data[size] = 0x10;
+			data[size + 1] = 0x0e;
+			size += 16;
+		}
+		data[0] = uint8(size - 1);
 		_GiveData(data, size, fCdb[4]);
 		return kGood;
 	}

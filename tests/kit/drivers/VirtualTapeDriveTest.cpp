@@ -170,7 +170,8 @@ TEST_F(TapeDriveTest, EndsOfTheTapeAndWriteProtection)
 		.status, 0);
 	EXPECT_EQ(Send({0x1a, 0, 0, 0, 12, 0}, 12).data[10], 2);
 	EXPECT_EQ(Send({0x1a, 0x08, 0, 0, 12, 0}, 12).data.size(), 4u);
-	EXPECT_EQ(Send({0x1a, 0, 0x10, 0, 12, 0}, 12).SenseKey(), kIllegalRequest);
+	EXPECT_EQ(Send({0x1a, 0x08, 0x10, 0, 255, 0}, 255).data.size(), 20u);
+	EXPECT_EQ(Send({0x1a, 0, 0x11, 0, 12, 0}, 12).SenseKey(), kIllegalRequest);
 
 	MorvaneKit::VirtualTape tape;
 	ASSERT_EQ(tape.Open(fLibrary->TapePath("small")), B_OK);
