@@ -5,6 +5,7 @@
 
 #include "ExitStatus.h"
 #include "ImageDestination.h"
+#include "TapeDestination.h"
 #include "JobCommands.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
@@ -23,14 +24,19 @@ bool Fail(std::string* error, const std::string& text)
 
 std::string BackupCommand::Help() const
 {
-	return "Usage: morvane backup --to DIR [OPTIONS] PATH...\n"
+	return "Usage: morvane backup --to DIR|--tape DEVICE [OPTIONS] PATH...\n"
 		"\n"
 		"Backs up the files and folders PATH (folders with everything below them) into\n"
-		"an image file in the folder DIR, then follows the job: a progress line on a\n"
-		"terminal, the report lines as they arrive, the statistics at the end.\n"
+		"an image file in the folder DIR, or onto the tape in the drive DEVICE, then\n"
+		"follows the job: a progress line on a terminal, the report lines as they\n"
+		"arrive, the statistics at the end.\n"
 		"\n"
-		"  --to DIR              folder that receives the backup image (required; made\n"
-		"                        when missing)\n"
+		"  --to DIR              folder that receives the backup image (made when\n"
+		"                        missing)\n"
+		"  --tape DEVICE         tape drive that receives the backup, behind the backups\n"
+		"                        on its tape (\"/dev/bus/scsi/B/T/L/raw\", see 'morvane\n"
+		"                        drives'); a full tape is changed through --on-media-change\n"
+		"                        or the question on the terminal\n"
 		"  --compress none|lzrw1 compressor (default none)\n"
 		"  --mode full|incremental|differential\n"
 		"                        backup mode (default full). Incremental and differential\n"
@@ -43,7 +49,8 @@ std::string BackupCommand::Help() const
 		"  --password P          protect the backup with a password (at most 32 bytes,\n"
 		"                        not beginning with a space)\n"
 		"  --exclude PATH        leave PATH and everything below it out (repeatable)\n"
-		"  --overwrite           delete the backups already in DIR first (full backups)\n"
+		"  --overwrite           delete the backups already in DIR first, or write at the\n"
+		"                        beginning of the tape (full backups)\n"
 		"  --at \"YYYY-MM-DD HH:MM\"  start time (default now)\n"
 		"  --every INTERVAL      repeat: numbers with units M (months), d (days),\n"
 		"                        h (hours), m (minutes), e.g. 1d, 12h, 30m, 1M2d\n"
@@ -60,7 +67,7 @@ std::string BackupCommand::Help() const
 
 void BackupCommand::Declare(CommandLine* line) const
 {
-	for (const char* option : {"to", "compress", "mode", "base", "title", "password", "at",
+	for (const char* option : {"to", "tape", "compress", "mode", "base", "title", "password", "at",
 			"every", "skip-days"}) {
 		line->Value(option);
 	}
@@ -123,10 +130,17 @@ bool BackupCommand::_CheckPaths(const CommandLine& line, std::string* error)
 		if (!fSelection.Exclude(path, error))
 			return false;
 	}
-	if (!line.Has("to"))
-		return Fail(error, "backup needs --to DIR, the folder that receives the backup");
-	if (!SelectionBuilder::ToSystem(line.Get("to"), &fDestination, error))
+	if (line.Has("to") == line.Has("tape")) {
+		return Fail(error, "backup needs either --to DIR, the folder that receives the backup, "
+			"or --tape DEVICE, the tape drive");
+	}
+	if (line.Has("tape")) {
+		fTape = line.Get("tape");
+		if (!TapeDestination::IsDevicePath(fTape))
+			return Fail(error, "'" + fTape + "' names no tape drive (see 'morvane drives')");
+	} else if (!SelectionBuilder::ToSystem(line.Get("to"), &fDestination, error)) {
 		return false;
+	}
 	if (fTitle.empty()) {
 		fTitle = line.Operands().empty() ? "Backup of job " + std::to_string(fBaseId)
 			: "Backup of " + line.Operands().front();
@@ -165,6 +179,12 @@ bool BackupCommand::Check(const CommandLine& line, std::string* error)
 
 void BackupCommand::_BuildDestination(BMessage* job) const
 {
+	if (!fTape.empty()) {
+		BMessage volume = TapeDestination::Settings(fTape, fOverwrite);
+		job->AddString("addon", TapeDestination::kAddOn);
+		job->AddMessage("volume", &volume);
+		return;
+	}
 	BMessage volume = ImageDestination::Settings(fDestination, fOverwrite);
 	job->AddString("addon", ImageDestination::kAddOn);
 	job->AddMessage("volume", &volume);

@@ -39,6 +39,7 @@ private:
 	int32 fJobType = kJobFullBackup;
 	int32 fBaseId = 0;
 	std::string fDestination;       // system path of the image folder
+	std::string fTape;              // or the raw device path of the tape drive
 	std::string fCompressor = "MVNone";
 	std::string fTitle;
 	std::string fPassword;

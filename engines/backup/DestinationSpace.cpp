@@ -7,6 +7,8 @@ void DestinationSpace::SetVolume(MVVolume* volume)
 	fVolume = volume;
 	fEstimate = kUnknown;
 	fQueried = false;
+	// A tape cannot tell its free space ahead; it says when it is full.
+	fAskEveryTime = volume != nullptr && volume->GetType() == kVolumeTypeStreamer;
 }
 
 int64 DestinationSpace::Query()
@@ -20,7 +22,7 @@ int64 DestinationSpace::Query()
 
 bool DestinationSpace::WouldAsk(int64 length) const
 {
-	return !fQueried || (fEstimate != kUnknown && fEstimate < length);
+	return !fQueried || fAskEveryTime || (fEstimate != kUnknown && fEstimate < length);
 }
 
 bool DestinationSpace::Fits(int64 length)

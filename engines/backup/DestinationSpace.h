@@ -4,7 +4,9 @@
 // that a backup need not ask before every record. Asking can be expensive (a
 // fixed-size folder volume sums the files below it), so the estimate comes
 // from one query and falls by every byte written; the destination is asked
-// again only when the estimate says a record does not fit.
+// again only when the estimate says a record does not fit. A tape, which
+// only says when it has become full (its early warning), is asked before
+// every record.
 //
 // The destination is not owned and must outlive the object while it is set.
 // One thread at a time.
@@ -33,4 +35,5 @@ private:
 	MVVolume* fVolume = nullptr;
 	int64 fEstimate = kUnknown;
 	bool fQueried = false;
+	bool fAskEveryTime = false;
 };

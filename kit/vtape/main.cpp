@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,8 @@ void PrintUsage(FILE* out)
 		"  list                       the tapes, and the drives with the tape in each\n"
 		"  new NAME --size BYTES [--early-warning BYTES] [--protect]\n"
 		"                             a blank tape; sizes may end in K, M or G\n"
-		"                             (early warning: the last 5%% of the tape)\n"
+		"                             (early warning: the last 5%% of the tape, at\n"
+		"                             least 1M, at most half of it)\n"
 		"  load NAME [--drive N]      puts a tape into a drive (drive 0 by default),\n"
 		"                             at its beginning; makes the drive when missing\n"
 		"  unload [--drive N]         takes the tape out of the drive\n"
@@ -141,7 +143,10 @@ int New(VirtualTapeLibrary& library, const Options& options)
 	if (options.operands.size() != 1 || !ParseSize(options.size.c_str(), &header.capacity)
 		|| header.capacity == 0)
 		return PrintUsage(stderr), kUsage;
-	header.earlyWarning = header.capacity / 20;
+	// A real drive warns megabytes ahead; a tape's last blocks, the buffers
+	// of the writer and the closing records must fit behind the warning.
+	header.earlyWarning = std::min(std::max<uint64>(header.capacity / 20, 1 << 20),
+		header.capacity / 2);
 	if (!options.earlyWarning.empty()
 		&& (!ParseSize(options.earlyWarning.c_str(), &header.earlyWarning)
 			|| header.earlyWarning >= header.capacity))

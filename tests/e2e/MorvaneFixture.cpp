@@ -33,7 +33,7 @@ std::vector<std::string> MorvaneFixture::_Environment() const
 		if (fMediaBlockSize > 0)
 			volumes += ",block=" + std::to_string(fMediaBlockSize);
 	}
-	return {volumes, "XDG_CONFIG_HOME=" + root + "/config"};
+	return {volumes, "XDG_CONFIG_HOME=" + root + "/config", "MORVANE_VTAPE_DIR=" + fTapes.Path()};
 }
 
 std::unique_ptr<ChildProcess> MorvaneFixture::Start(const std::vector<std::string>& arguments)
@@ -54,6 +54,22 @@ CommandResult MorvaneFixture::Finish(ChildProcess& process)
 		result.output += line + "\n";
 	process.AwaitExit(kPatience, &result.exitCode);
 	return result;
+}
+
+CommandResult MorvaneFixture::RunVtape(const std::vector<std::string>& arguments)
+{
+	ChildProcess process;
+	if (process.Start(fTree.ServerFolder() + "/../vtape", arguments, _Environment(),
+			ChildProcess::Output::Pipe) != B_OK) {
+		return CommandResult();
+	}
+	return Finish(process);
+}
+
+std::string MorvaneFixture::VtapeCommand(const std::string& arguments) const
+{
+	return "MORVANE_VTAPE_DIR='" + fTapes.Path() + "' '" + fTree.ServerFolder() + "/../vtape' "
+		+ arguments;
 }
 
 CommandResult MorvaneFixture::Run(const std::vector<std::string>& arguments)

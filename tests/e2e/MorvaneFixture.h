@@ -37,6 +37,12 @@ protected:
 	std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments);
 	CommandResult Finish(ChildProcess& process);
 
+	// Runs the tree's `vtape` on the test's virtual tape folder, and the
+	// shell command that does (for --on-media-change).
+	CommandResult RunVtape(const std::vector<std::string>& arguments);
+	std::string VtapeCommand(const std::string& arguments) const;
+	static constexpr const char* kTapeDrive = "/dev/bus/scsi/9/0/0/raw";
+
 	// Native path inside the source volume.
 	std::string Source(const std::string& name) const { return fSource / name; }
 	std::string ReadOnlyFolder() const { return fReadOnly.Path(); }
@@ -70,6 +76,7 @@ protected:
 	TestFolder fSource;
 	TestFolder fReadOnly;
 	TestFolder fMedia;
+	TestFolder fTapes;
 
 private:
 	std::vector<std::string> _Environment() const;

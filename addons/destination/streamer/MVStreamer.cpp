@@ -351,6 +351,10 @@ int32 MVStreamer::Start(const char* name, int32 mode)
 	fCachePosition = -1;
 	fCacheClean = true;
 	fPosition = 0;
+	// A backup is written once: a tape that holds one of this name (the
+	// medium it just filled, put in again) takes no more of it.
+	if (found == 0 && mode == kVolumeModeWrite)
+		return 4;
 	if (found == 0) {
 		int32 index = info.index - 1;
 		BackupId id;

@@ -25,7 +25,8 @@
 //
 // Status codes: Start 0, 1 (device not ready, or started already), 2 (no
 // name), 3 (device cannot be opened; no such backup to read), 4 (the tape
-// could not be positioned, read or written); Stop, FindFirst, FindNext,
+// could not be positioned, read or written, or already holds a backup of
+// that name to write); Stop, FindFirst, FindNext,
 // Delete and Eject 0 for success, 1 when the device is not ready or there is
 // nothing (more), 2 when the tape cannot be labelled, 4 for Delete of an
 // unknown backup. One thread at a time.

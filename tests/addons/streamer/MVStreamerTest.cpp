@@ -160,6 +160,9 @@ TEST_F(MVStreamerTest, BackupsAppendedAndReadBack)
 	EXPECT_EQ(part, first.substr(500, 1000));
 	EXPECT_EQ(streamer->Stop(), 0);
 	EXPECT_EQ(Streamer()->Start("none", kVolumeModeRead), 3);
+	// The tape a backup has filled, put in again, takes no more of it.
+	EXPECT_EQ(Streamer()->Start("first", kVolumeModeWrite), 4);
+	EXPECT_EQ(ReadBackup("first", first.size()), first);
 }
 
 // The tape decides: a lost media base is rebuilt from the BackupID blocks,

@@ -1,0 +1,96 @@
+// Backups on the virtual tape drive through the real server and `morvane`.
+
+#include "MorvaneFixture.h"
+
+#include <filesystem>
+
+namespace {
+
+class TapeTest : public MorvaneFixture {
+protected:
+	// A random-looking file of size bytes (so that nothing compresses it).
+	void WriteData(const std::string& name, size_t size, uint32 seed)
+	{
+		std::string data(size, '\0');
+		for (size_t i = 0; i < size; i++) {
+			seed = seed * 1103515245u + 12345u;
+			data[i] = char(seed >> 16);
+		}
+		fSource.WriteFile(name, data);
+	}
+
+	std::string BackupIdTitled(const std::string& title)
+	{
+		std::string json = Run({"backups", "--json"}).output;
+		size_t at = json.find("\"title\":\"" + title + "\"");
+		size_t id = json.rfind("\"id\":\"", at);
+		if (at == std::string::npos || id == std::string::npos)
+			return std::string();
+		return json.substr(id + 6, json.find('"', id + 6) - id - 6);
+	}
+
+	bool SameTrees(const std::string& a, const std::string& b)
+	{
+		namespace fs = std::filesystem;
+		for (const fs::directory_entry& entry : fs::recursive_directory_iterator(a)) {
+			std::string other = b + "/" + fs::relative(entry.path(), a).string();
+			if (entry.is_regular_file()
+				&& ReadWholeFile(entry.path().string()) != ReadWholeFile(other))
+				return false;
+			if (!fs::exists(other))
+				return false;
+		}
+		return true;
+	}
+};
+
+}	// namespace
+
+// Two backups go one after the other onto one tape and come back byte for
+// byte; a write-protected tape takes none.
+TEST_F(TapeTest, TwoBackupsOnOneTape)
+{
+	ASSERT_EQ(RunVtape({"new", "one", "--size", "64M"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "one"}).exitCode, 0);
+	WriteData("first/data", 300000, 1);
+	WriteData("second/data", 200000, 2);
+	for (const char* name : {"first", "second"}) {
+		CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", name,
+			Source(name)});
+		ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	}
+	for (const char* name : {"first", "second"}) {
+		std::string id = BackupIdTitled(name);
+		ASSERT_FALSE(id.empty());
+		CommandResult restore = Run({"restore", id, "--to", Source(std::string("back-") + name)});
+		ASSERT_EQ(restore.exitCode, 0) << restore.output;
+		EXPECT_TRUE(SameTrees(Source(name), Source(std::string("back-") + name + "/" + name)));
+	}
+
+	ASSERT_EQ(RunVtape({"protect", "one"}).exitCode, 0);
+	CommandResult refused = Run({"backup", "--tape", kTapeDrive, Source("first")});
+	EXPECT_NE(refused.exitCode, 0) << refused.output;
+	EXPECT_NE(refused.output.find("ERROR"), std::string::npos) << refused.output;
+}
+
+// A backup larger than a tape goes on to the next tape at early warning,
+// and its restore asks for the tapes in turn.
+TEST_F(TapeTest, BackupSpansTwoTapes)
+{
+	for (const char* tape : {"a", "b"})
+		ASSERT_EQ(RunVtape({"new", tape, "--size", "3M", "--early-warning", "512K"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "a"}).exitCode, 0);
+	WriteData("big/data", 3000000, 3);
+	CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", "big",
+		"--on-media-change", VtapeCommand("load b"), Source("big")});
+	ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	EXPECT_NE(backup.output.find("Backup data to media no. #2"), std::string::npos)
+		<< backup.output;
+
+	ASSERT_EQ(RunVtape({"load", "a"}).exitCode, 0);
+	CommandResult restore = Run({"restore", BackupIdTitled("big"), "--to", Source("back"),
+		"--on-media-change", VtapeCommand("load b")});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	EXPECT_NE(restore.output.find("no. #2 loaded"), std::string::npos) << restore.output;
+	EXPECT_TRUE(SameTrees(Source("big"), Source("back/big")));
+}
