@@ -9,6 +9,7 @@
 #include "ReportCommands.h"
 #include "RestoreCommand.h"
 #include "ServiceCommand.h"
+#include "TapeCommands.h"
 
 std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 {
@@ -28,6 +29,8 @@ std::unique_ptr<Command> CommandTable::Make(const std::string& name)
 		return command;
 	if (std::unique_ptr<Command> command = InsertCommands::Make(name))
 		return command;
+	if (std::unique_ptr<Command> command = TapeCommands::Make(name))
+		return command;
 	return ReportCommands::Make(name);
 }
 
@@ -41,6 +44,8 @@ const char* CommandTable::Usage()
 		"\n"
 		"Commands:\n"
 		"  backup --to DIR PATH...   back up files and folders into an image folder\n"
+		"  backup --tape DEVICE PATH...\n"
+		"                            back up files and folders onto a tape\n"
 		"  restore BACKUP [PATH...]  restore a backup, or paths of it\n"
 		"  compare BACKUP [PATH...]  compare a backup, or paths of it, with the live files\n"
 		"  jobs [--json]             list the job queue\n"
@@ -57,6 +62,9 @@ const char* CommandTable::Usage()
 		"  insert --from DIR [ID...] read backups of an image folder into the catalogue\n"
 		"  reports [--json]          list the stored job reports\n"
 		"  report [--follow] REPORT  print a report in English\n"
+		"  drives [--json]           list the tape drives\n"
+		"  tape status|rewind|eject|retension|erase [--complete] DEVICE\n"
+		"                            work a tape drive\n"
 		"  service install|remove|status\n"
 		"                            run the server as a systemd user service\n"
 		"  desktop install|uninstall put the GUI into the desktop's menu, with its icon\n"

@@ -94,3 +94,43 @@ TEST_F(TapeTest, BackupSpansTwoTapes)
 	EXPECT_NE(restore.output.find("no. #2 loaded"), std::string::npos) << restore.output;
 	EXPECT_TRUE(SameTrees(Source("big"), Source("back/big")));
 }
+
+// The drives are listed as the menu lists them, and the tape commands work
+// the drive: status, eject, erase (refused on a write-protected tape).
+TEST_F(TapeTest, DrivesAndTapeCommands)
+{
+	ASSERT_EQ(RunVtape({"new", "c", "--size", "8M"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "c"}).exitCode, 0);
+	CommandResult drives = Run({"drives"});
+	EXPECT_EQ(drives.exitCode, 0);
+	EXPECT_NE(drives.output.find(std::string(kTapeDrive) + " "), std::string::npos)
+		<< drives.output;
+	EXPECT_NE(drives.output.find("MORVANE VIRTUAL TAPE (9/0/0)"), std::string::npos);
+	EXPECT_NE(Run({"drives", "--json"}).output.find("\"device\":\"" + std::string(kTapeDrive)),
+		std::string::npos);
+
+	struct Step {
+		std::vector<std::string> arguments;
+		int exitCode;
+		const char* output;
+	};
+	const Step steps[] = {
+		{{"tape", "status", kTapeDrive}, 0, "a tape is in the drive; at block 0"},
+		{{"tape", "erase", kTapeDrive}, 0, "Done: erase"},
+		{{"tape", "eject", kTapeDrive}, 0, "Done: eject"},
+		{{"tape", "status", kTapeDrive}, 0, "no tape in the drive"},
+		{{"tape", "rewind", kTapeDrive}, 3, ""},
+		{{"tape", "fold", kTapeDrive}, 64, ""},
+		{{"tape", "status", "/dev/sda"}, 64, ""},
+	};
+	for (const Step& step : steps) {
+		CommandResult result = Run(step.arguments);
+		EXPECT_EQ(result.exitCode, step.exitCode) << ::testing::PrintToString(step.arguments);
+		EXPECT_NE(result.output.find(step.output), std::string::npos) << result.output;
+	}
+	ASSERT_EQ(RunVtape({"load", "c"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"protect", "c"}).exitCode, 0);
+	EXPECT_NE(Run({"tape", "status", kTapeDrive}).output.find("write-protected"),
+		std::string::npos);
+	EXPECT_EQ(Run({"tape", "erase", "--complete", kTapeDrive}).exitCode, 3);
+}

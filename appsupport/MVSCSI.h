@@ -18,6 +18,7 @@
 // ($XDG_STATE_HOME/morvane, else ~/.local/state/morvane).
 //
 // One thread at a time per object; two objects may have one device open.
+// The streamer destination and the command line's tape commands share it.
 
 #include <cstdio>
 #include <string>
