@@ -5,7 +5,10 @@
 # into a new folder and show that the copy equals the source; then change a
 # file and compare the backup with the live files, remove the backup from
 # the catalogue, find it again in the image folder, insert it back and
-# restore from the re-inserted catalogue.
+# restore from the re-inserted catalogue. Last, tapes: a virtual tape drive
+# with two small tapes, a backup that spans both (the media question answered
+# by loading the second tape), and its restore, which asks for the tapes in
+# turn.
 #
 #   backup-demo.sh DIST    DIST: the installed tree (build/dist/MorvaneBackup)
 
@@ -42,7 +45,9 @@ mkdir -m 700 "$work/runtime"
 # are "/Demo/...".
 export MORVANE_VOLUMES="Demo=$work"
 export MORVANE_RUNTIME_DIR="$work/runtime"
+export MORVANE_VTAPE_DIR="$work/Tapes"
 morvane() { "$work/MorvaneBackup/morvane" "$@"; }
+vtape() { "$work/MorvaneBackup/vtape" "$@"; }
 
 step "A sample tree: files of several sizes, a symbolic link, an extended attribute"
 sample="$work/Sample"
@@ -106,3 +111,26 @@ show morvane restore "$backup" --to "$work/Restored again"
 again=$(find "$work/Restored again" -type d -name Sample | head -1)
 show diff -r "$restored" "$again"
 echo "diff -r: the restore from the re-inserted catalogue equals the first restore."
+
+step "Tapes: a virtual drive with two tapes of 3 MB each"
+show vtape new tape-1 --size 3M --early-warning 512K
+show vtape new tape-2 --size 3M --early-warning 512K
+show vtape load tape-1
+show morvane drives
+show morvane tape status /dev/bus/scsi/9/0/0/raw
+
+step "A backup larger than one tape: at its early warning the second tape is loaded"
+show morvane backup --title "Tape backup" --tape /dev/bus/scsi/9/0/0/raw \
+	--on-media-change "$work/MorvaneBackup/vtape load tape-2" "$sample"
+show vtape list
+tape_backup=$(morvane backups --json | grep -o '"id" *: *"[^"]*" *, *"title" *: *"Tape backup"' |
+	sed 's/^"id" *: *"\([^"]*\)".*/\1/')
+
+step "Restore it: the first tape, then the second when the restore asks for it"
+show vtape load tape-1
+show morvane restore "$tape_backup" --to "$work/From tape" \
+	--on-media-change "$work/MorvaneBackup/vtape load tape-2"
+from_tape=$(find "$work/From tape" -type d -name Sample | head -1)
+show diff -r "$sample" "$from_tape"
+echo "diff -r: the tree restored from two tapes equals the sample as it is now."
+

@@ -225,6 +225,12 @@ TEST_F(BackupTest, BackupFilesArePrivate)
 	CommandResult backup = Run({"backup", "--to", Source("new/images"), Source("data")});
 	ASSERT_EQ(backup.exitCode, 0) << backup.output;
 
+	// The report is stored as the job ends, beside the client's end.
+	std::string reports = fTree.ServerFolder() + "/report";
+	ASSERT_TRUE(AwaitCondition([&] {
+		std::error_code error;
+		return fs::exists(reports, error) && !fs::is_empty(reports, error);
+	}, kPatience));
 	struct stat status;
 	for (const std::string& folder : {Source("new"), Source("new/images")}) {
 		ASSERT_EQ(stat(folder.c_str(), &status), 0) << folder;

@@ -2,6 +2,8 @@
 
 #include "MorvaneFixture.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 namespace {
@@ -81,6 +83,10 @@ TEST_F(TapeTest, BackupSpansTwoTapes)
 		ASSERT_EQ(RunVtape({"new", tape, "--size", "3M", "--early-warning", "512K"}).exitCode, 0);
 	ASSERT_EQ(RunVtape({"load", "a"}).exitCode, 0);
 	WriteData("big/data", 3000000, 3);
+	// Entries after the large file end the backup on the second tape, where
+	// reading runs into the tape's filemark.
+	fSource.WriteFile("big/zz-small", "small");
+	ASSERT_EQ(symlink("data", Source("big/zz-link").c_str()), 0);
 	CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", "big",
 		"--on-media-change", VtapeCommand("load b"), Source("big")});
 	ASSERT_EQ(backup.exitCode, 0) << backup.output;
@@ -93,6 +99,7 @@ TEST_F(TapeTest, BackupSpansTwoTapes)
 	ASSERT_EQ(restore.exitCode, 0) << restore.output;
 	EXPECT_NE(restore.output.find("no. #2 loaded"), std::string::npos) << restore.output;
 	EXPECT_TRUE(SameTrees(Source("big"), Source("back/big")));
+	EXPECT_EQ(std::filesystem::read_symlink(Source("back/big/zz-link")).string(), "data");
 }
 
 // The drives are listed as the menu lists them, and the tape commands work

@@ -478,8 +478,18 @@ int64 MVStreamer::Read(void* buffer, int64 length)
 	int64 delivered = 0;
 	while (delivered < length) {
 		if (fCachePosition < 0 || fCachePosition >= fCacheSize) {
-			if (!_ReadBlock())
+			if (!_ReadBlock()) {
+				// The filemark after the backup (or the end of data) ends
+				// it: a read there is short, as at the end of a file. The
+				// drive passed the filemark; it goes back before it, so
+				// that the tape stands where the blocks say.
+				if (_AtEndOfBackup()) {
+					if ((fDevice.SenseData()[2] & 0x80) != 0)
+						(void)fDevice.Space(-1, 1);
+					return delivered;
+				}
 				return delivered == 0 ? -1 : -delivered;
+			}
 		}
 		int64 part = std::min<int64>(length - delivered, fCacheSize - fCachePosition);
 		memcpy(bytes + delivered, fCache.data() + fCachePosition, size_t(part));
@@ -488,6 +498,13 @@ int64 MVStreamer::Read(void* buffer, int64 length)
 		fPosition += part;
 	}
 	return length;
+}
+
+bool MVStreamer::_AtEndOfBackup() const
+{
+	const uint8* sense = fDevice.SenseData();
+	bool filemark = (sense[2] & 0x80) != 0 && (sense[2] & 0x0f) == 0;
+	return filemark || (sense[2] & 0x0f) == 0x8;
 }
 
 int64 MVStreamer::Seek(int64 offset, int32 origin)

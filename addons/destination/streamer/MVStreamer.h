@@ -95,6 +95,8 @@ private:
 	void _CatchUpWithTape();
 	bool _FlushCache();
 	bool _ReadBlock();
+	// The last read met the filemark after the backup or the end of data.
+	bool _AtEndOfBackup() const;
 	void _CloseDevice();
 
 	MVSCSI fDevice;

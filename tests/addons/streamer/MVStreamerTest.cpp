@@ -158,6 +158,16 @@ TEST_F(MVStreamerTest, BackupsAppendedAndReadBack)
 	EXPECT_EQ(streamer->Seek(-70500, kVolumeSeekFromCurrent), 71000);
 	ASSERT_EQ(streamer->Read(part.data(), 1000), 1000);
 	EXPECT_EQ(part, first.substr(500, 1000));
+	// A read over the end of the backup is short, as at the end of a file.
+	std::string tail(70000, '\0');
+	ASSERT_GE(streamer->Seek(int64(first.size()) - 100, kVolumeSeekFromStart), 0);
+	int64 padded = 2 * MVStreamer::kDefaultCacheSize - (int64(first.size()) - 100);
+	EXPECT_EQ(streamer->Read(tail.data(), int64(tail.size())), padded);
+	EXPECT_EQ(tail.substr(0, 100), first.substr(first.size() - 100));
+	EXPECT_EQ(streamer->Read(tail.data(), 10), 0);
+	ASSERT_GE(streamer->Seek(65000, kVolumeSeekFromStart), 0);
+	ASSERT_EQ(streamer->Read(tail.data(), 1000), 1000);
+	EXPECT_EQ(tail.substr(0, 1000), first.substr(65000, 1000));
 	EXPECT_EQ(streamer->Stop(), 0);
 	EXPECT_EQ(Streamer()->Start("none", kVolumeModeRead), 3);
 	// The tape a backup has filled, put in again, takes no more of it.
@@ -259,4 +269,23 @@ TEST_F(MVStreamerTest, EarlyWarningMakesTheMediumFull)
 	EXPECT_EQ(written, 7);
 	EXPECT_EQ(streamer->Stop(), 0);
 	EXPECT_EQ(Streamer()->GetFreeSpace(), -1);
+}
+
+// Reading a backup in any order: every seek, forwards and backwards, over
+// blocks and within one, hands out the bytes of that place.
+TEST_F(MVStreamerTest, SeeksInAnyOrder)
+{
+	std::string data = Pattern(5 * MVStreamer::kDefaultCacheSize + 1234, 's');
+	WriteBackup("order", data);
+	std::unique_ptr<MVStreamer> streamer = Streamer();
+	ASSERT_EQ(streamer->Start("order", kVolumeModeRead), 0);
+	const int64 places[] = {300000, 10, 200000, 65530, 65536, 131071, 0, 327000, 70000, 69999};
+	for (int64 place : places) {
+		SCOPED_TRACE(place);
+		ASSERT_GE(streamer->Seek(place, kVolumeSeekFromStart), 0);
+		std::string part(std::min<size_t>(500, data.size() - size_t(place)), '\0');
+		ASSERT_EQ(streamer->Read(part.data(), int64(part.size())), int64(part.size()));
+		EXPECT_EQ(part, data.substr(size_t(place), part.size()));
+	}
+	EXPECT_EQ(streamer->Stop(), 0);
 }
