@@ -6,12 +6,11 @@
 #include "CatalogueCommands.h"
 #include "ClientApplication.h"
 #include "ExitStatus.h"
-#include "ImageDestination.h"
 #include "ServerConnection.h"
 #include "ServerProtocol.h"
 
 int DestinationScan::Run(ServerConnection& server, ClientApplication& application,
-	const std::string& folder)
+	const char* addOn, const BMessage& settings, const std::string& what)
 {
 	BMessage catalogue;
 	status_t status = CatalogueCommands::FetchBackups(server, &catalogue);
@@ -22,8 +21,7 @@ int DestinationScan::Run(ServerConnection& server, ClientApplication& applicatio
 	// Answers go to every client; the id picks out this one's.
 	int32 id = int32(getpid()) ^ int32(system_time() & 0x7fffffff);
 	BMessage request(kMsgVolumeScan);
-	request.AddString("name", ImageDestination::kAddOn);
-	BMessage settings = ImageDestination::Settings(folder, false, false);
+	request.AddString("name", addOn);
 	request.AddMessage("settings", &settings);
 	request.AddInt32("id", id);
 	status = server.Post(request);
@@ -48,7 +46,7 @@ int DestinationScan::Run(ServerConnection& server, ClientApplication& applicatio
 		}
 		return kExitSuccess;
 	}
-	fprintf(stderr, "morvane: the server did not answer the scan of %s\n", folder.c_str());
+	fprintf(stderr, "morvane: the server did not answer the scan of %s\n", what.c_str());
 	return kExitFailure;
 }
 

@@ -8,6 +8,7 @@
 #include "DestinationScan.h"
 #include "ExitStatus.h"
 #include "ImageDestination.h"
+#include "TapeDestination.h"
 #include "JobSession.h"
 #include "JsonWriter.h"
 #include "ReportText.h"
@@ -19,13 +20,22 @@ namespace InsertCommands {
 
 namespace {
 
-// The --from folder of both commands, as a native and a system path.
+// Where both commands look: the --from folder, as a native and a system
+// path, or the --tape drive.
 class FromFolder {
 public:
 	bool Check(const CommandLine& line, std::string* error)
 	{
-		if (!line.Has("from")) {
-			*error = "--from DIR is needed: the folder that holds the backup images";
+		if (line.Has("from") == line.Has("tape")) {
+			*error = "--from DIR, the folder that holds the backup images, or --tape DEVICE, "
+				"the tape drive, is needed";
+			return false;
+		}
+		if (line.Has("tape")) {
+			fTape = line.Get("tape");
+			if (TapeDestination::IsDevicePath(fTape))
+				return true;
+			*error = "'" + fTape + "' names no tape drive (see 'morvane drives')";
 			return false;
 		}
 		if (!SelectionBuilder::Absolute(line.Get("from"), &fNative)) {
@@ -35,23 +45,33 @@ public:
 		return SelectionBuilder::ToSystem(fNative, &fSystem, error);
 	}
 
-	// Scans the folder; the exit status.
+	// Scans the destination; the exit status.
 	int Scan(ServerConnection& server, ClientApplication& application, DestinationScan* scan)
 	{
 		std::error_code error;
-		if (!std::filesystem::is_directory(fNative, error)) {
+		if (fTape.empty() && !std::filesystem::is_directory(fNative, error)) {
 			fprintf(stderr, "morvane: %s is not a folder\n", fNative.c_str());
 			return kExitFailure;
 		}
-		return scan->Run(server, application, fSystem);
+		return scan->Run(server, application, AddOn(), Settings(), Native());
 	}
 
-	const std::string& Native() const { return fNative; }
-	const std::string& System() const { return fSystem; }
+	// The folder, or the drive.
+	const std::string& Native() const { return fTape.empty() ? fNative : fTape; }
+	const char* AddOn() const
+	{
+		return fTape.empty() ? ImageDestination::kAddOn : TapeDestination::kAddOn;
+	}
+	BMessage Settings() const
+	{
+		return fTape.empty() ? ImageDestination::Settings(fSystem, false, false)
+			: TapeDestination::Settings(fTape, false);
+	}
 
 private:
 	std::string fNative;
 	std::string fSystem;
+	std::string fTape;
 };
 
 class ScanCommand : public Command {
@@ -59,8 +79,9 @@ public:
 	const char* Name() const override { return "scan"; }
 	std::string Help() const override
 	{
-		return "Usage: morvane scan --from DIR [--json]\n\n"
-			"Lists the backups the image folder DIR holds: id, date, whether the catalogue\n"
+		return "Usage: morvane scan --from DIR|--tape DEVICE [--json]\n\n"
+			"Lists the backups the image folder DIR, or the tape in the drive DEVICE,\n"
+			"holds: id, date, whether the catalogue\n"
 			"knows it already, and title. 'morvane insert' reads the others back into the\n"
 			"catalogue.\n"
 			"  --json   print a JSON array of objects (id, title, date, catalogued)\n";
@@ -68,6 +89,7 @@ public:
 	void Declare(CommandLine* line) const override
 	{
 		line->Value("from");
+		line->Value("tape");
 		line->Flag("json");
 	}
 	bool Check(const CommandLine& line, std::string* error) override
@@ -137,8 +159,9 @@ public:
 	const char* Name() const override { return "insert"; }
 	std::string Help() const override
 	{
-		return "Usage: morvane insert --from DIR [OPTIONS] [ID...]\n\n"
-			"Reads the backups ID of the image folder DIR back into the catalogue (by\n"
+		return "Usage: morvane insert --from DIR|--tape DEVICE [OPTIONS] [ID...]\n\n"
+			"Reads the backups ID of the image folder DIR, or of the tape in the drive\n"
+			"DEVICE, back into the catalogue (by\n"
 			"default every backup there that the catalogue does not know, as 'morvane\n"
 			"scan' lists them), so that they can be restored and compared. A backup whose\n"
 			"catalogue record is damaged is read file by file. Then follows the job.\n"
@@ -152,6 +175,7 @@ public:
 	void Declare(CommandLine* line) const override
 	{
 		line->Value("from");
+		line->Value("tape");
 		line->Flag("no-wait");
 		JobSession::DeclareFollowOptions(line);
 	}
@@ -208,8 +232,8 @@ void InsertCommand::_BuildJob(const std::vector<std::string>& ids, BMessage* job
 	job->AddInt32("job_type", kJobInsert);
 	for (const std::string& id : ids)
 		job->AddString("ID", id);
-	job->AddString("addon", ImageDestination::kAddOn);
-	BMessage volume = ImageDestination::Settings(fFrom.System(), false, false);
+	job->AddString("addon", fFrom.AddOn());
+	BMessage volume = fFrom.Settings();
 	job->AddMessage("volume", &volume);
 	BMessage scheduler;
 	scheduler.AddTime("TIME", int32(time(nullptr)));

@@ -141,3 +141,34 @@ TEST_F(TapeTest, DrivesAndTapeCommands)
 		std::string::npos);
 	EXPECT_EQ(Run({"tape", "erase", "--complete", kTapeDrive}).exitCode, 3);
 }
+
+// A tape whose backups left the catalogue and whose media base file is gone
+// is scanned from the tape itself, and its backups are inserted and
+// restored.
+TEST_F(TapeTest, InsertFromATapeWithoutItsMediaBase)
+{
+	ASSERT_EQ(RunVtape({"new", "lost", "--size", "64M"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "lost"}).exitCode, 0);
+	WriteData("one/data", 100000, 4);
+	WriteData("two/data", 150000, 5);
+	for (const char* name : {"one", "two"}) {
+		CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", name,
+			Source(name)});
+		ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	}
+	for (const std::string& id : BackupIds())
+		ASSERT_EQ(Run({"delete", id}).exitCode, 0);
+	std::string streamerData = fTree.ServerFolder() + "/add-ons/destination/streamer_data";
+	for (const auto& entry : std::filesystem::directory_iterator(streamerData))
+		std::filesystem::remove(entry.path());
+
+	CommandResult scan = Run({"scan", "--tape", kTapeDrive});
+	EXPECT_NE(scan.output.find(" no         one"), std::string::npos) << scan.output;
+	EXPECT_NE(scan.output.find(" no         two"), std::string::npos) << scan.output;
+	CommandResult insert = Run({"insert", "--tape", kTapeDrive});
+	ASSERT_EQ(insert.exitCode, 0) << insert.output;
+	EXPECT_EQ(BackupIds().size(), 2u);
+	CommandResult restore = Run({"restore", BackupIdTitled("two"), "--to", Source("back")});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	EXPECT_TRUE(SameTrees(Source("two"), Source("back/two")));
+}

@@ -303,6 +303,9 @@ int32 MVStreamer::FindNext(mvvol_fib* info)
 
 bool MVStreamer::_ScanNextBackup()
 {
+	// A backup read between two calls closed the device.
+	if (!fStarted && !_Ready())
+		return false;
 	int32 filemark = fMediaBase.LastFilemark();
 	BackupId id;
 	if (_GotoFilemark(filemark) != 0 || !_ReadBackupId(&id)

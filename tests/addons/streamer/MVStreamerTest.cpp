@@ -187,7 +187,24 @@ TEST_F(MVStreamerTest, MediaBaseRebuiltFromTheTape)
 	std::string afterFirst = ReadWholeFile(base).value_or("");
 	WriteBackup("second", second);
 
-	// Lost: the list is read from the tape.
+	// Lost: the list is read from the tape, also when each backup found is
+	// read before the next is looked for, as an insert does.
+	ASSERT_EQ(unlink(base.c_str()), 0);
+	{
+		std::unique_ptr<MVStreamer> scanner = Streamer();
+		std::vector<std::string> names;
+		mvvol_fib info = {};
+		strcpy(info.name, "*");
+		for (int32 status = scanner->FindFirst(&info); status == 0;
+				status = scanner->FindNext(&info)) {
+			names.push_back(info.name);
+			ASSERT_EQ(scanner->Start(info.name, kVolumeModeRead), 0);
+			char byte;
+			EXPECT_EQ(scanner->Read(&byte, 1), 1);
+			ASSERT_EQ(scanner->Stop(), 0);
+		}
+		EXPECT_EQ(names, (std::vector<std::string>{"first", "second"}));
+	}
 	ASSERT_EQ(unlink(base.c_str()), 0);
 	EXPECT_EQ(List(), (std::vector<std::string>{"first", "second"}));
 	EXPECT_EQ(ReadBackup("second", second.size()), second);
