@@ -30,10 +30,11 @@ void PrintUsage(FILE* out)
 		"Changes the tapes of the virtual tape drives in $MORVANE_VTAPE_DIR. The drives\n"
 		"are the SCSI devices /dev/bus/scsi/9/N/0/raw.\n\n"
 		"  list                       the tapes, and the drives with the tape in each\n"
-		"  new NAME --size BYTES [--early-warning BYTES] [--protect]\n"
+		"  new NAME --size BYTES [--early-warning BYTES] [--protect] [--bad-at BYTES]\n"
 		"                             a blank tape; sizes may end in K, M or G\n"
 		"                             (early warning: the last 5%% of the tape, at\n"
-		"                             least 1M, at most half of it)\n"
+		"                             least 1M, at most half of it); --bad-at makes\n"
+		"                             the medium fail (MEDIUM ERROR) at that byte\n"
 		"  load NAME [--drive N]      puts a tape into a drive (drive 0 by default),\n"
 		"                             at its beginning; makes the drive when missing\n"
 		"  unload [--drive N]         takes the tape out of the drive\n"
@@ -74,6 +75,7 @@ struct Options {
 	std::vector<std::string> operands;
 	std::string size;
 	std::string earlyWarning;
+	std::string badAt;
 	std::string drive = "0";
 	bool protect = false;
 
@@ -83,6 +85,7 @@ struct Options {
 			std::string argument = argv[i];
 			std::string* value = argument == "--size" ? &size
 				: argument == "--early-warning" ? &earlyWarning
+				: argument == "--bad-at" ? &badAt
 				: argument == "--drive" ? &drive : nullptr;
 			if (value != nullptr) {
 				if (++i >= argc)
@@ -152,6 +155,13 @@ int New(VirtualTapeLibrary& library, const Options& options)
 			|| header.earlyWarning >= header.capacity))
 		return PrintUsage(stderr), kUsage;
 	header.writeProtected = options.protect;
+	if (!options.badAt.empty()) {
+		uint64 badAt = 0;
+		if (!ParseSize(options.badAt.c_str(), &badAt) || badAt >= header.capacity)
+			return PrintUsage(stderr), kUsage;
+		// Counted in bytes of records, as the capacity is.
+		header.badAt = badAt + MorvaneKit::VirtualTape::kFirstRecord;
+	}
 	status_t status = library.NewTape(options.operands[0], header);
 	if (status != B_OK)
 		return Fail("cannot make tape " + options.operands[0] + ": " + strerror_status(status));

@@ -172,3 +172,25 @@ TEST_F(TapeTest, InsertFromATapeWithoutItsMediaBase)
 	ASSERT_EQ(restore.exitCode, 0) << restore.output;
 	EXPECT_TRUE(SameTrees(Source("two"), Source("back/two")));
 }
+
+// A medium error in the middle of a backup ends that backup with a report
+// line; the backup before it on the tape stays readable.
+TEST_F(TapeTest, MediumErrorEndsTheBackupAndSparesTheEarlierOnes)
+{
+	ASSERT_EQ(RunVtape({"new", "worn", "--size", "64M", "--bad-at", "2M"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "worn"}).exitCode, 0);
+	WriteData("early/data", 500000, 6);
+	WriteData("late/data", 3000000, 7);
+	CommandResult early = Run({"backup", "--tape", kTapeDrive, "--title", "early",
+		Source("early")});
+	ASSERT_EQ(early.exitCode, 0) << early.output;
+	CommandResult late = Run({"backup", "--tape", kTapeDrive, "--title", "late",
+		Source("late")});
+	EXPECT_EQ(late.exitCode, 1) << late.output;
+	EXPECT_NE(late.output.find("ERROR"), std::string::npos) << late.output;
+	EXPECT_TRUE(BackupIdTitled("late").empty());
+
+	CommandResult restore = Run({"restore", BackupIdTitled("early"), "--to", Source("back")});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	EXPECT_TRUE(SameTrees(Source("early"), Source("back/early")));
+}
