@@ -34,17 +34,24 @@ public:
 	int Run(ServerConnection&, ClientApplication&) override { return RunLocally(); }
 };
 
-// A listing: "--json" and no operands.
+// The options of a listing: "--json" and no operands. *json gets the flag.
+inline bool CheckListingOptions(const CommandLine& line, const char* name, bool* json,
+	std::string* error)
+{
+	*json = line.Has("json");
+	if (line.Operands().empty())
+		return true;
+	*error = std::string(name) + " takes no arguments";
+	return false;
+}
+
+// A listing of the server's: "--json" and no operands.
 class ListingCommand : public Command {
 public:
 	void Declare(CommandLine* line) const override { line->Flag("json"); }
 	bool Check(const CommandLine& line, std::string* error) override
 	{
-		fJson = line.Has("json");
-		if (line.Operands().empty())
-			return true;
-		*error = std::string(Name()) + " takes no arguments";
-		return false;
+		return CheckListingOptions(line, Name(), &fJson, error);
 	}
 
 protected:

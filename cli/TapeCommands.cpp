@@ -27,11 +27,7 @@ public:
 	void Declare(CommandLine* line) const override { line->Flag("json"); }
 	bool Check(const CommandLine& line, std::string* error) override
 	{
-		fJson = line.Has("json");
-		if (line.Operands().empty())
-			return true;
-		*error = "drives takes no arguments";
-		return false;
+		return CheckListingOptions(line, Name(), &fJson, error);
 	}
 
 	int RunLocally() override

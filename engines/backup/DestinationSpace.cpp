@@ -8,7 +8,7 @@ void DestinationSpace::SetVolume(MVVolume* volume)
 	fEstimate = kUnknown;
 	fQueried = false;
 	// A tape cannot tell its free space ahead; it says when it is full.
-	fAskEveryTime = volume != nullptr && volume->GetType() == kVolumeTypeStreamer;
+	fIsTape = volume != nullptr && volume->GetType() == kVolumeTypeStreamer;
 }
 
 int64 DestinationSpace::Query()
@@ -17,12 +17,17 @@ int64 DestinationSpace::Query()
 	fEstimate = fVolume != nullptr ? fVolume->GetFreeSpace() : kUnknown;
 	if (fEstimate < 0)
 		fEstimate = kUnknown;
-	return fEstimate;
+	int64 answer = fEstimate;
+	// A tape is asked again after every kTapeAskInterval bytes: its
+	// early-warning zone holds what is written until then.
+	if (fIsTape && fEstimate > kTapeAskInterval)
+		fEstimate = kTapeAskInterval;
+	return answer;
 }
 
 bool DestinationSpace::WouldAsk(int64 length) const
 {
-	return !fQueried || fAskEveryTime || (fEstimate != kUnknown && fEstimate < length);
+	return !fQueried || (fEstimate != kUnknown && fEstimate < length);
 }
 
 bool DestinationSpace::Fits(int64 length)

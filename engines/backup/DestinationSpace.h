@@ -5,8 +5,8 @@
 // fixed-size folder volume sums the files below it), so the estimate comes
 // from one query and falls by every byte written; the destination is asked
 // again only when the estimate says a record does not fit. A tape, which
-// only says when it has become full (its early warning), is asked before
-// every record.
+// only says when it has become full (its early warning), is asked again
+// after every kTapeAskInterval bytes.
 //
 // The destination is not owned and must outlive the object while it is set.
 // One thread at a time.
@@ -18,6 +18,7 @@ class MVVolume;
 class DestinationSpace {
 public:
 	static constexpr int64 kUnknown = -1;
+	static constexpr int64 kTapeAskInterval = 256 * 1024;
 
 	void SetVolume(MVVolume* volume);
 
@@ -35,5 +36,5 @@ private:
 	MVVolume* fVolume = nullptr;
 	int64 fEstimate = kUnknown;
 	bool fQueried = false;
-	bool fAskEveryTime = false;
+	bool fIsTape = false;
 };

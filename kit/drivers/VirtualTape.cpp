@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,10 +104,32 @@ status_t VirtualTape::Open(const std::string& path)
 	fFd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
 	if (fFd < 0)
 		return StatusFromErrno();
+	struct stat status;
+	if (fstat(fFd, &status) != 0 || !S_ISREG(status.st_mode)) {
+		Close();
+		return B_BAD_DATA;
+	}
+	fPath = path;
+	fDevice = status.st_dev;
+	fNode = status.st_ino;
+	return _ReadHeader();
+}
+
+status_t VirtualTape::Reopen(const std::string& path)
+{
+	struct stat status;
+	if (fFd < 0 || path != fPath || stat(path.c_str(), &status) != 0
+		|| status.st_dev != fDevice || status.st_ino != fNode)
+		return Open(path);
+	return _ReadHeader();
+}
+
+status_t VirtualTape::_ReadHeader()
+{
 	uint8 bytes[kFirstRecord];
 	struct stat status;
 	if (!ReadAll(fFd, 0, bytes, sizeof(bytes)) || memcmp(bytes, kMagic, sizeof(kMagic)) != 0
-		|| fstat(fFd, &status) != 0 || !S_ISREG(status.st_mode)) {
+		|| fstat(fFd, &status) != 0) {
 		Close();
 		return B_BAD_DATA;
 	}
@@ -123,6 +146,7 @@ void VirtualTape::Close()
 	if (fFd >= 0)
 		close(fFd);
 	fFd = -1;
+	fPath.clear();
 }
 
 status_t VirtualTape::SetWriteProtected(bool writeProtected)
@@ -200,9 +224,12 @@ status_t VirtualTape::Write(uint64 offset, bool filemark, const void* data, uint
 		return B_IO_ERROR;
 	uint8 word[4];
 	Put32(word, filemark ? kFilemarkBit : length);
-	if (ftruncate(fFd, off_t(offset)) != 0 || !WriteAll(fFd, offset, word, 4)
-		|| (length > 0 && !WriteAll(fFd, offset + 4, data, length))
-		|| !WriteAll(fFd, offset + 4 + length, word, 4)) {
+	// Writing ends the tape here: what followed goes first. The record
+	// goes out in one call.
+	iovec parts[3] = {{word, 4}, {const_cast<void*>(data), length}, {word, 4}};
+	size_t total = kFraming + length;
+	if ((offset < fEnd && ftruncate(fFd, off_t(offset)) != 0)
+		|| pwritev(fFd, parts, 3, off_t(offset)) != ssize_t(total)) {
 		fEnd = offset;
 		(void)ftruncate(fFd, off_t(offset));
 		return B_IO_ERROR;

@@ -12,6 +12,8 @@
 // read: a record that does not fit is Damaged, never trusted. One thread
 // at a time.
 
+#include <sys/types.h>
+
 #include <string>
 
 #include <support/SupportDefs.h>
@@ -43,6 +45,10 @@ public:
 	[[nodiscard]] static status_t Create(const std::string& path, const Header& header);
 	// Opens a tape file; B_BAD_DATA when it is not one.
 	[[nodiscard]] status_t Open(const std::string& path);
+	// The tape file at path, reopened only when another file took its
+	// place; the header and end are read again either way (another
+	// process may have written or protected the tape).
+	[[nodiscard]] status_t Reopen(const std::string& path);
 	void Close();
 	[[nodiscard]] status_t SetWriteProtected(bool writeProtected);
 
@@ -72,7 +78,12 @@ public:
 private:
 	bool _CrossesBadPlace(uint64 start, uint64 end) const;
 
+	[[nodiscard]] status_t _ReadHeader();
+
 	int fFd = -1;
+	std::string fPath;
+	dev_t fDevice = 0;
+	ino_t fNode = 0;
 	Header fHeader;
 	uint64 fEnd = kFirstRecord;
 };

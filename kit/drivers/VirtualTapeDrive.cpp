@@ -22,7 +22,6 @@ constexpr uint8 kBlankCheck = 0x8;
 constexpr uint8 kVolumeOverflow = 0xd;
 
 constexpr uint8 kCheckCondition = 2;
-constexpr size_t kMaxStateText = 4096;
 
 uint32 Get24(const uint8* at)
 {
@@ -140,8 +139,9 @@ Sense Overflow()
 // that is in it.
 class VirtualTapeDrive::Session {
 public:
-	Session(const std::string& folder, TapeDriveState& state, raw_device_command* command)
-		: fFolder(folder), fState(state), fCommand(command), fCdb(command->command) {}
+	Session(const std::string& folder, TapeDriveState& state, VirtualTape& tape,
+		raw_device_command* command)
+		: fFolder(folder), fState(state), fCommand(command), fCdb(command->command), fTape(tape) {}
 
 	Sense Run()
 	{
@@ -203,7 +203,7 @@ private:
 		if (fState.tape.empty())
 			return NoTape();
 		VirtualTapeLibrary library(fFolder);
-		if (fTape.Open(library.TapePath(fState.tape)) != B_OK)
+		if (fTape.Reopen(library.TapePath(fState.tape)) != B_OK)
 			return BadTape();
 		if (fState.offset > fTape.End())
 			_Rewind();
@@ -526,7 +526,7 @@ private:
 	TapeDriveState& fState;
 	raw_device_command* fCommand;
 	const uint8* fCdb;
-	VirtualTape fTape;
+	VirtualTape& fTape;
 };
 
 VirtualTapeDrive::VirtualTapeDrive(std::string folder, int stateFd)
@@ -544,12 +544,12 @@ void VirtualTapeDrive::Execute(raw_device_command* command)
 	command->scsi_status = 0;
 	if (flock(fStateFd, LOCK_EX) != 0)
 		return;
-	std::string text(kMaxStateText, '\0');
-	ssize_t got = pread(fStateFd, text.data(), text.size(), 0);
-	text.resize(got > 0 ? size_t(got) : 0);
 	TapeDriveState state;
-	if (!VirtualTapeLibrary::ParseState(text, &state))
-		state = TapeDriveState();
+	TapeDriveState before;
+	if (VirtualTapeLibrary::ReadStateFile(fStateFd, &state))
+		before = state;
+	else
+		state = before = TapeDriveState();
 
 	Sense sense;
 	if (command->command[0] == 0x03) {
@@ -562,17 +562,14 @@ void VirtualTapeDrive::Execute(raw_device_command* command)
 		fLastSense[0] = 0x70;
 		fLastSense[7] = kSenseLength - 8;
 	} else {
-		Session session(fFolder, state, command);
+		Session session(fFolder, state, fTape, command);
 		sense = session.Run();
 	}
 
-	std::string updated = VirtualTapeLibrary::FormatState(state);
-	if (updated != text) {
-		if (ftruncate(fStateFd, 0) != 0
-			|| pwrite(fStateFd, updated.data(), updated.size(), 0) != ssize_t(updated.size())) {
-			(void)flock(fStateFd, LOCK_UN);
-			return;
-		}
+	if (VirtualTapeLibrary::FormatState(state) != VirtualTapeLibrary::FormatState(before)
+		&& !VirtualTapeLibrary::WriteStateFile(fStateFd, state)) {
+		(void)flock(fStateFd, LOCK_UN);
+		return;
 	}
 	(void)flock(fStateFd, LOCK_UN);
 

@@ -42,6 +42,8 @@ private:
 
 	std::string fFolder;
 	int fStateFd;
+	// The tape of the last command, kept open while it stays in the drive.
+	VirtualTape fTape;
 	// The sense of the last command that had one, for REQUEST SENSE.
 	uint8 fLastSense[kSenseLength] = {};
 };

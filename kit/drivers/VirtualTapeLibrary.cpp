@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,22 +19,7 @@ namespace MorvaneKit {
 namespace {
 
 constexpr const char* kTapeExtension = ".vtape";
-constexpr size_t kMaxStateText = 4096;
-
-// Reads the whole (small) file behind fd from its start.
-std::string ReadText(int fd)
-{
-	std::string text(kMaxStateText, '\0');
-	ssize_t got = pread(fd, text.data(), text.size(), 0);
-	text.resize(got > 0 ? size_t(got) : 0);
-	return text;
-}
-
-bool WriteText(int fd, const std::string& text)
-{
-	return ftruncate(fd, 0) == 0
-		&& pwrite(fd, text.data(), text.size(), 0) == ssize_t(text.size());
-}
+constexpr size_t kStateFileSize = 512;
 
 }	// namespace
 
@@ -125,7 +111,7 @@ status_t VirtualTapeLibrary::_SetState(int32 drive, const TapeDriveState& state)
 	int fd = open(DrivePath(drive).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 	if (fd < 0)
 		return StatusFromErrno();
-	bool written = flock(fd, LOCK_EX) == 0 && WriteText(fd, FormatState(state));
+	bool written = flock(fd, LOCK_EX) == 0 && WriteStateFile(fd, state);
 	close(fd);
 	return written ? B_OK : B_IO_ERROR;
 }
@@ -137,7 +123,7 @@ status_t VirtualTapeLibrary::GetState(int32 drive, TapeDriveState* state) const
 	int fd = open(DrivePath(drive).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
 	if (fd < 0)
 		return StatusFromErrno();
-	bool read = flock(fd, LOCK_SH) == 0 && ParseState(ReadText(fd), state);
+	bool read = flock(fd, LOCK_SH) == 0 && ReadStateFile(fd, state);
 	close(fd);
 	return read ? B_OK : B_BAD_DATA;
 }
@@ -159,6 +145,8 @@ bool VirtualTapeLibrary::ParseState(const std::string& text, TapeDriveState* sta
 	std::istringstream lines(text);
 	std::string line;
 	while (std::getline(lines, line)) {
+		if (line.empty())
+			continue;
 		size_t space = line.find(' ');
 		if (space == std::string::npos)
 			return false;
@@ -185,6 +173,33 @@ bool VirtualTapeLibrary::ParseState(const std::string& text, TapeDriveState* sta
 			return false;
 	}
 	return true;
+}
+
+bool VirtualTapeLibrary::ReadStateFile(int fd, TapeDriveState* state)
+{
+	std::string text(kStateFileSize, '\0');
+	ssize_t got = pread(fd, text.data(), text.size(), 0);
+	text.resize(got > 0 ? size_t(got) : 0);
+	if (text.find('\0') != std::string::npos)
+		return false;
+	// The padding begins at the first empty line.
+	size_t end = text.find("\n\n");
+	if (end != std::string::npos)
+		text.resize(end + 1);
+	return ParseState(text, state);
+}
+
+bool VirtualTapeLibrary::WriteStateFile(int fd, const TapeDriveState& state)
+{
+	std::string text = FormatState(state);
+	if (text.size() > kStateFileSize)
+		return false;
+	text.resize(kStateFileSize, '\n');
+	struct stat status;
+	if (fstat(fd, &status) == 0 && status.st_size > off_t(kStateFileSize)
+		&& ftruncate(fd, off_t(kStateFileSize)) != 0)
+		return false;
+	return pwrite(fd, text.data(), text.size(), 0) == ssize_t(text.size());
 }
 
 }	// namespace MorvaneKit

@@ -57,9 +57,14 @@ public:
 	[[nodiscard]] status_t GetState(int32 drive, TapeDriveState* state) const;
 
 	// The state file's text, and reading it back (false for text that is
-	// not a state).
+	// not a state; empty lines are skipped).
 	static std::string FormatState(const TapeDriveState& state);
 	static bool ParseState(const std::string& text, TapeDriveState* state);
+	// Reads and writes the state file behind fd (locked by the caller). The
+	// file keeps one size, its text padded with empty lines, so that a
+	// write changes no block of the file system.
+	static bool ReadStateFile(int fd, TapeDriveState* state);
+	static bool WriteStateFile(int fd, const TapeDriveState& state);
 
 private:
 	[[nodiscard]] status_t _SetState(int32 drive, const TapeDriveState& state);
