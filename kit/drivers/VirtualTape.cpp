@@ -239,6 +239,11 @@ status_t VirtualTape::Write(uint64 offset, bool filemark, const void* data, uint
 	return B_OK;
 }
 
+status_t VirtualTape::Flush()
+{
+	return fdatasync(fFd) == 0 ? B_OK : StatusFromErrno();
+}
+
 status_t VirtualTape::Truncate(uint64 offset)
 {
 	if (offset < kFirstRecord || offset > fEnd)

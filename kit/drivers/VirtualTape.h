@@ -74,6 +74,8 @@ public:
 		uint64* next);
 	// Ends the tape at offset.
 	[[nodiscard]] status_t Truncate(uint64 offset);
+	// Puts what was written onto the disk.
+	[[nodiscard]] status_t Flush();
 
 private:
 	bool _CrossesBadPlace(uint64 start, uint64 end) const;

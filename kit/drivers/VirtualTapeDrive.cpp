@@ -398,18 +398,23 @@ private:
 		return _Record(false, fCommand->data, length, length);
 	}
 
+	// As a drive empties its buffer onto the medium at a filemark (without
+	// the immediate bit), what was written is on the disk when it is done.
 	Sense _WriteFilemarks()
 	{
 		uint32 count = Get24(fCdb + 2);
-		if (count == 0)
-			return kGood;
-		if (fTape.GetHeader().writeProtected)
+		bool immediate = (fCdb[1] & 0x01) != 0;
+		if (fTape.GetHeader().writeProtected && count > 0)
 			return Protected();
 		for (uint32 i = 0; i < count; i++) {
 			Sense sense = _Record(true, nullptr, 0, count - i);
-			if (sense.key != kNoSense || i + 1 == count)
+			if (sense.key != kNoSense)
 				return sense;
+			if (i + 1 == count && sense.IsCheck())
+				return immediate || fTape.Flush() == B_OK ? sense : WriteError();
 		}
+		if (!immediate && fTape.Flush() != B_OK)
+			return WriteError();
 		return kGood;
 	}
 
