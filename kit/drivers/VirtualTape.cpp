@@ -112,7 +112,7 @@ status_t VirtualTape::Open(const std::string& path)
 	fPath = path;
 	fDevice = status.st_dev;
 	fNode = status.st_ino;
-	return _ReadHeader();
+	return _ReadHeader(status.st_size);
 }
 
 status_t VirtualTape::Reopen(const std::string& path)
@@ -121,15 +121,13 @@ status_t VirtualTape::Reopen(const std::string& path)
 	if (fFd < 0 || path != fPath || stat(path.c_str(), &status) != 0
 		|| status.st_dev != fDevice || status.st_ino != fNode)
 		return Open(path);
-	return _ReadHeader();
+	return _ReadHeader(status.st_size);
 }
 
-status_t VirtualTape::_ReadHeader()
+status_t VirtualTape::_ReadHeader(off_t size)
 {
 	uint8 bytes[kFirstRecord];
-	struct stat status;
-	if (!ReadAll(fFd, 0, bytes, sizeof(bytes)) || memcmp(bytes, kMagic, sizeof(kMagic)) != 0
-		|| fstat(fFd, &status) != 0) {
+	if (!ReadAll(fFd, 0, bytes, sizeof(bytes)) || memcmp(bytes, kMagic, sizeof(kMagic)) != 0) {
 		Close();
 		return B_BAD_DATA;
 	}
@@ -137,7 +135,7 @@ status_t VirtualTape::_ReadHeader()
 	fHeader.earlyWarning = Get64(bytes + 16);
 	fHeader.writeProtected = (Get32(bytes + 24) & kWriteProtectedFlag) != 0;
 	fHeader.badAt = Get64(bytes + 32);
-	fEnd = std::max<uint64>(uint64(status.st_size), kFirstRecord);
+	fEnd = std::max<uint64>(uint64(size), kFirstRecord);
 	return B_OK;
 }
 

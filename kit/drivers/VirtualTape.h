@@ -80,7 +80,8 @@ public:
 private:
 	bool _CrossesBadPlace(uint64 start, uint64 end) const;
 
-	[[nodiscard]] status_t _ReadHeader();
+	// Reads the header; size is the file's, the end of its data.
+	[[nodiscard]] status_t _ReadHeader(off_t size);
 
 	int fFd = -1;
 	std::string fPath;

@@ -194,11 +194,8 @@ bool VirtualTapeLibrary::WriteStateFile(int fd, const TapeDriveState& state)
 	std::string text = FormatState(state);
 	if (text.size() > kStateFileSize)
 		return false;
+	// Only the first kStateFileSize bytes are ever read.
 	text.resize(kStateFileSize, '\n');
-	struct stat status;
-	if (fstat(fd, &status) == 0 && status.st_size > off_t(kStateFileSize)
-		&& ftruncate(fd, off_t(kStateFileSize)) != 0)
-		return false;
 	return pwrite(fd, text.data(), text.size(), 0) == ssize_t(text.size());
 }
 

@@ -439,6 +439,16 @@ int64 MVStreamer::Write(const void* buffer, int64 length)
 	const uint8* bytes = static_cast<const uint8*>(buffer);
 	int64 taken = 0;
 	while (length - taken >= fCacheSize - fCachePosition) {
+		// Whole blocks go to the tape straight from the caller's bytes.
+		if (fCachePosition == 0) {
+			if (fDevice.Write(bytes + taken, size_t(fCacheSize), false) != 0)
+				return -taken;
+			taken += fCacheSize;
+			fPosition += fCacheSize;
+			if (taken == length)
+				return length;
+			continue;
+		}
 		int32 part = fCacheSize - fCachePosition;
 		memcpy(fCache.data() + fCachePosition, bytes + taken, size_t(part));
 		taken += part;
