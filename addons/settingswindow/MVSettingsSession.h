@@ -72,6 +72,21 @@ public:
 	static bool GetConfirmed(const BMessage* reply, BMessage* settings);
 	// Passes a confirmed reply on, leaves the looper, forgets the window.
 	void Closed(BMessage* reply, bool confirmed);
+	// Takes the window's reply (replyCode) for the object: a confirmed
+	// reply's settings become the object's, then the window is closed.
+	// False for any other message.
+	template<typename Object>
+	bool TakeReply(BMessage* message, uint32 replyCode, Object* object)
+	{
+		if (message->what != replyCode)
+			return false;
+		BMessage settings;
+		bool confirmed = GetConfirmed(message, &settings);
+		if (confirmed)
+			object->SetPref(settings);
+		Closed(message, confirmed);
+		return true;
+	}
 
 private:
 	MVLocale* _UseTexts(const char* language) const;

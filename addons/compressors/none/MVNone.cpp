@@ -47,15 +47,8 @@ void MVNone::GetMenuName(char* buffer, size_t bufferSize) const
 
 void MVNone::MessageReceived(BMessage* message)
 {
-	if (message->what != kCruncherSettingsReply) {
+	if (!fSettingsWindow.TakeReply(message, kCruncherSettingsReply, this))
 		BHandler::MessageReceived(message);
-		return;
-	}
-	BMessage settings;
-	bool confirmed = MVSettingsSession::GetConfirmed(message, &settings);
-	if (confirmed)
-		SetPref(settings);
-	fSettingsWindow.Closed(message, confirmed);
 }
 
 MVCruncher* MVNone::Instantiate(const BMessage* archive)

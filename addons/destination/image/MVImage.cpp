@@ -295,15 +295,8 @@ int32 MVImage::Eject()
 
 void MVImage::MessageReceived(BMessage* message)
 {
-	if (message->what != kVolumeSettingsReply) {
+	if (!fSettingsWindow.TakeReply(message, kVolumeSettingsReply, this))
 		BHandler::MessageReceived(message);
-		return;
-	}
-	BMessage settings;
-	bool confirmed = MVSettingsSession::GetConfirmed(message, &settings);
-	if (confirmed)
-		SetPref(settings);
-	fSettingsWindow.Closed(message, confirmed);
 }
 
 

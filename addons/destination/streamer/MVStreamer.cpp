@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "MVStreamerTexts.h"
+#include "MVStreamerWindow.h"
 #include "ProgramFolder.h"
 
 namespace {
@@ -34,8 +36,29 @@ using StreamerTapeRecords::BackupId;
 
 MVStreamer::MVStreamer()
 	:
-	BHandler(kClassName)
+	BHandler(kClassName),
+	fSettingsWindow(this, {kStreamerLocaleAppID, kStreamerTexts, kStreamerTextCount},
+		kStreamerTextSettingsTitle)
 {
+}
+
+void MVStreamer::Settings(BWindow* parent, BHandler* target, const char* language)
+{
+	if (!MVSettingsSession::CanShow())
+		return;
+	if (!fSettingsWindow.IsOpen()) {
+		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
+			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
+				return new MVStreamerWindow(title, parent, settings, resultHandler);
+			});
+	}
+	fSettingsWindow.Show();
+}
+
+void MVStreamer::MessageReceived(BMessage* message)
+{
+	if (!fSettingsWindow.TakeReply(message, kVolumeSettingsReply, this))
+		BHandler::MessageReceived(message);
 }
 
 // A backup that was not stopped stays unfinished: its entry is dropped the

@@ -37,6 +37,7 @@
 #include <app/Handler.h>
 
 #include "MVSCSI.h"
+#include "MVSettingsSession.h"
 #include "MVVolume.h"
 #include "StreamerMediaBase.h"
 
@@ -58,6 +59,10 @@ public:
 	bool IsReadOnly() override;
 	bool IsShared() override;
 	const char* MenuName() override;
+	void Settings(BWindow* parent, BHandler* target, const char* language) override;
+	void MessageReceived(BMessage* message) override;
+	// The settings window while it is open.
+	BMessenger SettingsWindow() const { return fSettingsWindow.Window(); }
 	int32 Delete(const char* name) override;
 	int32 Start(const char* name, int32 mode) override;
 	int32 Stop() override;
@@ -99,6 +104,7 @@ private:
 	bool _AtEndOfBackup() const;
 	void _CloseDevice();
 
+	MVSettingsSession fSettingsWindow;
 	MVSCSI fDevice;
 	std::vector<uint8> fCache;
 	int32 fCacheSize = kDefaultCacheSize;
