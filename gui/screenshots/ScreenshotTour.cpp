@@ -403,6 +403,9 @@ void Tour(BackupApplication* app)
 		Save(Await([&] { return BDisplay::FindWindow("Image Settings"); }), "image-settings");
 	if (shelf.OpenSettings(AddOnShelf::kCompressor, "MVNone", BMessage(), main, main) == B_OK)
 		Save(Await([&] { return BDisplay::FindWindow("None Settings"); }), "none-settings");
+	if (shelf.OpenSettings(AddOnShelf::kDestination, "MVSCSIStreamer", BMessage(), main, main)
+			== B_OK)
+		Save(Await([&] { return BDisplay::FindWindow("Streamer settings"); }), "streamer-settings");
 }
 
 }	// namespace

@@ -21,7 +21,8 @@ namespace {
 constexpr float kMinWidth = 400;
 constexpr float kMinHeight = 175;
 constexpr float kMaxSize = 10000;
-constexpr float kDivider = 60;
+// Wide enough for the labels in the fonts of today's desktops.
+constexpr float kDivider = 80;
 constexpr int32 kPulseInterval = 10000000;
 constexpr size_t kQuickEraseBlock = 32000;
 constexpr size_t kCompleteEraseBlock = 28672;
