@@ -69,6 +69,32 @@ status_t Catalogue::MarkIncomplete(int32 entryNumber)
 	return fMessage.AddInt32(kLogIncompleteKey, entryNumber);
 }
 
+status_t Catalogue::SetMediumName(int32 medium, const std::string& name)
+{
+	if (medium < 1)
+		return B_BAD_VALUE;
+	type_code type;
+	int32 count = 0;
+	if (fMessage.GetInfo(kLogMediumNamesKey, &type, &count) != B_OK)
+		count = 0;
+	for (; count < medium - 1; count++) {
+		status_t status = fMessage.AddString(kLogMediumNamesKey, "");
+		if (status != B_OK)
+			return status;
+	}
+	if (count >= medium)
+		return fMessage.ReplaceString(kLogMediumNamesKey, medium - 1, name.c_str());
+	return fMessage.AddString(kLogMediumNamesKey, name.c_str());
+}
+
+std::string Catalogue::MediumName(const BMessage& catalogue, int32 medium)
+{
+	const char* name;
+	if (medium < 1 || catalogue.FindString(kLogMediumNamesKey, medium - 1, &name) != B_OK)
+		return std::string();
+	return name;
+}
+
 std::unordered_set<int32> Catalogue::IncompleteEntries(const BMessage& catalogue)
 {
 	std::unordered_set<int32> numbers;

@@ -57,6 +57,11 @@ public:
 	// Records that the data of the entry of that number could not be read
 	// in full.
 	[[nodiscard]] status_t MarkIncomplete(int32 entryNumber);
+	// Records the name of medium number (from 1); earlier media without one
+	// get "".
+	[[nodiscard]] status_t SetMediumName(int32 medium, const std::string& name);
+	// The name a catalogue message records for the medium; "" when none.
+	static std::string MediumName(const BMessage& catalogue, int32 medium);
 	// The entry numbers a catalogue message marks incomplete.
 	static std::unordered_set<int32> IncompleteEntries(const BMessage& catalogue);
 

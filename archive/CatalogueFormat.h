@@ -16,6 +16,10 @@
 //   insert rebuilt from the file headers because the backup's catalogue record
 //   could not be read: 1 (such a catalogue has no selection and no compressor
 //   settings, and the sizes of its folders are those their headers carry)
+//   "MV_LOGMEDIANAMES" string [], added later and ignored by older readers:
+//   the name of each medium of the backup by which it is asked for again
+//   (a tape's media ID), entry N - 1 for medium N, "" where a medium has
+//   none. Absent for destinations without medium names.
 //   "MV_LOGINCOMPLETE" int32 [], added later and ignored by older readers:
 //   the entry numbers ("aktfilenr") of files whose data could not be read in
 //   full while they were backed up (they shrank, or reading failed); the
@@ -53,6 +57,7 @@ constexpr const char* kLogBaseIdKey = "base_id";
 constexpr const char* kLogSizeKey = "MV_LOGSIZE";
 constexpr const char* kLogScannedKey = "MV_LOGSCANNED";
 constexpr const char* kLogIncompleteKey = "MV_LOGINCOMPLETE";
+constexpr const char* kLogMediumNamesKey = "MV_LOGMEDIANAMES";
 
 constexpr const char* kLogNameKey = "MV_LOGNAME";
 constexpr const char* kLogTypeKey = "MV_LOGTYP";

@@ -45,6 +45,10 @@ bool BackupLoader::Load(const char* name, Failure* failure)
 	(void)catalogue.FindInt16(kLogRemovableKey, &fRemovable);
 	fTitle = catalogue.GetString(kLogTitleKey, "");
 	fIncomplete = Catalogue::IncompleteEntries(catalogue);
+	fMediumNames.clear();
+	for (int32 medium = 1; catalogue.HasData(kLogMediumNamesKey, B_STRING_TYPE, medium - 1);
+			medium++)
+		fMediumNames.push_back(Catalogue::MediumName(catalogue, medium));
 	if (!fWorker->VersionTest(&catalogue)) {
 		*failure = {0, {}};
 		return false;
@@ -163,6 +167,13 @@ void BackupLoader::Release()
 bool BackupLoader::IsDestinationRemovable() const
 {
 	return fDestination != nullptr && fDestination->IsRemovable();
+}
+
+std::string BackupLoader::MediumName(int32 medium) const
+{
+	if (medium < 1 || size_t(medium) > fMediumNames.size())
+		return std::string();
+	return fMediumNames[size_t(medium - 1)];
 }
 
 std::string BackupLoader::DestinationName() const

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include <app/Message.h>
 
@@ -84,6 +85,9 @@ public:
 	// The loaded destination's media can be changed.
 	bool IsDestinationRemovable() const;
 	uint16 CatalogueVersion() const { return fCatalogueVersion; }
+	// The name the catalogue records for medium number (a tape's media ID);
+	// "" when none.
+	std::string MediumName(int32 medium) const;
 	// The catalogue marks the file of that entry number incomplete: it
 	// shrank or could not be read while it was backed up.
 	bool IsIncomplete(int32 entryNumber) const { return fIncomplete.count(entryNumber) != 0; }
@@ -101,6 +105,7 @@ private:
 	uint16 fCatalogueVersion = 0;
 	bool fHasCatalogue = false;
 	std::unordered_set<int32> fIncomplete;
+	std::vector<std::string> fMediumNames;
 	MVVolume* fDestination = nullptr;
 	MVCruncher* fCruncher = nullptr;
 	bool fPassThrough = false;

@@ -89,9 +89,12 @@ bool MVReadServer::_OpenBackup()
 	return false;
 }
 
+// A medium with a name (a tape's media ID) is asked for by that name.
 void MVReadServer::StartMediaChange(uint32 resumeStep)
 {
-	ChangeMedium(resumeStep, kTextInsertMedia, {fBackup.DestinationName(), fWantedMedia});
+	std::string medium = fBackup.MediumName(fWantedMedia);
+	ChangeMedium(resumeStep, kTextInsertMedia,
+		{medium.empty() ? fBackup.DestinationName() : medium, fWantedMedia});
 }
 
 void MVReadServer::ChangeMedium(uint32 resumeStep, int32 textID,

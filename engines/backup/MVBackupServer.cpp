@@ -344,6 +344,12 @@ void MVBackupServer::_WriteBackupHeader()
 		return;
 	}
 	fDestinationOpen = true;
+	// A medium with a name (a tape's media ID) is asked for by it later.
+	const char* medium = fDestination->MediumName();
+	if (medium != nullptr && fCatalogue.SetMediumName(fMediumNumber, medium) != B_OK) {
+		_AbortWith(kTextNoMemory);
+		return;
+	}
 	fWriter.StartMedium();
 	(void)fSpace.Query();
 	if (!_Fits(kBackupHeaderSize + kDataBlockSize)) {

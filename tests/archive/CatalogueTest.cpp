@@ -250,3 +250,16 @@ TEST_F(CatalogueTest, MismatchedEntryArrays)
 	EXPECT_EQ(catalogue.CountEntries(), 2);
 	EXPECT_EQ(catalogue.EntryAt(1, &entry), B_BAD_DATA);
 }
+
+// Medium names are kept by medium number; media without one read as "".
+TEST(CatalogueMediumNamesTest, KeptByMediumNumber)
+{
+	Catalogue catalogue;
+	ASSERT_EQ(catalogue.SetMediumName(2, "two.media"), B_OK);
+	ASSERT_EQ(catalogue.SetMediumName(1, "one.media"), B_OK);
+	ASSERT_EQ(catalogue.SetMediumName(4, "four.media"), B_OK);
+	EXPECT_EQ(catalogue.SetMediumName(0, "none"), B_BAD_VALUE);
+	const char* expected[] = {"", "one.media", "two.media", "", "four.media", ""};
+	for (int32 medium = 0; medium <= 5; medium++)
+		EXPECT_EQ(Catalogue::MediumName(catalogue.Message(), medium), expected[medium]) << medium;
+}

@@ -98,6 +98,8 @@ TEST_F(TapeTest, BackupSpansTwoTapes)
 		"--on-media-change", VtapeCommand("load b")});
 	ASSERT_EQ(restore.exitCode, 0) << restore.output;
 	EXPECT_NE(restore.output.find("no. #2 loaded"), std::string::npos) << restore.output;
+	// The second tape is asked for by its media ID.
+	EXPECT_NE(restore.output.find(".media' no. #2!"), std::string::npos) << restore.output;
 	EXPECT_TRUE(SameTrees(Source("big"), Source("back/big")));
 	EXPECT_EQ(std::filesystem::read_symlink(Source("back/big/zz-link")).string(), "data");
 }

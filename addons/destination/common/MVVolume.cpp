@@ -278,3 +278,9 @@ void MVVolume::_CopyText(const char* text, char* buffer, size_t size)
 	memcpy(buffer, text, length);
 	buffer[length] = '\0';
 }
+
+
+const char* MVVolume::MediumName()
+{
+	return nullptr;
+}

@@ -109,6 +109,9 @@ public:
 	virtual int32 FindFirst(mvvol_fib* info);
 	virtual int32 FindNext(mvvol_fib* info);
 	virtual int32 Eject();
+	// The name of the medium in use since Start (a tape's media ID), by
+	// which it can be asked for again; null when the medium has none.
+	virtual const char* MediumName();
 
 	// A destination with the base keys of an archive of class "MVVolume",
 	// or null for any other message. The caller owns it.

@@ -394,6 +394,7 @@ int32 MVStreamer::Start(const char* name, int32 mode)
 		fHeldBlock = -1;
 		fNextBlock = 0;
 		fStarted = true;
+		fMediumName = fMediaBase.MediaId();
 		return 0;
 	}
 	if (mode != kVolumeModeWrite) {
@@ -416,6 +417,7 @@ int32 MVStreamer::Start(const char* name, int32 mode)
 		|| !_WriteBackupId(id))
 		return 4;
 	fStarted = true;
+	fMediumName = fMediaBase.MediaId();
 	return 0;
 }
 
@@ -582,6 +584,11 @@ int32 MVStreamer::Delete(const char* name)
 	fMediaBase.Delete(info.index - 1);
 	(void)fMediaBase.Write(DataFolder());
 	return 0;
+}
+
+const char* MVStreamer::MediumName()
+{
+	return fMediumName.empty() ? nullptr : fMediumName.c_str();
 }
 
 int32 MVStreamer::Eject()

@@ -72,6 +72,8 @@ public:
 	int32 FindFirst(mvvol_fib* info) override;
 	int32 FindNext(mvvol_fib* info) override;
 	int32 Eject() override;
+	// The media ID of the tape of the backup started last.
+	const char* MediumName() override;
 
 	// A streamer from an archive of class "MVSCSIStreamer", with its block
 	// size; null for any other message.
@@ -120,6 +122,7 @@ private:
 	// tape head stands before, counted from the backup's first.
 	int64 fHeldBlock = -1;
 	int64 fNextBlock = 0;
+	std::string fMediumName;
 	// Listing.
 	std::string fWantedName;
 	int32 fListIndex = 0;
