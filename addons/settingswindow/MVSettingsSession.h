@@ -67,6 +67,23 @@ public:
 	void Open(BWindow* parent, BHandler* target, const char* language,
 		const BMessage& settings, const WindowMaker& makeWindow);
 	void Show();
+	// What an add-on's Settings() does: opens its window of class Window
+	// (made with title, parent, settings and result handler) on a copy of
+	// the object's settings unless it is open, and shows it; nothing
+	// without a display.
+	template<typename Window, typename Object>
+	void OpenFor(Object* object, BWindow* parent, BHandler* target, const char* language)
+	{
+		if (!CanShow())
+			return;
+		if (!IsOpen()) {
+			Open(parent, target, language, SettingsOf(object),
+				[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
+					return new Window(title, parent, settings, resultHandler);
+				});
+		}
+		Show();
+	}
 
 	// The settings of a confirmed reply; false for any other reply.
 	static bool GetConfirmed(const BMessage* reply, BMessage* settings);

@@ -24,15 +24,7 @@ status_t MVNone::Archive(BMessage* into, bool deep) const
 
 void MVNone::Settings(BWindow* parent, BHandler* target, const char* language)
 {
-	if (!MVSettingsSession::CanShow())
-		return;
-	if (!fSettingsWindow.IsOpen()) {
-		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
-			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
-				return new MVNoneWindow(title, parent, settings, resultHandler);
-			});
-	}
-	fSettingsWindow.Show();
+	fSettingsWindow.OpenFor<MVNoneWindow>(this, parent, target, language);
 }
 
 const char* MVNone::MenuName() const

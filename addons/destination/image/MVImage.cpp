@@ -118,15 +118,7 @@ bool MVImage::IsShared()
 
 void MVImage::Settings(BWindow* parent, BHandler* target, const char* language)
 {
-	if (!MVSettingsSession::CanShow())
-		return;
-	if (!fSettingsWindow.IsOpen()) {
-		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
-			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
-				return new MVImageWindow(title, parent, settings, resultHandler);
-			});
-	}
-	fSettingsWindow.Show();
+	fSettingsWindow.OpenFor<MVImageWindow>(this, parent, target, language);
 }
 
 

@@ -44,15 +44,7 @@ MVStreamer::MVStreamer()
 
 void MVStreamer::Settings(BWindow* parent, BHandler* target, const char* language)
 {
-	if (!MVSettingsSession::CanShow())
-		return;
-	if (!fSettingsWindow.IsOpen()) {
-		fSettingsWindow.Open(parent, target, language, MVSettingsSession::SettingsOf(this),
-			[parent](const char* title, const BMessage& settings, BHandler* resultHandler) {
-				return new MVStreamerWindow(title, parent, settings, resultHandler);
-			});
-	}
-	fSettingsWindow.Show();
+	fSettingsWindow.OpenFor<MVStreamerWindow>(this, parent, target, language);
 }
 
 void MVStreamer::MessageReceived(BMessage* message)
