@@ -2,7 +2,6 @@
 
 #include <drivers/scsi.h>
 
-#include <cstdio>
 
 #include "MVSCSI.h"
 
@@ -44,9 +43,7 @@ bool TapeDriveScan::FromInquiry(const std::string& path, const uint8* data, size
 	drive->path = path;
 	drive->vendor = Field(data, 8, 16);
 	drive->product = Field(data, 16, 32);
-	int consumed = 0;
-	if (sscanf(path.c_str(), "/dev/bus/scsi/%d/%d/%d/raw%n", &drive->bus, &drive->target,
-			&drive->lun, &consumed) != 3 || size_t(consumed) != path.size())
+	if (!parse_raw_device_path(path.c_str(), &drive->bus, &drive->target, &drive->lun))
 		drive->bus = drive->target = drive->lun = 0;
 	return true;
 }

@@ -1,13 +1,11 @@
 #include "TapeDestination.h"
 
-#include <cstdio>
+#include <drivers/scsi.h>
 
 bool TapeDestination::IsDevicePath(const std::string& text)
 {
-	int bus, target, lun, consumed = 0;
-	return sscanf(text.c_str(), "/dev/bus/scsi/%d/%d/%d/raw%n", &bus, &target, &lun,
-		&consumed) == 3 && size_t(consumed) == text.size() && bus >= 0 && target >= 0
-		&& lun >= 0;
+	int32 bus, target, lun;
+	return parse_raw_device_path(text.c_str(), &bus, &target, &lun);
 }
 
 BMessage TapeDestination::Settings(const std::string& device, bool overwrite)

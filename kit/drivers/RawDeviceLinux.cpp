@@ -24,15 +24,6 @@ namespace {
 std::mutex sLock;
 std::unordered_map<int, std::shared_ptr<VirtualTapeDrive>> sDevices;
 
-bool ParsePath(const char* path, int32* bus, int32* target, int32* lun)
-{
-	if (path == nullptr)
-		return false;
-	int consumed = 0;
-	return sscanf(path, "/dev/bus/scsi/%d/%d/%d/raw%n", bus, target, lun, &consumed) == 3
-		&& path[consumed] == '\0' && *bus >= 0 && *target >= 0 && *lun >= 0;
-}
-
 int OpenVirtual(int32 drive, int32 lun)
 {
 	std::string folder;
@@ -52,10 +43,19 @@ int OpenVirtual(int32 drive, int32 lun)
 
 }	// namespace
 
+bool parse_raw_device_path(const char* path, int32* bus, int32* target, int32* lun)
+{
+	if (path == nullptr)
+		return false;
+	int consumed = 0;
+	return sscanf(path, "/dev/bus/scsi/%d/%d/%d/raw%n", bus, target, lun, &consumed) == 3
+		&& path[consumed] == '\0' && *bus >= 0 && *target >= 0 && *lun >= 0;
+}
+
 int open_raw_device(const char* path, int flags)
 {
 	int32 bus, target, lun;
-	if (!ParsePath(path, &bus, &target, &lun)) {
+	if (!parse_raw_device_path(path, &bus, &target, &lun)) {
 		errno = ENOENT;
 		return -1;
 	}

@@ -21,6 +21,14 @@ protected:
 		fSource.WriteFile(name, data);
 	}
 
+	// Backs up Source(name) onto the drive's tape under the title name.
+	void BackUpToTape(const std::string& name)
+	{
+		CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", name,
+			Source(name)});
+		ASSERT_EQ(backup.exitCode, 0) << backup.output;
+	}
+
 	std::string BackupIdTitled(const std::string& title)
 	{
 		std::string json = Run({"backups", "--json"}).output;
@@ -56,11 +64,8 @@ TEST_F(TapeTest, TwoBackupsOnOneTape)
 	ASSERT_EQ(RunVtape({"load", "one"}).exitCode, 0);
 	WriteData("first/data", 300000, 1);
 	WriteData("second/data", 200000, 2);
-	for (const char* name : {"first", "second"}) {
-		CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", name,
-			Source(name)});
-		ASSERT_EQ(backup.exitCode, 0) << backup.output;
-	}
+	for (const char* name : {"first", "second"})
+		BackUpToTape(name);
 	for (const char* name : {"first", "second"}) {
 		std::string id = BackupIdTitled(name);
 		ASSERT_FALSE(id.empty());
@@ -153,11 +158,8 @@ TEST_F(TapeTest, InsertFromATapeWithoutItsMediaBase)
 	ASSERT_EQ(RunVtape({"load", "lost"}).exitCode, 0);
 	WriteData("one/data", 100000, 4);
 	WriteData("two/data", 150000, 5);
-	for (const char* name : {"one", "two"}) {
-		CommandResult backup = Run({"backup", "--tape", kTapeDrive, "--title", name,
-			Source(name)});
-		ASSERT_EQ(backup.exitCode, 0) << backup.output;
-	}
+	for (const char* name : {"one", "two"})
+		BackUpToTape(name);
 	for (const std::string& id : BackupIds())
 		ASSERT_EQ(Run({"delete", id}).exitCode, 0);
 	std::string streamerData = fTree.ServerFolder() + "/add-ons/destination/streamer_data";
@@ -183,9 +185,7 @@ TEST_F(TapeTest, MediumErrorEndsTheBackupAndSparesTheEarlierOnes)
 	ASSERT_EQ(RunVtape({"load", "worn"}).exitCode, 0);
 	WriteData("early/data", 500000, 6);
 	WriteData("late/data", 3000000, 7);
-	CommandResult early = Run({"backup", "--tape", kTapeDrive, "--title", "early",
-		Source("early")});
-	ASSERT_EQ(early.exitCode, 0) << early.output;
+	BackUpToTape("early");
 	CommandResult late = Run({"backup", "--tape", kTapeDrive, "--title", "late",
 		Source("late")});
 	EXPECT_EQ(late.exitCode, 1) << late.output;

@@ -126,8 +126,7 @@ const char* MVStreamer::MenuName()
 
 bool MVStreamer::IsRemovable()
 {
-	if (fDevice.InitCheck() != B_OK && fDevice.SetTo(_Settings().GetString(kDeviceKey, nullptr))
-			!= 0)
+	if (!_OpenDevice())
 		return false;
 	uint8 inquiry[36] = {};
 	if (fDevice.Inquiry(inquiry, sizeof(inquiry), 0, false, false) != 0)
@@ -137,8 +136,7 @@ bool MVStreamer::IsRemovable()
 
 bool MVStreamer::IsReadOnly()
 {
-	if (fDevice.InitCheck() != B_OK && fDevice.SetTo(_Settings().GetString(kDeviceKey, nullptr))
-			!= 0)
+	if (!_OpenDevice())
 		return true;
 	(void)fDevice.LoadUnload(false, false, false, true);
 	for (int poll = 0; poll < kLoadPolls && fDevice.TestUnitReady() == kBusy; poll++)
@@ -153,14 +151,15 @@ bool MVStreamer::IsReadOnly()
 
 // #pragma mark - the device and the tape
 
+bool MVStreamer::_OpenDevice()
+{
+	return fDevice.InitCheck() == B_OK
+		|| fDevice.SetTo(_Settings().GetString(kDeviceKey, nullptr)) == 0;
+}
+
 bool MVStreamer::_Ready()
 {
-	if (fDevice.InitCheck() != B_OK) {
-		const char* path = _Settings().GetString(kDeviceKey, nullptr);
-		if (path == nullptr || fDevice.SetTo(path) != 0)
-			return false;
-	}
-	return fDevice.TestUnitReady() == 0;
+	return _OpenDevice() && fDevice.TestUnitReady() == 0;
 }
 
 void MVStreamer::_CloseDevice()
@@ -351,8 +350,7 @@ int32 MVStreamer::Start(const char* name, int32 mode)
 {
 	if (name == nullptr)
 		return 2;
-	if (fDevice.InitCheck() != B_OK && fDevice.SetTo(_Settings().GetString(kDeviceKey, nullptr))
-			!= 0)
+	if (!_OpenDevice())
 		return 3;
 	if (fStarted)
 		return 1;
@@ -551,7 +549,11 @@ int64 MVStreamer::Seek(int64 offset, int32 origin)
 	// The tape moves from the block it stands before, whatever the cache
 	// holds, so that no byte of a wrong block is handed out.
 	if (targetBlock != fHeldBlock) {
+		// SPACE counts in 24 bits, with its sign.
+		constexpr int64 kMaxSpace = (1 << 23) - 1;
 		int64 move = targetBlock - fNextBlock;
+		if (move > kMaxSpace || move < -kMaxSpace)
+			return -1;
 		if (move != 0 && fDevice.Space(int32(move), 0) != 0)
 			return -1;
 		fNextBlock = targetBlock;

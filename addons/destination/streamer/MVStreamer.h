@@ -84,6 +84,8 @@ public:
 	static std::string DataFolder();
 
 private:
+	// Opens the device of the settings when it is not open.
+	bool _OpenDevice();
 	// Opens the device when it is not open and asks whether it is ready.
 	bool _Ready();
 	int32 _GotoFilemark(int32 filemark);

@@ -54,6 +54,9 @@ struct raw_device_command {
 	bigtime_t timeout;		// microseconds
 };
 
+// Reads bus, target and LUN of a path "/dev/bus/scsi/<bus>/<target>/<lun>/raw";
+// false for any other text.
+bool parse_raw_device_path(const char* path, int32* bus, int32* target, int32* lun);
 // Opens a raw device; a descriptor, or -1 with errno set (ENOENT for a
 // device that does not exist). flags are open(2)'s; the device is used
 // for commands only, whatever they say.

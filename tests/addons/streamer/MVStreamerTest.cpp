@@ -306,3 +306,38 @@ TEST_F(MVStreamerTest, SeeksInAnyOrder)
 	}
 	EXPECT_EQ(streamer->Stop(), 0);
 }
+
+// The status codes of the operations when something is missing: no name,
+// a backup started twice, an empty drive, no drive at all.
+TEST_F(MVStreamerTest, StatusCodesWhenSomethingIsMissing)
+{
+	std::unique_ptr<MVStreamer> streamer = Streamer();
+	EXPECT_EQ(streamer->Start(nullptr, kVolumeModeWrite), 2);
+	EXPECT_EQ(streamer->Delete(nullptr), 1);
+	ASSERT_EQ(streamer->Start("once", kVolumeModeWrite), 0);
+	EXPECT_EQ(streamer->Start("twice", kVolumeModeWrite), 1);
+	ASSERT_EQ(streamer->Stop(), 0);
+	EXPECT_EQ(streamer->Stop(), 1);
+
+	// Eject leaves the drive empty: nothing is ready then.
+	EXPECT_EQ(Streamer()->Eject(), 0);
+	mvvol_fib info = {};
+	strcpy(info.name, "*");
+	std::unique_ptr<MVStreamer> empty = Streamer();
+	EXPECT_EQ(empty->Start("once", kVolumeModeRead), 1);
+	EXPECT_EQ(empty->FindFirst(&info), 1);
+	EXPECT_EQ(empty->Delete("once"), 2);
+	EXPECT_EQ(empty->Eject(), 1);
+
+	auto nowhere = std::make_unique<MVStreamer>();
+	BMessage settings;
+	settings.AddString(MVStreamer::kDeviceKey, "/dev/bus/scsi/9/15/0/raw");
+	nowhere->SetPref(settings);
+	EXPECT_EQ(nowhere->Start("once", kVolumeModeWrite), 3);
+	EXPECT_EQ(nowhere->GetFreeSpace(), -1);
+	EXPECT_TRUE(nowhere->IsReadOnly());
+	EXPECT_FALSE(nowhere->IsRemovable());
+	EXPECT_EQ(nowhere->Write("x", 1), -1);
+	EXPECT_EQ(nowhere->Read(info.name, 1), -1);
+	EXPECT_EQ(nowhere->Seek(0, kVolumeSeekFromStart), -1);
+}
