@@ -78,14 +78,20 @@ int open_raw_device(const char* path, int flags)
 
 int close_raw_device(int fd)
 {
+	std::shared_ptr<VirtualTapeDrive> drive;
 	{
 		std::lock_guard<std::mutex> guard(sLock);
-		if (sDevices.erase(fd) == 0) {
+		auto found = sDevices.find(fd);
+		if (found == sDevices.end()) {
 			errno = EBADF;
 			return -1;
 		}
+		drive = std::move(found->second);
+		sDevices.erase(found);
 	}
-	return close(fd);
+	// A virtual drive writes what it holds and closes its state file when
+	// its last command is done.
+	return drive != nullptr ? 0 : close(fd);
 }
 
 int raw_device_ioctl(int fd, uint32 op, void* buffer, size_t length)

@@ -117,6 +117,9 @@ status_t VirtualTape::Open(const std::string& path)
 
 status_t VirtualTape::Reopen(const std::string& path)
 {
+	status_t flushed = FlushPending();
+	if (flushed != B_OK)
+		return flushed;
 	struct stat status;
 	if (fFd < 0 || path != fPath || stat(path.c_str(), &status) != 0
 		|| status.st_dev != fDevice || status.st_ino != fNode)
@@ -141,6 +144,7 @@ status_t VirtualTape::_ReadHeader(off_t size)
 
 void VirtualTape::Close()
 {
+	(void)FlushPending();
 	if (fFd >= 0)
 		close(fFd);
 	fFd = -1;
@@ -162,9 +166,10 @@ bool VirtualTape::InEarlyWarning(uint64 offset) const
 	return Used(offset) >= warning;
 }
 
-VirtualTape::Record VirtualTape::RecordAt(uint64 offset, uint32* length) const
+VirtualTape::Record VirtualTape::RecordAt(uint64 offset, uint32* length)
 {
 	*length = 0;
+	(void)FlushPending();
 	if (offset >= fEnd)
 		return Record::EndOfData;
 	uint8 word[4];
@@ -178,9 +183,10 @@ VirtualTape::Record VirtualTape::RecordAt(uint64 offset, uint32* length) const
 	return filemark ? Record::Filemark : Record::Data;
 }
 
-VirtualTape::Record VirtualTape::RecordBefore(uint64 offset, uint32* length, uint64* start) const
+VirtualTape::Record VirtualTape::RecordBefore(uint64 offset, uint32* length, uint64* start)
 {
 	*length = 0;
+	(void)FlushPending();
 	if (offset < kFirstRecord + kFraming || offset > fEnd)
 		return Record::Damaged;
 	uint8 word[4];
@@ -199,8 +205,10 @@ bool VirtualTape::_CrossesBadPlace(uint64 start, uint64 end) const
 	return fHeader.badAt != 0 && start <= fHeader.badAt && fHeader.badAt < end;
 }
 
-status_t VirtualTape::ReadData(uint64 offset, uint32 length, void* buffer, uint32 size) const
+status_t VirtualTape::ReadData(uint64 offset, uint32 length, void* buffer, uint32 size)
 {
+	if (FlushPending() != B_OK)
+		return B_IO_ERROR;
 	if (_CrossesBadPlace(offset, offset + kFraming + length))
 		return B_IO_ERROR;
 	uint32 take = std::min(length, size);
@@ -222,10 +230,30 @@ status_t VirtualTape::Write(uint64 offset, bool filemark, const void* data, uint
 		return B_IO_ERROR;
 	uint8 word[4];
 	Put32(word, filemark ? kFilemarkBit : length);
+	size_t total = kFraming + length;
+	if (offset == fEnd && fPending.size() + total > kPendingLimit) {
+		status_t flushed = FlushPending();
+		if (flushed != B_OK)
+			return flushed;
+	}
+	if (offset == fEnd && total <= kPendingLimit) {
+		if (fPending.capacity() < kPendingLimit)
+			fPending.reserve(kPendingLimit);
+		const uint8* bytes = static_cast<const uint8*>(data);
+		fPending.insert(fPending.end(), word, word + 4);
+		fPending.insert(fPending.end(), bytes, bytes + length);
+		fPending.insert(fPending.end(), word, word + 4);
+		fPendingRecords++;
+		fEnd = end;
+		*next = end;
+		return B_OK;
+	}
+	status_t flushed = FlushPending();
+	if (flushed != B_OK)
+		return flushed;
 	// Writing ends the tape here: what followed goes first. The record
 	// goes out in one call.
 	iovec parts[3] = {{word, 4}, {const_cast<void*>(data), length}, {word, 4}};
-	size_t total = kFraming + length;
 	if ((offset < fEnd && ftruncate(fFd, off_t(offset)) != 0)
 		|| pwritev(fFd, parts, 3, off_t(offset)) != ssize_t(total)) {
 		fEnd = offset;
@@ -239,11 +267,32 @@ status_t VirtualTape::Write(uint64 offset, bool filemark, const void* data, uint
 
 status_t VirtualTape::Flush()
 {
+	status_t status = FlushPending();
+	if (status != B_OK)
+		return status;
 	return fdatasync(fFd) == 0 ? B_OK : StatusFromErrno();
+}
+
+status_t VirtualTape::FlushPending()
+{
+	if (fPending.empty())
+		return B_OK;
+	uint64 start = fEnd - fPending.size();
+	bool written = WriteAll(fFd, start, fPending.data(), fPending.size());
+	fPending.clear();
+	fPendingRecords = 0;
+	if (written)
+		return B_OK;
+	(void)ftruncate(fFd, off_t(start));
+	fEnd = start;
+	return B_IO_ERROR;
 }
 
 status_t VirtualTape::Truncate(uint64 offset)
 {
+	status_t status = FlushPending();
+	if (status != B_OK)
+		return status;
 	if (offset < kFirstRecord || offset > fEnd)
 		return B_BAD_VALUE;
 	if (ftruncate(fFd, off_t(offset)) != 0)

@@ -11,10 +11,15 @@
 // the tape. The file comes from the user's folder and is checked as it is
 // read: a record that does not fit is Damaged, never trusted. One thread
 // at a time.
+//
+// Records written at the end of data are gathered in memory, as a drive
+// buffers them, and reach the file together: when a megabyte is gathered,
+// before anything else is done with the tape, and on FlushPending().
 
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include <support/SupportDefs.h>
 
@@ -59,12 +64,12 @@ public:
 	bool InEarlyWarning(uint64 offset) const;
 
 	// The record that begins at offset and its data length.
-	Record RecordAt(uint64 offset, uint32* length) const;
+	Record RecordAt(uint64 offset, uint32* length);
 	// The record that ends at offset: its kind, length and start.
-	Record RecordBefore(uint64 offset, uint32* length, uint64* start) const;
+	Record RecordBefore(uint64 offset, uint32* length, uint64* start);
 	// Reads up to size bytes of the data record at offset; B_IO_ERROR for a
 	// record that crosses the bad place.
-	[[nodiscard]] status_t ReadData(uint64 offset, uint32 length, void* buffer, uint32 size) const;
+	[[nodiscard]] status_t ReadData(uint64 offset, uint32 length, void* buffer, uint32 size);
 
 	// Writes a record at offset, ending the tape after it (what followed is
 	// gone); the offset after it. B_DEVICE_FULL when it would pass the
@@ -77,18 +82,29 @@ public:
 	// Puts what was written onto the disk.
 	[[nodiscard]] status_t Flush();
 
+	// Records written but not yet in the file.
+	uint32 PendingRecords() const { return fPendingRecords; }
+	// Writes them to the file. When that fails they are gone, the tape
+	// ends where the file does, and B_IO_ERROR is returned.
+	[[nodiscard]] status_t FlushPending();
+
 private:
 	bool _CrossesBadPlace(uint64 start, uint64 end) const;
 
 	// Reads the header; size is the file's, the end of its data.
 	[[nodiscard]] status_t _ReadHeader(off_t size);
 
+	static constexpr size_t kPendingLimit = 1 << 20;
+
 	int fFd = -1;
 	std::string fPath;
 	dev_t fDevice = 0;
 	ino_t fNode = 0;
 	Header fHeader;
+	// The end of data, pending records included.
 	uint64 fEnd = kFirstRecord;
+	std::vector<uint8> fPending;
+	uint32 fPendingRecords = 0;
 };
 
 }	// namespace MorvaneKit

@@ -139,9 +139,19 @@ Sense Overflow()
 // that is in it.
 class VirtualTapeDrive::Session {
 public:
+	// tapeCurrent: the drive was held since the last command, so that the
+	// open tape is the one in it, as it was.
 	Session(const std::string& folder, TapeDriveState& state, VirtualTape& tape,
-		raw_device_command* command)
-		: fFolder(folder), fState(state), fCommand(command), fCdb(command->command), fTape(tape) {}
+		raw_device_command* command, bool tapeCurrent)
+		:
+		fFolder(folder),
+		fState(state),
+		fCommand(command),
+		fCdb(command->command),
+		fTape(tape),
+		fTapeCurrent(tapeCurrent)
+	{
+	}
 
 	Sense Run()
 	{
@@ -202,6 +212,8 @@ private:
 	{
 		if (fState.tape.empty())
 			return NoTape();
+		if (fTapeCurrent)
+			return kGood;
 		VirtualTapeLibrary library(fFolder);
 		if (fTape.Reopen(library.TapePath(fState.tape)) != B_OK)
 			return BadTape();
@@ -424,7 +436,14 @@ private:
 		if (fTape.GetHeader().writeProtected)
 			return Protected();
 		uint64 next;
-		switch (fTape.Write(fState.offset, filemark, data, length, &next)) {
+		uint32 waiting = fTape.PendingRecords();
+		status_t status = fTape.Write(fState.offset, filemark, data, length, &next);
+		if (fTape.End() < fState.offset) {
+			// Records that waited to be written are lost with it.
+			fState.offset = fTape.End();
+			fState.block = fState.block > waiting ? fState.block - waiting : 0;
+		}
+		switch (status) {
 			case B_OK:
 				break;
 			case B_DEVICE_FULL:
@@ -532,6 +551,7 @@ private:
 	raw_device_command* fCommand;
 	const uint8* fCdb;
 	VirtualTape& fTape;
+	bool fTapeCurrent;
 };
 
 VirtualTapeDrive::VirtualTapeDrive(std::string folder, int stateFd)
@@ -541,23 +561,93 @@ VirtualTapeDrive::VirtualTapeDrive(std::string folder, int stateFd)
 {
 }
 
-VirtualTapeDrive::~VirtualTapeDrive() = default;
+VirtualTapeDrive::~VirtualTapeDrive()
+{
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		fQuitting = true;
+		if (fHolding)
+			(void)_LetGo();
+	}
+	fWake.notify_all();
+	if (fReleaser.joinable())
+		fReleaser.join();
+	fTape.Close();
+	close(fStateFd);
+}
+
+bool VirtualTapeDrive::_Acquire()
+{
+	if (flock(fStateFd, LOCK_EX) != 0)
+		return false;
+	if (!VirtualTapeLibrary::ReadStateFile(fStateFd, &fState))
+		fState = TapeDriveState();
+	fFileState = fState;
+	return true;
+}
+
+VirtualTapeDrive::Sense VirtualTapeDrive::_WritePending()
+{
+	uint32 records = fTape.PendingRecords();
+	if (fTape.FlushPending() == B_OK)
+		return kGood;
+	// The records are gone; the drive stands at the end of what is there.
+	fState.offset = fTape.End();
+	fState.block = fState.block > records ? fState.block - records : 0;
+	return WriteError();
+}
+
+bool VirtualTapeDrive::_LetGo()
+{
+	if (_WritePending().IsCheck())
+		fDeferredError = true;
+	fHolding = false;
+	bool written = VirtualTapeLibrary::FormatState(fState)
+			== VirtualTapeLibrary::FormatState(fFileState)
+		|| VirtualTapeLibrary::WriteStateFile(fStateFd, fState);
+	(void)flock(fStateFd, LOCK_UN);
+	return written;
+}
+
+void VirtualTapeDrive::_LetGoWhenIdle()
+{
+	std::unique_lock<std::mutex> guard(fLock);
+	while (true) {
+		fWake.wait(guard, [this] { return fQuitting || fHolding; });
+		if (fQuitting)
+			return;
+		std::chrono::steady_clock::time_point due = fLastCommand + kIdleRelease;
+		if (std::chrono::steady_clock::now() >= due) {
+			if (!_LetGo())
+				fDeferredError = true;
+			continue;
+		}
+		fWake.wait_until(guard, due);
+	}
+}
 
 void VirtualTapeDrive::Execute(raw_device_command* command)
 {
+	std::lock_guard<std::mutex> guard(fLock);
 	command->cam_status = B_CAM_REQUEST_FAILED;
 	command->scsi_status = 0;
-	if (flock(fStateFd, LOCK_EX) != 0)
+	bool held = fHolding;
+	if (!held && !_Acquire())
 		return;
-	TapeDriveState state;
-	TapeDriveState before;
-	if (VirtualTapeLibrary::ReadStateFile(fStateFd, &state))
-		before = state;
-	else
-		state = before = TapeDriveState();
 
+	// Only a write may join the records that wait; anything else finds
+	// them on the tape.
+	bool write = command->command[0] == 0x0a;
 	Sense sense;
-	if (command->command[0] == 0x03) {
+	if (fDeferredError) {
+		fDeferredError = false;
+		sense = WriteError();
+	} else if (!write && fTape.PendingRecords() > 0) {
+		sense = _WritePending();
+	}
+	if (sense.IsCheck()) {
+		// Reported below.
+	} else if (command->command[0] == 0x03) {
 		// REQUEST SENSE gives the last sense and clears it.
 		size_t take = std::min<size_t>({command->command[4], command->data_length,
 			kSenseLength});
@@ -567,16 +657,23 @@ void VirtualTapeDrive::Execute(raw_device_command* command)
 		fLastSense[0] = 0x70;
 		fLastSense[7] = kSenseLength - 8;
 	} else {
-		Session session(fFolder, state, fTape, command);
+		Session session(fFolder, fState, fTape, command, held);
 		sense = session.Run();
 	}
 
-	if (VirtualTapeLibrary::FormatState(state) != VirtualTapeLibrary::FormatState(before)
-		&& !VirtualTapeLibrary::WriteStateFile(fStateFd, state)) {
-		(void)flock(fStateFd, LOCK_UN);
+	if (fTape.PendingRecords() > 0) {
+		// The releaser, once woken, finds the time of the last command
+		// when its wait ends.
+		fLastCommand = std::chrono::steady_clock::now();
+		if (!fReleaser.joinable())
+			fReleaser = std::thread([this] { _LetGoWhenIdle(); });
+		if (!fHolding) {
+			fHolding = true;
+			fWake.notify_one();
+		}
+	} else if (!_LetGo()) {
 		return;
 	}
-	(void)flock(fStateFd, LOCK_UN);
 
 	command->cam_status = B_CAM_REQUEST_COMPLETED;
 	if (!sense.IsCheck())

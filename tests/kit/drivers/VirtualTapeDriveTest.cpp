@@ -4,7 +4,11 @@
 #include "TapeDriveTestSupport.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
@@ -213,6 +217,76 @@ TEST_F(TapeDriveTest, MediumErrorsAndSharedPosition)
 	ASSERT_EQ(Rewind().status, 0);
 	EXPECT_EQ(Read(200).SenseKey(), kMediumError);
 	EXPECT_EQ(Space(1, 0).SenseKey(), kMediumError);
+}
+
+// Written records wait in the drive; another handle finds them on the tape
+// as soon as it can use the drive, and the tape file holds them whole.
+TEST_F(TapeDriveTest, BufferedWritesReachTheTapeForEveryHandle)
+{
+	NewTape("buffered", 64 << 20, 1 << 20);
+	ASSERT_EQ(fLibrary->Load(0, "buffered"), B_OK);
+	// 40 records of 100,000 bytes: several megabytes go out while the
+	// handle writes, the last ones when it falls idle.
+	constexpr int kRecords = 40;
+	for (int i = 0; i < kRecords; i++)
+		ASSERT_EQ(Write(std::string(100000, char('a' + i % 26))).status, 0) << i;
+
+	int second = open_raw_device(kDevice, 0);
+	ASSERT_GE(second, 0);
+	CommandResult position = Send({0x34, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 20, {}, second);
+	ASSERT_EQ(position.data.size(), 20u);
+	EXPECT_EQ(position.data[7], kRecords);
+	struct stat status;
+	ASSERT_EQ(stat(fLibrary->TapePath("buffered").c_str(), &status), 0);
+	EXPECT_EQ(status.st_size, 64 + kRecords * (100000 + 8));
+	ASSERT_EQ(Send({0x01, 0, 0, 0, 0, 0}, 0, {}, second).status, 0);
+	for (int i = 0; i < kRecords; i++) {
+		CommandResult read = Send(Length24(0x08, 0, 100000), 100000, {}, second);
+		ASSERT_EQ(Text(read), std::string(100000, char('a' + i % 26))) << i;
+	}
+	EXPECT_EQ(close_raw_device(second), 0);
+}
+
+// Records that cannot be written out are lost as a drive loses them: the
+// next command reports MEDIUM ERROR and the drive stands at the end of what
+// the tape holds.
+TEST_F(TapeDriveTest, RecordsThatCannotBeWrittenOutAreReported)
+{
+	NewTape("full", 1 << 20, 1024);
+	ASSERT_EQ(fLibrary->Load(0, "full"), B_OK);
+	ASSERT_EQ(Write("kept").status, 0);
+	ASSERT_EQ(Filemarks(1).status, 0);
+
+	// The file system refuses to grow the tape file beyond its size; the
+	// state file (512 bytes) still fits.
+	struct rlimit before;
+	ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+	sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+	struct rlimit limit = before;
+	limit.rlim_cur = 512;
+	ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+	EXPECT_EQ(Write(std::string(300, 'x')).status, 0);
+	EXPECT_EQ(Write(std::string(300, 'y')).status, 0);
+	// Another handle waits until the first lets go, which fails to write.
+	int second = open_raw_device(kDevice, 0);
+	ASSERT_GE(second, 0);
+	CommandResult position = Send({0x34, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 20, {}, second);
+	EXPECT_EQ(close_raw_device(second), 0);
+	CommandResult late = Filemarks(1);
+	ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+	signal(SIGXFSZ, handler);
+
+	ASSERT_EQ(position.data.size(), 20u);
+	EXPECT_EQ(position.data[7], 2);
+	EXPECT_EQ(late.SenseKey(), kMediumError);
+	EXPECT_EQ(late.Asc(), 0x0c);
+	EXPECT_EQ(Position(), 2u);
+	// Without the limit the drive writes again, behind what was kept.
+	ASSERT_EQ(Write("again").status, 0);
+	ASSERT_EQ(Rewind().status, 0);
+	EXPECT_EQ(Text(Read(100)), "kept");
+	EXPECT_TRUE(Read(100).Filemark());
+	EXPECT_EQ(Text(Read(100)), "again");
 }
 
 // Devices that are not there cannot be opened; the drives of the folder
