@@ -9,6 +9,8 @@ JOBS ?= 2
 # Debian packages the build, the tests, the benchmarks and the fuzzers need.
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev clang libclang-rt-14-dev liblz4-dev lz4 attr \
 	qt6-base-dev fonts-dejavu-core xdg-utils
+# The peers the job benchmark measures against, for the benchmark only.
+PACKAGES += restic borgbackup
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

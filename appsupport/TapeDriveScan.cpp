@@ -37,7 +37,8 @@ std::string TapeDrive::MenuName() const
 bool TapeDriveScan::FromInquiry(const std::string& path, const uint8* data, size_t length,
 	TapeDrive* drive)
 {
-	if (data == nullptr || length < kInquiryLength || (data[0] & 0x1f) != kSequentialAccess)
+	// Peripheral qualifier 0 (connected) and device type 1.
+	if (data == nullptr || length < kInquiryLength || data[0] != kSequentialAccess)
 		return false;
 	*drive = TapeDrive();
 	drive->path = path;
