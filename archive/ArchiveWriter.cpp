@@ -12,9 +12,7 @@ ArchiveWriter::ArchiveWriter(ArchiveSink* sink, MVCruncher* cruncher, const char
 	:
 	fSink(sink),
 	fCruncher(cruncher),
-	// Room for the header, a compressor's one extra byte and the padding,
-	// and for a link's target with its NUL.
-	fRecord(kDataBlockFixedSize + kDataBlockMaxPacked + kArchiveAlignment)
+	fRecord(kRecordRoom)
 {
 	static_assert(kDataBlockMaxPacked >= kSymLinkMaxTarget + 1);
 	SetPassword(password);
@@ -87,23 +85,43 @@ status_t ArchiveWriter::_PrepareBlock(uint32 packed, uint32 blockNumber, bool la
 	return B_OK;
 }
 
+uint32 ArchiveWriter::PackDataBlock(MVCruncher* cruncher, const std::string& password,
+	uint8* raw, uint32 length, uint32 blockNumber, bool last, uint8* record, uint32* packed)
+{
+	if (!password.empty())
+		Crypt(raw, length, password.c_str());
+	uint8* payload = record + kDataBlockFixedSize;
+	*packed = length;
+	if (cruncher != nullptr)
+		*packed = cruncher->Compress(raw, payload, length);
+	else
+		memcpy(payload, raw, length);
+	if (*packed > kDataBlockMaxPacked) {
+		*packed = 0;
+		return 0;
+	}
+	return EncodeDataBlock(record, *packed, blockNumber, last);
+}
+
 status_t ArchiveWriter::PrepareDataBlock(uint8* raw, uint32 length, uint32 blockNumber,
 	bool last)
 {
 	_SetPending(nullptr, 0);
 	if (length > kDataBlockMaxRaw)
 		return B_BAD_VALUE;
-	if (!fPassword.empty())
-		Crypt(raw, length, fPassword.c_str());
-	uint8* payload = fRecord.data() + kDataBlockFixedSize;
-	uint32 packed = length;
-	if (fCruncher != nullptr)
-		packed = fCruncher->Compress(raw, payload, length);
-	else
-		memcpy(payload, raw, length);
-	if (packed > kDataBlockMaxPacked)
+	uint32 packed;
+	uint32 recordLength = PackDataBlock(fCruncher, fPassword, raw, length, blockNumber, last,
+		fRecord.data(), &packed);
+	if (recordLength == 0)
 		return B_BAD_DATA;
-	return _PrepareBlock(packed, blockNumber, last);
+	PreparePackedBlock(fRecord.data(), recordLength, packed);
+	return B_OK;
+}
+
+void ArchiveWriter::PreparePackedBlock(const uint8* record, uint32 length, uint32 packed)
+{
+	fLastPayload = packed;
+	_SetPending(record, length);
 }
 
 status_t ArchiveWriter::PrepareSymLink(const char* target)

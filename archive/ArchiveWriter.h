@@ -29,6 +29,7 @@
 #include <support/DataIO.h>
 #include <support/Errors.h>
 
+#include "ArchiveFormat.h"
 #include "ArchiveStream.h"
 #include "BackupHeader.h"
 
@@ -38,7 +39,19 @@ class MVCruncher;
 
 class ArchiveWriter {
 public:
+	// The room of a data or link block record: its header, a compressor's
+	// one extra byte and the padding, or a link's target with its NUL.
+	static constexpr uint32 kRecordRoom = kDataBlockFixedSize + kDataBlockMaxPacked
+		+ kArchiveAlignment;
+
 	ArchiveWriter(ArchiveSink* sink, MVCruncher* cruncher, const char* password);
+
+	// Scrambles length raw bytes in place and packs them through the
+	// compressor (null: as they are) into the data block record at record
+	// (kRecordRoom bytes): the record's length, with the payload's in
+	// *packed; 0 when the compressor grew the block beyond its room.
+	static uint32 PackDataBlock(MVCruncher* cruncher, const std::string& password, uint8* raw,
+		uint32 length, uint32 blockNumber, bool last, uint8* record, uint32* packed);
 
 	void SetSink(ArchiveSink* sink) { fSink = sink; }
 	void SetCruncher(MVCruncher* cruncher) { fCruncher = cruncher; }
@@ -61,6 +74,9 @@ public:
 	// B_BAD_DATA when the compressor grew it beyond a block.
 	[[nodiscard]] status_t PrepareDataBlock(uint8* raw, uint32 length, uint32 blockNumber,
 		bool last);
+	// A data block record packed elsewhere (PackDataBlock()), whose payload
+	// is packed bytes long; it must stay unchanged until it is written.
+	void PreparePackedBlock(const uint8* record, uint32 length, uint32 packed);
 	// The one block of a link: its whole target and a NUL, neither
 	// scrambled nor compressed. B_NAME_TOO_LONG for a target of more than
 	// kSymLinkMaxTarget bytes, which is never cut.

@@ -28,7 +28,8 @@
 //
 // The work folder is MORVANE_BENCH_DIR, else "bench-work" beside this
 // program; it is removed at the end. MORVANE_BENCH_SCALE (a fraction,
-// default 1) shrinks the trees for a quick look.
+// default 1) shrinks the trees for a quick look, and MORVANE_BENCH_PARTS
+// ("text,mixed,small,tape") runs only the parts it names.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -639,12 +640,22 @@ int main()
 		{1.2, 1.0, 1.2}};
 	const TreeShape small = {"small", "100k files", 1000, 100000, 1024, 8192, false,
 		{1.5, 1.5, 1.2}};
+	// MORVANE_BENCH_PARTS ("text,mixed,small,tape") picks parts for a
+	// quick look; all of them run by default.
+	const char* partsText = getenv("MORVANE_BENCH_PARTS");
+	std::string parts = partsText != nullptr ? std::string(",") + partsText + "," : "";
+	auto wanted = [&parts](const char* part) {
+		return parts.empty() || parts.find(std::string(",") + part + ",") != std::string::npos;
+	};
 	PrintTableHead();
 	bool ok = true;
-	for (const TreeShape* shape : {&text, &mixed, &small})
-		ok = RunTree(runner, *shape, scale) && ok;
+	for (const TreeShape* shape : {&text, &mixed, &small}) {
+		if (wanted(shape->name))
+			ok = RunTree(runner, *shape, scale) && ok;
+	}
 	// Throughput at least 0.8 of the image folder's: time ratio 1.25.
-	ok = RunTape(runner, text, scale, 1.25) && ok;
+	if (wanted("tape"))
+		ok = RunTape(runner, text, scale, 1.25) && ok;
 	PrintReports();
 
 	Shell("pkill -TERM -f '^" + (installed / "Backup_Server" / "MorvaneServer").string() + "'"

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <mutex>
 #include <random>
+#include <thread>
 
 #include <app/Application.h>
 #include <interface/Alert.h>
@@ -198,9 +199,9 @@ bool MVBackupServer::_LoadAddOns(const BMessage* job)
 	const char* compressor = job->GetString("bak_addonpacker", "");
 	if (compressor[0] == '\0')
 		compressor = kDefaultCompressor;
-	BMessage settings;
-	(void)job->FindMessage("bak_packer", &settings);
-	fCruncher = LoadCruncherAddOn(compressor, &settings);
+	fCompressor = compressor;
+	(void)job->FindMessage("bak_packer", &fCompressorSettings);
+	fCruncher = LoadCruncherAddOn(compressor, &fCompressorSettings);
 	fWriter.SetCruncher(fCruncher);
 	if (fCruncher == nullptr) {
 		_AbortWith(AddOnFailureText(), {_AddOnPath(kCompressorFolder, compressor)});
@@ -406,6 +407,10 @@ void MVBackupServer::_FinishHeader()
 			if (entry.size > 0) {
 				entry.done = 0;
 				entry.blockNumber = 0;
+				// The pass-through compressor only copies: handing its
+				// blocks between threads would cost more than it saves.
+				if (entry.size > kDataBlockMaxRaw && fCompressor != kDefaultCompressor)
+					_StartPacking();
 				next = kStepReadData;
 			} else {
 				_Log(kLineFile, kTextSingle, {entry.reportPath});
@@ -446,6 +451,11 @@ void MVBackupServer::_FinishHeader()
 void MVBackupServer::_ReadData()
 {
 	Entry& entry = *fEntry;
+	if (fPacker != nullptr && fPacker->IsPacking() && !entry.readFailed) {
+		if (_TakePackedBlock())
+			NextStep(kStepWriteData);
+		return;
+	}
 	uint32 want = uint32(std::min<int64>(entry.size - entry.done, kDataBlockMaxRaw));
 	uint8* raw = fReadBuffer.data();
 	ssize_t got = entry.readFailed ? 0 : fEntry->file.ReadFully(raw, want);
@@ -477,6 +487,61 @@ void MVBackupServer::_ReadData()
 	NextStep(kStepWriteData);
 }
 
+void MVBackupServer::_StartPacking()
+{
+	if (fPacker == nullptr) {
+		std::vector<MVCruncher*> crunchers = {fCruncher};
+		size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+		while (fPackerCrunchers.size() + 1 < threads) {
+			image_id image = 0;
+			MVCruncher* cruncher = fLoader.LoadCruncher(fCompressor.c_str(),
+				&fCompressorSettings, &image);
+			if (cruncher == nullptr)
+				break;
+			fPackerCrunchers.push_back(cruncher);
+			fPackerImages.push_back(image);
+			crunchers.push_back(cruncher);
+		}
+		fPacker = std::make_unique<BlockPacker>(crunchers, fPassword.c_str());
+	}
+	fPacker->Start(&fEntry->file, fEntry->size);
+}
+
+void MVBackupServer::_StopPacking()
+{
+	if (fPacker != nullptr)
+		fPacker->Stop();
+}
+
+// The next block of the packer; false when the job ended.
+bool MVBackupServer::_TakePackedBlock()
+{
+	Entry& entry = *fEntry;
+	BlockPacker::Block block;
+	if (!fPacker->Next(&block) || block.recordLength == 0) {
+		_AbortWith(kTextDataWrite, {_DestinationName(), entry.reportPath});
+		return false;
+	}
+	if (block.read < block.length) {
+		// As when reading here: the rest of the file is stored as zeros,
+		// which are packed here from now on.
+		_Log(kLineError, kTextCannotRead, {entry.reportPath});
+		if (fCatalogue.MarkIncomplete(entry.entryNumber) != B_OK) {
+			_AbortWith(kTextNoMemory);
+			return false;
+		}
+		entry.readFailed = true;
+		_StopPacking();
+	}
+	entry.done += block.length;
+	entry.blockNumber++;
+	fWriter.PreparePackedBlock(block.record, block.recordLength, block.packed);
+	fRawBytes += block.length;
+	fPackedBytes += block.packed;
+	_Progress(false);
+	return true;
+}
+
 void MVBackupServer::_WriteData()
 {
 	if (!_Fits(fWriter.PendingLength())) {
@@ -499,6 +564,7 @@ void MVBackupServer::_DataDone()
 	}
 	if (!entry.readFailed)
 		_Log(kLineFile, kTextSingle, {entry.reportPath});
+	_StopPacking();
 	entry.file.Unset();
 	NextStep(kStepBuildHeader);
 }
@@ -620,6 +686,7 @@ void MVBackupServer::_End()
 bool MVBackupServer::_OpenEntry(const std::string& path)
 {
 	Entry& entry = *fEntry;
+	_StopPacking();
 	entry.file.Unset();
 	entry.path = path;
 	entry.reportPath = Catalogue::CataloguePath(path);
@@ -781,6 +848,13 @@ void MVBackupServer::_Progress(bool force)
 
 void MVBackupServer::_FreeAddOns()
 {
+	fPacker.reset();
+	for (MVCruncher* cruncher : fPackerCrunchers)
+		delete cruncher;
+	fPackerCrunchers.clear();
+	for (image_id& image : fPackerImages)
+		AddOnLoader::Free(&image);
+	fPackerImages.clear();
 	if (fDestination != nullptr) {
 		(void)_StopDestination();
 		delete fDestination;

@@ -28,6 +28,7 @@
 #include "BackupHeader.h"
 #include "Catalogue.h"
 #include "BackupOutput.h"
+#include "BlockPacker.h"
 #include "DestinationSpace.h"
 #include "FileHeader.h"
 #include "JobReportLine.h"
@@ -108,6 +109,10 @@ private:
 	void _ReportSkippedAttributes(const std::string& path,
 		const std::vector<std::string>& skipped);
 	bool _Fits(int64 length);
+	// Packs the blocks of the entry's file ahead, on every core.
+	void _StartPacking();
+	void _StopPacking();
+	bool _TakePackedBlock();
 	// Writes the writer's pending record; false when the stream broke.
 	bool _WritePending();
 	// Accounts for a record of length bytes written with status.
@@ -158,6 +163,13 @@ private:
 
 	MVVolume* fDestination = nullptr;
 	MVCruncher* fCruncher = nullptr;
+	std::string fCompressor;
+	BMessage fCompressorSettings;
+	// The packer of files of more than one block, made at the first, with
+	// a compressor object of its own for each thread beyond the first.
+	std::unique_ptr<BlockPacker> fPacker;
+	std::vector<MVCruncher*> fPackerCrunchers;
+	std::vector<image_id> fPackerImages;
 	std::string fDestinationAddOn;
 	BMessage fDestinationSettings;
 	bool fDestinationOpen = false;

@@ -17,6 +17,11 @@ constexpr size_t kWideLiteralRoom = 16;
 constexpr uint32 kPositionBias = kLzrw1MaxOffset + 1;
 // Positions plus the bias fit the 32-bit table entries up to this length.
 constexpr size_t kMaxCompressibleLength = 0xFFFFFFFFu - kPositionBias;
+// Input that has not shrunk at all by one of the checkpoints (the first at
+// this many bytes, each next one twice as far) is taken for incompressible,
+// and the stored form is written at once; data that is random so far
+// rarely turns compressible enough to make up for it.
+constexpr size_t kFirstCheckpoint = 4096;
 
 inline uint64 Load64(const uint8* from)
 {
@@ -229,11 +234,17 @@ size_t CompressItems(const uint8* source, size_t length, uint8* destination)
 	const size_t wideEnd = std::endian::native == std::endian::little && length > kLzrw1MaxMatch
 		? length - kLzrw1MaxMatch : 0;
 	const uint8* wideOutLimit = encoder.outLimit - kLzrw1RunSize;
+	size_t checkpoint = kFirstCheckpoint;
 
 	while (encoder.position < length) {
 		if (items == kLzrw1ControlBits) {
 			if (size_t(encoder.outLimit - encoder.out) < kLzrw1ControlSize)
 				return 0;
+			if (encoder.position >= checkpoint) {
+				if (size_t(encoder.out - destination) >= encoder.position)
+					return 0;
+				checkpoint *= 2;
+			}
 			Store16(control, encoder.word);
 			control = encoder.out;
 			encoder.out += kLzrw1ControlSize;

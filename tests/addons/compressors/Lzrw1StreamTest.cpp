@@ -194,8 +194,9 @@ TEST(Lzrw1StreamTest, RoundTripsOfEverySizeClass)
 }
 
 // The coder takes shortcuts (wide compares, giving up on the compressed form
-// early); its streams must still be those of the plain step-by-step
-// algorithm, byte for byte.
+// once it cannot fit); its streams must still be those of the plain
+// step-by-step algorithm, byte for byte, wherever it does not give up on
+// input that has not shrunk by a checkpoint.
 TEST(Lzrw1StreamTest, SameStreamsAsThePlainAlgorithm)
 {
 	for (BlockKind kind : {BlockKind::Random, BlockKind::Text, BlockKind::Binary,
@@ -206,6 +207,44 @@ TEST(Lzrw1StreamTest, SameStreamsAsThePlainAlgorithm)
 				ASSERT_EQ(CompressChecked(input), ReferenceCompress(input))
 					<< BlockKindName(kind) << " " << size;
 			}
+		}
+	}
+}
+
+// Input that has not shrunk by 4 KiB, 8 KiB, 16 KiB or 32 KiB is stored at
+// once, even where the rest would have shrunk it; input that has, keeps
+// the stream of the plain algorithm.
+TEST(Lzrw1StreamTest, IncompressibleStartsAreStoredAtOnce)
+{
+	auto random = [](size_t size) { return MakeBlock(BlockKind::Random, size, 7); };
+	auto text = [](size_t size) { return MakeBlock(BlockKind::Text, size, 7); };
+	struct Case {
+		const char* name;
+		Bytes input;
+		bool stored;
+	};
+	const Case cases[] = {
+		{"random at the first checkpoint", Concat({random(4200), text(61312)}), true},
+		{"random from 2 KiB to past 16 KiB", Concat({text(2000), random(14400), text(49112)}),
+			true},
+		{"shrunk by every checkpoint", Concat({random(3000), text(62512)}), false},
+		{"no checkpoint reached", random(4095), true},
+	};
+	for (const Case& test : cases) {
+		SCOPED_TRACE(test.name);
+		Bytes stream = CompressChecked(test.input);
+		EXPECT_EQ(Restore(stream), test.input);
+		Bytes plain = ReferenceCompress(test.input);
+		if (test.stored) {
+			EXPECT_EQ(stream[0], 0x80);
+			EXPECT_EQ(stream.size(), test.input.size() + 1);
+		} else {
+			EXPECT_EQ(stream, plain);
+		}
+		// Where the stored form is a choice, the plain algorithm would
+		// have shrunk the input.
+		if (test.stored && test.input.size() > 4096) {
+			EXPECT_LT(plain.size(), test.input.size());
 		}
 	}
 }

@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <unordered_set>
 
 #include <kernel/fs_info.h>
 #include <storage/VolumeTable.h>
 
+#include "AddOnLoader.h"
 #include "AwaitCondition.h"
 #include "BackupTestSupport.h"
 #include "Catalogue.h"
@@ -27,7 +29,57 @@ bool IsLine(const BMessage& message, int32 textID)
 	return message.GetInt32("linetype", 0) != kLineProgress && message.GetInt32("text_id", -1) == textID;
 }
 
+// Bytes no compressor shrinks, so that a file's blocks fill what they would
+// without one.
+std::string Noise(size_t size)
+{
+	std::string data(size, '\0');
+	uint32 state = 12345;
+	for (char& byte : data) {
+		state = state * 1103515245u + 12345u;
+		byte = char(state >> 23);
+	}
+	return data;
+}
+
 }	// namespace
+
+// The jobs that break into the data of large files run with the
+// pass-through compressor, whose blocks the worker reads itself, and with
+// LZRW1, whose blocks are read and packed ahead on other threads.
+class BackupWithCompressorTest : public BackupEngineTest,
+	public ::testing::WithParamInterface<const char*> {
+protected:
+	void TearDown() override
+	{
+		delete fCruncher;
+		fCruncher = nullptr;
+		AddOnLoader::Free(&fImage);
+		BackupEngineTest::TearDown();
+	}
+
+	BMessage Job(const std::vector<std::string>& lines, const char* target = "/Disk/backups")
+	{
+		return MakeJob(lines, target, GetParam());
+	}
+
+	// The compressor to read the image with; null for the pass-through.
+	MVCruncher* Cruncher()
+	{
+		if (fCruncher == nullptr && strcmp(GetParam(), "MVNone") != 0) {
+			BMessage settings;
+			fCruncher = fLoader->LoadCruncher(GetParam(), &settings, &fImage);
+		}
+		return fCruncher;
+	}
+
+private:
+	MVCruncher* fCruncher = nullptr;
+	image_id fImage = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(Compressors, BackupWithCompressorTest,
+	::testing::Values("MVNone", "MVLZRW1"));
 
 // Failures before the first write end the job aborted with their one error
 // text and leave neither an image nor a catalogue.
@@ -146,10 +198,10 @@ TEST_F(BackupEngineTest, EntryVanishedAfterTheScan)
 // Abort during the data of a large file: status 1, text 18, no catalogue.
 // Pause before that holds the job at a block; continuing writes the same
 // file on with the next block number.
-TEST_F(BackupEngineTest, PauseContinueAndAbort)
+TEST_P(BackupWithCompressorTest, PauseContinueAndAbort)
 {
-	fFolder.WriteFile("hd/src/large", std::string(64 * 1024 * 1024, 'L'));
-	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/large"}));
+	fFolder.WriteFile("hd/src/large", Noise(64 * 1024 * 1024));
+	BMessenger worker = StartJob(Job({"INCLUDE /HD/src/large"}));
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 49); }));
 	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
@@ -185,7 +237,7 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 	EXPECT_FALSE(ReadWholeFile(CatalogueNative(id)));
 
 	// The blocks written across the pause follow each other.
-	std::vector<ImageRecord> records = ReadImage(NativeImage("disk/backups", id));
+	std::vector<ImageRecord> records = ReadImage(NativeImage("disk/backups", id), Cruncher());
 	uint32 expected = 1;
 	for (const ImageRecord& record : records) {
 		if (record.kind == ArchiveRecordKind::DataBlock) {
@@ -200,13 +252,11 @@ TEST_F(BackupEngineTest, PauseContinueAndAbort)
 // ejected, and the user is asked; after a new medium and continue, the
 // backup goes on with a new header and the file that spans both media is
 // whole when both parts are read.
-TEST_F(BackupEngineTest, MediaChangeOnARemovableDrive)
+TEST_P(BackupWithCompressorTest, MediaChangeOnARemovableDrive)
 {
-	std::string data(600000, '\0');
-	for (size_t i = 0; i < data.size(); i++)
-		data[i] = char(i * 7 % 251);
+	std::string data = Noise(600000);
 	fFolder.WriteFile("hd/src/spans", data);
-	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/spans"}, "/Media/backups"));
+	BMessenger worker = StartJob(Job({"INCLUDE /HD/src/spans"}, "/Media/backups"));
 	std::optional<BMessage> question = fServerInbox.Await(kMsgQuestion, kPatience);
 	ASSERT_TRUE(question);
 	EXPECT_STREQ(question->GetString("title", ""), "Change Media");
@@ -229,8 +279,9 @@ TEST_F(BackupEngineTest, MediaChangeOnARemovableDrive)
 	EXPECT_EQ(finished->GetInt32("status", -1), 0);
 	std::string id = finished->GetString("backup_id", "");
 
-	std::vector<ImageRecord> first = ReadImage(fFolder / ("media.medium-1/backups/" + id));
-	std::vector<ImageRecord> second = ReadImage(NativeImage("media/backups", id));
+	std::vector<ImageRecord> first = ReadImage(fFolder / ("media.medium-1/backups/" + id),
+		Cruncher());
+	std::vector<ImageRecord> second = ReadImage(NativeImage("media/backups", id), Cruncher());
 	ASSERT_FALSE(first.empty());
 	ASSERT_FALSE(second.empty());
 	EXPECT_EQ(first.back().kind, ArchiveRecordKind::EndOfMedium);
@@ -292,14 +343,14 @@ TEST_F(BackupEngineTest, OverwriteModeDeletesEarlierBackups)
 // A file that shrinks while it is saved is reported with text 326; the rest
 // of the size its header announced is stored as zeros, so that the stream
 // stays readable, and the backup goes on with the next entry.
-TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
+TEST_P(BackupWithCompressorTest, FileThatShrinksWhileSaved)
 {
 	// Large enough that the pause lands before the file is read through.
 	constexpr size_t kSize = 96 * 1024 * 1024;
 	constexpr off_t kKept = 1024 * 1024;
 	fFolder.WriteFile("hd/src/shrinks", std::string(kSize, 'S'));
 	fFolder.WriteFile("hd/src/zafter", "after");
-	BMessenger worker = StartJob(MakeJob({"INCLUDE /HD/src/*"}));
+	BMessenger worker = StartJob(Job({"INCLUDE /HD/src/*"}));
 	ASSERT_TRUE(fSubscriber->Inbox().Await(kMsgJobProgress, kPatience,
 		[](const BMessage& line) { return IsLine(line, 49); }));
 	ASSERT_EQ(worker.SendMessage(kMsgJobPause), B_OK);
@@ -317,7 +368,7 @@ TEST_F(BackupEngineTest, FileThatShrinksWhileSaved)
 	bool after = false;
 	bool inShrunk = false;
 	for (const ImageRecord& record : ReadImage(NativeImage("disk/backups",
-			finished->GetString("backup_id", "")))) {
+			finished->GetString("backup_id", "")), Cruncher())) {
 		if (record.kind == ArchiveRecordKind::FileHeader) {
 			inShrunk = record.name == "shrinks";
 			after = after || record.name == "zafter";
@@ -375,7 +426,7 @@ TEST_F(BackupEngineTest, EntryThatBecameAFifoIsSkipped)
 // A destination that breaks in the middle of the backup aborts the job with
 // the text of the record that could not be written; the job ends aborted
 // and no catalogue is made for the broken backup.
-TEST_F(BackupEngineTest, WriteErrorInTheMiddleAbortsTheBackup)
+TEST_P(BackupWithCompressorTest, WriteErrorInTheMiddleAbortsTheBackup)
 {
 	std::string addOns = fFolder / "loader/add-ons";
 	std::filesystem::create_directories(addOns + "/destination");
@@ -384,8 +435,8 @@ TEST_F(BackupEngineTest, WriteErrorInTheMiddleAbortsTheBackup)
 	ASSERT_EQ(symlink((std::string(MORVANE_DIST_DIR) + "/Backup_Server/add-ons/compressors").c_str(),
 		(addOns + "/compressors").c_str()), 0);
 	fLoader = std::make_unique<AddOnLoader>(fFolder / "loader");
-	fFolder.WriteFile("hd/src/big", std::string(2 * 1024 * 1024, 'B'));
-	BMessage job = MakeJob({"INCLUDE /HD/src/big"});
+	fFolder.WriteFile("hd/src/big", Noise(2 * 1024 * 1024));
+	BMessage job = Job({"INCLUDE /HD/src/big"});
 	job.ReplaceString("addon", "FailingImage");
 
 	std::optional<BMessage> finished = RunJob(job);
