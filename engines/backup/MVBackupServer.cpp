@@ -695,11 +695,15 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	entry.linkTarget.clear();
 	entry.readFailed = false;
 
-	// One look at the entry, and a file is opened once: its attributes are
-	// read through the open file.
-	BEntry node(path.c_str());
+	// One look at the entry through its folder, which stays open for its
+	// neighbours, and a file is opened once: its attributes are read
+	// through the open file.
+	std::string leaf;
+	const BDirectory* folder = _EntryFolder(path, &leaf);
 	struct stat status;
-	if (node.GetStat(&status) != B_OK)
+	status_t found = folder != nullptr ? folder->GetStatAt(leaf.c_str(), &status)
+		: BEntry(path.c_str()).GetStat(&status);
+	if (found != B_OK)
 		return false;
 	if (S_ISLNK(status.st_mode)) {
 		if (entry.level == 0)
@@ -716,11 +720,14 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 		// block or never end.
 		if (!S_ISREG(status.st_mode))
 			return false;
-		if (entry.file.SetTo(path.c_str(), B_READ_ONLY) != B_OK)
+		status_t opened = folder != nullptr
+			? folder->OpenFileAt(leaf.c_str(), B_READ_ONLY, &entry.file)
+			: entry.file.SetTo(path.c_str(), B_READ_ONLY);
+		if (opened != B_OK)
 			return false;
 	}
 	std::vector<std::string> skipped;
-	fHeader.BuildFromStat(path.c_str(), node.Name() != nullptr ? node.Name() : "", status,
+	fHeader.BuildFromStat(path.c_str(), leaf.c_str(), status,
 		S_ISREG(status.st_mode) ? &entry.file : nullptr, uint32(entry.level), fEntryNumber,
 		&skipped);
 	entry.kind = fHeader.Kind();
@@ -728,6 +735,24 @@ bool MVBackupServer::_OpenEntry(const std::string& path)
 	entry.modificationTime = int32(status.st_mtime);
 	_ReportSkippedAttributes(entry.reportPath, skipped);
 	return true;
+}
+
+// The folder of the entry at path, opened once for all entries in it, and
+// the entry's name; null for a volume's root, which lies in no folder, and
+// when the folder cannot be opened.
+const BDirectory* MVBackupServer::_EntryFolder(const std::string& path, std::string* leaf)
+{
+	size_t slash = path.rfind('/');
+	*leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+	if (slash == std::string::npos || slash == 0 || slash + 1 == path.size())
+		return nullptr;
+	std::string parent = path.substr(0, slash);
+	if (parent != fFolderPath || fFolder.InitCheck() != B_OK) {
+		fFolderPath = parent;
+		if (fFolder.SetTo(parent.c_str()) != B_OK)
+			return nullptr;
+	}
+	return &fFolder;
 }
 
 void MVBackupServer::_SkipEntry(const std::string& path)

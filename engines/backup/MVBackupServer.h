@@ -22,6 +22,7 @@
 #include <vector>
 
 #include <app/Messenger.h>
+#include <storage/Directory.h>
 #include <storage/File.h>
 
 #include "ArchiveWriter.h"
@@ -105,6 +106,7 @@ private:
 
 	// Helpers.
 	bool _OpenEntry(const std::string& path);
+	const BDirectory* _EntryFolder(const std::string& path, std::string* leaf);
 	void _SkipEntry(const std::string& path);
 	void _ReportSkippedAttributes(const std::string& path,
 		const std::vector<std::string>& skipped);
@@ -148,6 +150,9 @@ private:
 	Catalogue fCatalogue;
 	MVBackupList fList;
 	FileHeader fHeader;
+	// The folder of the last entries, open.
+	BDirectory fFolder;
+	std::string fFolderPath;
 	std::unique_ptr<Entry> fEntry;
 
 	int32 fJobType = kJobFullBackup;

@@ -1,6 +1,7 @@
 #include "RestoreEntryCreator.h"
 
 #include <cerrno>
+#include <optional>
 
 #include <kernel/fs_index.h>
 
@@ -35,11 +36,15 @@ void RestoreEntryCreator::ApplyPermissions(BNode* node, const FileHeaderStat& st
 void RestoreEntryCreator::ApplyTimes(BNode* node, const FileHeaderStat& stat)
 {
 	// Linux cannot set a creation time; the other two are what the backup
-	// recorded.
-	if (stat.modificationTime != 0)
-		(void)node->SetModificationTime(time_t(uint32(stat.modificationTime)));
-	if (stat.accessTime != 0)
-		(void)node->SetAccessTime(time_t(uint32(stat.accessTime)));
+	// recorded, in one change when it recorded both.
+	time_t modification = time_t(uint32(stat.modificationTime));
+	time_t access = time_t(uint32(stat.accessTime));
+	if (modification != 0 && access != 0)
+		(void)node->SetModificationAndAccessTime(modification, access);
+	else if (modification != 0)
+		(void)node->SetModificationTime(modification);
+	else if (access != 0)
+		(void)node->SetAccessTime(access);
 }
 
 status_t RestoreEntryCreator::ApplyFinalMetadata(BNode* node, const FileHeaderStat& stat,
@@ -55,14 +60,18 @@ status_t RestoreEntryCreator::ApplyFinalMetadata(BNode* node, const FileHeaderSt
 status_t RestoreEntryCreator::WriteAttributes(BNode* node, const FileHeader& header,
 	uint16 version, std::vector<std::string>* refused)
 {
-	struct stat status;
-	dev_t device = node->GetStat(&status) == B_OK ? status.st_dev : 0;
+	// The volume is looked up for the first indexed attribute only.
+	std::optional<dev_t> device;
 	uint32 cursor = 0;
 	FileHeaderAttribute attribute;
 	status_t walk;
 	while ((walk = header.NextAttribute(&cursor, &attribute, version)) == B_OK) {
-		if (attribute.indexType != 0)
-			(void)fs_create_index(device, attribute.name, attribute.indexType, 0);
+		if (attribute.indexType != 0) {
+			struct stat status;
+			if (!device)
+				device = node->GetStat(&status) == B_OK ? status.st_dev : 0;
+			(void)fs_create_index(*device, attribute.name, attribute.indexType, 0);
+		}
 		ssize_t written = node->WriteAttr(attribute.name, attribute.type, attribute.position,
 			attribute.data, attribute.length);
 		if (written != ssize_t(attribute.length))

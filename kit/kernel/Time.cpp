@@ -2,9 +2,12 @@
 
 #include <kernel/OS.h>
 
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <ctime>
+#include <mutex>
 
 #include "ThreadKill.h"
 #include "ThreadRegistry.h"
@@ -24,9 +27,29 @@ uint32 real_time_clock()
 	return uint32(time(nullptr));
 }
 
+namespace {
+
+// The process id, asked once per process: messaging asks for it with every
+// message. A child of fork() asks afresh.
+std::atomic<team_id> sTeam{0};
+
+void ForgetTeam()
+{
+	sTeam.store(0, std::memory_order_relaxed);
+}
+
+}	// namespace
+
 team_id current_team()
 {
-	return team_id(getpid());
+	team_id team = sTeam.load(std::memory_order_relaxed);
+	if (team == 0) {
+		static std::once_flag registered;
+		std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, ForgetTeam); });
+		team = team_id(getpid());
+		sTeam.store(team, std::memory_order_relaxed);
+	}
+	return team;
 }
 
 status_t snooze(bigtime_t microseconds)

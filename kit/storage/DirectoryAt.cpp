@@ -114,6 +114,24 @@ status_t BDirectory::CreateFileAt(const char* name, bool failIfExists, BFile* fi
 }
 
 
+status_t BDirectory::OpenFileAt(const char* name, uint32 openMode, BFile* file) const
+{
+	if (file == nullptr)
+		return B_BAD_VALUE;
+	VolumeTable::Location child;
+	status_t status = (openMode & B_CREATE_FILE) != 0 ? B_BAD_VALUE
+		: _LocateChild(name, (openMode & B_ACCESS_MODE_MASK) != B_READ_ONLY, &child);
+	if (status == B_OK) {
+		status = file->_OpenLocated(std::move(child), openMode, _Fd(), name);
+		if (status == B_FROM_ERRNO(ELOOP))
+			status = B_NOT_ALLOWED;
+	}
+	if (status != B_OK)
+		file->_SetStatus(status);
+	return status;
+}
+
+
 status_t BDirectory::CreateSymLinkAt(const char* name, const char* text, BSymLink* link) const
 {
 	if (text == nullptr || text[0] == '\0')
@@ -148,7 +166,10 @@ status_t BDirectory::GetStatAt(const char* name, struct stat* status) const
 	status_t result = _LocateChild(name, false, &child);
 	if (result != B_OK)
 		return result;
-	return fstatat(_Fd(), name, status, AT_SYMLINK_NOFOLLOW) == 0 ? B_OK : StatusFromErrno();
+	if (fstatat(_Fd(), name, status, AT_SYMLINK_NOFOLLOW) != 0)
+		return StatusFromErrno();
+	status->st_dev = child.device;
+	return B_OK;
 }
 
 

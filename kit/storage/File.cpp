@@ -153,7 +153,8 @@ status_t BFile::_OpenLocated(VolumeTable::Location location, uint32 openMode, in
 	status_t status = fstat(fd, &info) == 0 ? B_OK : StatusFromErrno();
 	if (status == B_OK && !S_ISREG(info.st_mode))
 		status = S_ISDIR(info.st_mode) ? B_IS_A_DIRECTORY : B_BAD_TYPE;
-	if (status == B_OK && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+	// F_SETFL takes only the status flags; the others are ignored.
+	if (status == B_OK && fcntl(fd, F_SETFL, OpenFlags(openMode) & ~O_NONBLOCK) != 0)
 		status = StatusFromErrno();
 	if (status != B_OK) {
 		close(fd);

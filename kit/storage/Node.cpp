@@ -25,6 +25,8 @@ constexpr const char kTypedPrefix[] = "user.mv.";
 constexpr size_t kTypedPrefixLength = sizeof(kTypedPrefix) - 1;
 // Reads retried when the value grows between asking its size and reading.
 constexpr int kMaxReadAttempts = 4;
+// Room for the attribute names of most nodes, tried before asking their size.
+constexpr size_t kAttrListGuess = 1024;
 
 
 bool HasPrefix(const char* name, const char* prefix)
@@ -466,22 +468,24 @@ status_t BNode::GetNextAttrName(char* buffer)
 	if (fNode.isVirtualRoot)
 		return B_ENTRY_NOT_FOUND;
 	if (!fAttrsListed) {
-		std::vector<char> list;
-		for (int attempt = 0; ; attempt++) {
-			ssize_t size = fNode.fdAllowsIO ? flistxattr(fNode.fd, nullptr, 0)
-				: llistxattr(fNode.native.c_str(), nullptr, 0);
+		auto listInto = [this](char* buffer, size_t size) {
+			return fNode.fdAllowsIO ? flistxattr(fNode.fd, buffer, size)
+				: llistxattr(fNode.native.c_str(), buffer, size);
+		};
+		// Most nodes have a few short names or none: one call with room for
+		// them, and the size asked for only when they do not fit.
+		std::vector<char> list(kAttrListGuess);
+		ssize_t got = listInto(list.data(), list.size());
+		for (int attempt = 0; got < 0; attempt++) {
+			if (errno != ERANGE || attempt >= kMaxReadAttempts)
+				return AttrError(errno);
+			ssize_t size = listInto(nullptr, 0);
 			if (size < 0)
 				return AttrError(errno);
 			list.resize(size_t(size));
-			ssize_t got = fNode.fdAllowsIO ? flistxattr(fNode.fd, list.data(), list.size())
-				: llistxattr(fNode.native.c_str(), list.data(), list.size());
-			if (got >= 0) {
-				list.resize(size_t(got));
-				break;
-			}
-			if (errno != ERANGE || attempt + 1 >= kMaxReadAttempts)
-				return AttrError(errno);
+			got = listInto(list.data(), list.size());
 		}
+		list.resize(size_t(got));
 		fAttrNames = AttributeNames(list);
 		fAttrIndex = 0;
 		fAttrsListed = true;

@@ -224,6 +224,13 @@ status_t BStatable::SetAccessTime(time_t time)
 }
 
 
+status_t BStatable::SetModificationAndAccessTime(time_t modification, time_t access)
+{
+	struct timespec times[2] = { { access, 0 }, { modification, 0 } };
+	return _SetTimes(times);
+}
+
+
 status_t BStatable::SetOwner(uid_t owner)
 {
 	StatTarget target;

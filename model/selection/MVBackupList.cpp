@@ -322,15 +322,17 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 			if (node == kNoNode)
 				continue;
 			_Links().LinkLast(folder, node);
-			childPath.assign(path).append("/").append(child->d_name);
 			struct stat status;
-			if (entry.SetTo(childPath.c_str()) != B_OK || entry.GetStat(&status) != B_OK)
+			if (directory.GetStatAt(child->d_name, &status) != B_OK)
 				continue;
 			_At(node).size = status.st_size;
 			_At(node).modificationTime = ChangeTimeOf(status);
+			if (!IsFolder(status))
+				continue;
 			// Another file system mounted here is not walked into: it is a
 			// volume of its own, or a pseudo file system such as /proc.
-			if (IsFolder(status) && !entry.IsMountPoint())
+			childPath.assign(path).append("/").append(child->d_name);
+			if (entry.SetTo(childPath.c_str()) == B_OK && !entry.IsMountPoint())
 				folders->push_back(node);
 		}
 	}

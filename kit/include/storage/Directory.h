@@ -96,7 +96,12 @@ public:
 	// (may be null) is set to the link itself.
 	[[nodiscard]] status_t CreateSymLinkAt(const char* name, const char* text,
 		BSymLink* link) const;
-	// The entry's own stat (a link is not followed).
+	// An existing file opened with openMode (no B_CREATE_FILE); a link
+	// gives B_NOT_ALLOWED, anything but a file B_BAD_TYPE or
+	// B_IS_A_DIRECTORY.
+	[[nodiscard]] status_t OpenFileAt(const char* name, uint32 openMode, BFile* file) const;
+	// The entry's own stat (a link is not followed), with the volume's id
+	// as its device, as GetStat() gives it.
 	[[nodiscard]] status_t GetStatAt(const char* name, struct stat* status) const;
 	// Removes a file, link or empty folder.
 	[[nodiscard]] status_t RemoveAt(const char* name) const;

@@ -52,6 +52,8 @@ public:
 	[[nodiscard]] status_t SetCreationTime(time_t time);
 	[[nodiscard]] status_t GetAccessTime(time_t* time) const;
 	[[nodiscard]] status_t SetAccessTime(time_t time);
+	// Both times in one change.
+	[[nodiscard]] status_t SetModificationAndAccessTime(time_t modification, time_t access);
 	[[nodiscard]] status_t GetVolume(BVolume* volume) const;
 
 protected:

@@ -207,3 +207,20 @@ TEST_F(AttributeTest, SymbolicLinkHasItsOwnAttributes)
 	EXPECT_EQ(AttributeNames(link).count("trusted.mine"), 1u);
 	EXPECT_EQ(link.RemoveAttr("trusted.mine"), B_OK);
 }
+
+
+// Names that need more room than a first look gives are all listed, and a
+// list read again sees a name added meanwhile.
+TEST_F(AttributeTest, ListsManyLongNames)
+{
+	std::set<std::string> written;
+	for (int i = 0; i < 40; i++) {
+		std::string name = "a fairly long attribute name, number " + std::to_string(i);
+		ASSERT_EQ(fNode.WriteAttrString(name.c_str(), "v"), B_OK) << name;
+		written.insert(name);
+	}
+	EXPECT_EQ(AttributeNames(fNode), written);
+	ASSERT_EQ(fNode.WriteAttrString("late", "v"), B_OK);
+	written.insert("late");
+	EXPECT_EQ(AttributeNames(fNode), written);
+}

@@ -28,9 +28,15 @@ TEST_F(VolumeTest, EntriesThroughTheFolderNeverFollowLinks)
 	EXPECT_EQ(target.OpenFolderAt("dirlink", true, &folder), B_NOT_ALLOWED);
 	EXPECT_EQ(target.CreateFileAt("filelink", false, &file), B_NOT_ALLOWED);
 	EXPECT_EQ(target.CreateFileAt("filelink", true, &file), B_FILE_EXISTS);
+	EXPECT_EQ(target.OpenFileAt("filelink", B_READ_ONLY, &file), B_NOT_ALLOWED);
+	EXPECT_EQ(target.OpenFileAt("sub", B_READ_ONLY, &file), B_IS_A_DIRECTORY);
+	EXPECT_EQ(target.OpenFileAt("absent", B_READ_ONLY, &file), B_ENTRY_NOT_FOUND);
+	EXPECT_EQ(target.OpenFileAt("absent", B_WRITE_ONLY | B_CREATE_FILE, &file), B_BAD_VALUE);
+	EXPECT_EQ(file.InitCheck(), B_BAD_VALUE);
 	EXPECT_EQ(ReadWholeFile(Data("secret")).value_or(""), "private");
 	for (const char* name : {"", ".", "..", "sub/x"}) {
 		EXPECT_EQ(target.OpenFolderAt(name, true, &folder), B_BAD_VALUE) << name;
+		EXPECT_EQ(target.OpenFileAt(name, B_READ_ONLY, &file), B_BAD_VALUE) << name;
 		EXPECT_EQ(target.CreateFileAt(name, false, &file), B_BAD_VALUE) << name;
 		EXPECT_EQ(target.RemoveAt(name), B_BAD_VALUE) << name;
 	}
@@ -49,6 +55,11 @@ TEST_F(VolumeTest, EntriesThroughTheFolderNeverFollowLinks)
 	ASSERT_EQ(file.Write("x", 1), 1);
 	EXPECT_TRUE(ReadWholeFile(Boot("target/moved/inside")).has_value());
 	EXPECT_FALSE(ReadWholeFile(Data("inside")).has_value());
+	BFile reading;
+	ASSERT_EQ(folder.OpenFileAt("inside", B_READ_ONLY, &reading), B_OK);
+	char byte = 0;
+	EXPECT_EQ(reading.Read(&byte, 1), 1);
+	EXPECT_EQ(byte, 'x');
 
 	// A link made here is the link itself: its times change, not its target's.
 	BSymLink link;
@@ -59,6 +70,9 @@ TEST_F(VolumeTest, EntriesThroughTheFolderNeverFollowLinks)
 	ASSERT_EQ(target.GetStatAt("made", &status), B_OK);
 	EXPECT_TRUE(S_ISLNK(status.st_mode));
 	EXPECT_EQ(status.st_mtime, 1000000);
+	struct stat folderStatus;
+	ASSERT_EQ(target.GetStat(&folderStatus), B_OK);
+	EXPECT_EQ(status.st_dev, folderStatus.st_dev);
 	ASSERT_EQ(stat(Data("secret").c_str(), &status), 0);
 	EXPECT_NE(status.st_mtime, 1000000);
 

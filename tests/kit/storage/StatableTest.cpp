@@ -27,6 +27,12 @@ TEST_F(VolumeTest, StatSettersRoundTrip)
 	EXPECT_EQ(time, 1000000000);
 	ASSERT_EQ(node.GetAccessTime(&time), B_OK);
 	EXPECT_EQ(time, 1100000000);
+	ASSERT_EQ(entry.SetModificationAndAccessTime(1200000000, 1300000000), B_OK);
+	ASSERT_EQ(node.GetModificationTime(&time), B_OK);
+	EXPECT_EQ(time, 1200000000);
+	ASSERT_EQ(entry.GetAccessTime(&time), B_OK);
+	EXPECT_EQ(time, 1300000000);
+	ASSERT_EQ(node.SetModificationTime(1000000000), B_OK);
 
 	ASSERT_EQ(entry.SetPermissions(0640), B_OK);
 	mode_t permissions = 0;
