@@ -97,30 +97,29 @@ status_t BDirectory::OpenFolderAt(const char* name, bool create, BDirectory* fol
 
 status_t BDirectory::CreateFileAt(const char* name, bool failIfExists, BFile* file) const
 {
-	if (file == nullptr)
-		return B_BAD_VALUE;
-	VolumeTable::Location child;
-	status_t status = _LocateChild(name, true, &child);
-	if (status == B_OK) {
-		uint32 openMode = B_WRITE_ONLY | B_CREATE_FILE
-			| (failIfExists ? uint32(B_FAIL_IF_EXISTS) : uint32(B_ERASE_FILE));
-		status = file->_OpenLocated(std::move(child), openMode, _Fd(), name);
-		if (status == B_FROM_ERRNO(ELOOP))
-			status = B_NOT_ALLOWED;
-	}
-	if (status != B_OK)
-		file->_SetStatus(status);
-	return status;
+	return _OpenFileAt(name, B_WRITE_ONLY | B_CREATE_FILE
+		| (failIfExists ? uint32(B_FAIL_IF_EXISTS) : uint32(B_ERASE_FILE)), file);
 }
 
 
 status_t BDirectory::OpenFileAt(const char* name, uint32 openMode, BFile* file) const
 {
+	if ((openMode & B_CREATE_FILE) != 0) {
+		if (file != nullptr)
+			file->_SetStatus(B_BAD_VALUE);
+		return B_BAD_VALUE;
+	}
+	return _OpenFileAt(name, openMode, file);
+}
+
+
+status_t BDirectory::_OpenFileAt(const char* name, uint32 openMode, BFile* file) const
+{
 	if (file == nullptr)
 		return B_BAD_VALUE;
 	VolumeTable::Location child;
-	status_t status = (openMode & B_CREATE_FILE) != 0 ? B_BAD_VALUE
-		: _LocateChild(name, (openMode & B_ACCESS_MODE_MASK) != B_READ_ONLY, &child);
+	bool writing = (openMode & (B_CREATE_FILE | B_ACCESS_MODE_MASK)) != B_READ_ONLY;
+	status_t status = _LocateChild(name, writing, &child);
 	if (status == B_OK) {
 		status = file->_OpenLocated(std::move(child), openMode, _Fd(), name);
 		if (status == B_FROM_ERRNO(ELOOP))

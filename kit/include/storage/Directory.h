@@ -113,6 +113,7 @@ private:
 	[[nodiscard]] status_t _Open(const char* path);
 	[[nodiscard]] status_t _LocateChild(const char* name, bool forWriting,
 		VolumeTable::Location* child) const;
+	[[nodiscard]] status_t _OpenFileAt(const char* name, uint32 openMode, BFile* file) const;
 	[[nodiscard]] status_t _ReadNext(std::string* name, ino_t* node, unsigned char* type);
 	void _CloseListing();
 	[[nodiscard]] status_t _LocateNewEntry(const char* path, VolumeTable::Location* location) const;
