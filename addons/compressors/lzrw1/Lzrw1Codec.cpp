@@ -14,6 +14,11 @@ constexpr size_t kMinCompressibleLength = 4;
 // The slack the wide copies of the decoder may write past a copy item.
 constexpr size_t kWideCopyRoom = 24;
 constexpr size_t kWideLiteralRoom = 16;
+// Room that lets the decoder take a whole group without checking it item by
+// item: its items read at most 32 bytes, and a literal copy 16 more; they
+// write at most 16 copies of 18 bytes, and a wide copy 24 more.
+constexpr size_t kFastGroupInput = 2 * kLzrw1ControlBits + kWideLiteralRoom;
+constexpr size_t kFastGroupOutput = kLzrw1ControlBits * kLzrw1MaxMatch + kWideCopyRoom;
 constexpr uint32 kPositionBias = kLzrw1MaxOffset + 1;
 // Positions plus the bias fit the 32-bit table entries up to this length.
 constexpr size_t kMaxCompressibleLength = 0xFFFFFFFFu - kPositionBias;
@@ -263,15 +268,10 @@ size_t CompressItems(const uint8* source, size_t length, uint8* destination)
 }
 
 // Copies a match of length bytes from offset bytes back, forward as if byte
-// by byte, in 8-byte steps where the room after the match allows.
-inline void CopyMatch(uint8* out, size_t offset, size_t length, const uint8* outEnd)
+// by byte, in 8-byte steps; kWideCopyRoom bytes from out may be written.
+inline void CopyMatchWide(uint8* out, size_t offset, size_t length)
 {
 	const uint8* from = out - offset;
-	if (size_t(outEnd - out) < kWideCopyRoom) {
-		for (size_t index = 0; index < length; index++)
-			out[index] = from[index];
-		return;
-	}
 	if (offset >= 8) {
 		Copy8(out, from);
 		Copy8(out + 8, from + 8);
@@ -290,6 +290,50 @@ inline void CopyMatch(uint8* out, size_t offset, size_t length, const uint8* out
 	Copy8(out + 8, out + 8 - distance);
 	if (length > 16)
 		Copy8(out + 16, out + 16 - distance);
+}
+
+// The same, byte by byte where the room after the match is short.
+inline void CopyMatch(uint8* out, size_t offset, size_t length, const uint8* outEnd)
+{
+	if (size_t(outEnd - out) >= kWideCopyRoom) {
+		CopyMatchWide(out, offset, length);
+		return;
+	}
+	const uint8* from = out - offset;
+	for (size_t index = 0; index < length; index++)
+		out[index] = from[index];
+}
+
+// Decodes the items of a group without checking room, which the caller
+// made sure of (kFastGroupInput, kFastGroupOutput): literals and copies,
+// up to the first run, which is left with its control bit for the checked
+// path. False for a copy that reaches before the start of the output.
+inline bool DecodeGroupFast(const uint8*& in, uint8*& out, const uint8* destination,
+	uint32& word, uint32& bits)
+{
+	while (bits > 0) {
+		if ((word & 0x80000000) == 0) {
+			uint32 count = std::min<uint32>(uint32(std::countl_zero(word)), bits);
+			memcpy(out, in, kWideLiteralRoom);
+			in += count;
+			out += count;
+			word <<= count;
+			bits -= count;
+			continue;
+		}
+		size_t offset = size_t(in[0]) << 4 | in[1] >> 4;
+		if (offset == 0)
+			return true;
+		if (offset > size_t(out - destination))
+			return false;
+		size_t match = (in[1] & 0x0F) + kLzrw1MinMatch;
+		CopyMatchWide(out, offset, match);
+		in += kLzrw1CopySize;
+		out += match;
+		word <<= 1;
+		bits--;
+	}
+	return true;
 }
 
 status_t DecompressItems(const uint8* source, size_t length, uint8* destination,
@@ -311,6 +355,14 @@ status_t DecompressItems(const uint8* source, size_t length, uint8* destination,
 			word = (uint32(in[0]) << 8 | in[1]) << 16;
 			in += kLzrw1ControlSize;
 			bits = kLzrw1ControlBits;
+		}
+		if (bits == kLzrw1ControlBits && size_t(inEnd - in) >= kFastGroupInput
+			&& size_t(outEnd - out) >= kFastGroupOutput) {
+			if (!DecodeGroupFast(in, out, destination, word, bits))
+				return B_BAD_DATA;
+			// A group cut short by a run goes on below with the run.
+			if (bits == 0)
+				continue;
 		}
 
 		if ((word & 0x80000000) == 0) {
