@@ -306,6 +306,7 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 	BDirectory directory;
 	if (directory.SetTo(path.c_str()) != B_OK)
 		return;
+	bool listsVolumes = directory.IsRootDirectory();
 	alignas(struct dirent) char buffer[16384];
 	std::string childPath;
 	BEntry entry;
@@ -322,8 +323,15 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 			if (node == kNoNode)
 				continue;
 			_Links().LinkLast(folder, node);
+			// One look through the open folder; the list of volumes is no
+			// folder, and its entries are looked at by their paths.
+			childPath.assign(path).append("/").append(child->d_name);
 			struct stat status;
-			if (directory.GetStatAt(child->d_name, &status) != B_OK)
+			status_t found = listsVolumes ? entry.SetTo(childPath.c_str())
+				: directory.GetStatAt(child->d_name, &status);
+			if (found == B_OK && listsVolumes)
+				found = entry.GetStat(&status);
+			if (found != B_OK)
 				continue;
 			_At(node).size = status.st_size;
 			_At(node).modificationTime = ChangeTimeOf(status);
@@ -331,8 +339,8 @@ void MVBackupList::_ListFolder(NodeId folder, std::vector<NodeId>* folders)
 				continue;
 			// Another file system mounted here is not walked into: it is a
 			// volume of its own, or a pseudo file system such as /proc.
-			childPath.assign(path).append("/").append(child->d_name);
-			if (entry.SetTo(childPath.c_str()) == B_OK && !entry.IsMountPoint())
+			if ((listsVolumes || entry.SetTo(childPath.c_str()) == B_OK)
+				&& !entry.IsMountPoint())
 				folders->push_back(node);
 		}
 	}
