@@ -41,6 +41,23 @@ int OpenVirtual(int32 drive, int32 lun)
 	return fd;
 }
 
+// The open device behind fd: its virtual drive, or null for an sg device.
+// False, with errno EBADF, for a descriptor that is no open device; with
+// forget, it is one no more.
+bool FindDevice(int fd, bool forget, std::shared_ptr<VirtualTapeDrive>* drive)
+{
+	std::lock_guard<std::mutex> guard(sLock);
+	auto found = sDevices.find(fd);
+	if (found == sDevices.end()) {
+		errno = EBADF;
+		return false;
+	}
+	*drive = found->second;
+	if (forget)
+		sDevices.erase(found);
+	return true;
+}
+
 }	// namespace
 
 bool parse_raw_device_path(const char* path, int32* bus, int32* target, int32* lun)
@@ -79,16 +96,8 @@ int open_raw_device(const char* path, int flags)
 int close_raw_device(int fd)
 {
 	std::shared_ptr<VirtualTapeDrive> drive;
-	{
-		std::lock_guard<std::mutex> guard(sLock);
-		auto found = sDevices.find(fd);
-		if (found == sDevices.end()) {
-			errno = EBADF;
-			return -1;
-		}
-		drive = std::move(found->second);
-		sDevices.erase(found);
-	}
+	if (!FindDevice(fd, true, &drive))
+		return -1;
 	// A virtual drive writes what it holds and closes its state file when
 	// its last command is done.
 	return drive != nullptr ? 0 : close(fd);
@@ -101,15 +110,8 @@ int raw_device_ioctl(int fd, uint32 op, void* buffer, size_t length)
 		return -1;
 	}
 	std::shared_ptr<VirtualTapeDrive> drive;
-	{
-		std::lock_guard<std::mutex> guard(sLock);
-		auto found = sDevices.find(fd);
-		if (found == sDevices.end()) {
-			errno = EBADF;
-			return -1;
-		}
-		drive = found->second;
-	}
+	if (!FindDevice(fd, false, &drive))
+		return -1;
 	auto* command = static_cast<raw_device_command*>(buffer);
 	if (drive == nullptr)
 		return ScsiGeneric::Send(fd, command);
