@@ -2,6 +2,8 @@
 
 #include "MorvaneFixture.h"
 
+#include "AwaitCondition.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -78,6 +80,37 @@ TEST_F(TapeTest, TwoBackupsOnOneTape)
 	CommandResult refused = Run({"backup", "--tape", kTapeDrive, Source("first")});
 	EXPECT_NE(refused.exitCode, 0) << refused.output;
 	EXPECT_NE(refused.output.find("ERROR"), std::string::npos) << refused.output;
+}
+
+// In overwrite mode the tape starts afresh: the backups it held are deleted
+// from the catalogue, the new one is the tape's only backup and restores.
+TEST_F(TapeTest, OverwriteModeStartsTheTapeAfresh)
+{
+	ASSERT_EQ(RunVtape({"new", "reused", "--size", "64M"}).exitCode, 0);
+	ASSERT_EQ(RunVtape({"load", "reused"}).exitCode, 0);
+	WriteData("first/data", 300000, 3);
+	WriteData("third/data", 100000, 4);
+	BackUpToTape("first");
+	std::string first = BackupIdTitled("first");
+	ASSERT_FALSE(first.empty());
+
+	CommandResult overwrite = Run({"backup", "--tape", kTapeDrive, "--overwrite", "--title",
+		"third", Source("third")});
+	ASSERT_EQ(overwrite.exitCode, 0) << overwrite.output;
+	EXPECT_NE(overwrite.output.find("Deleting Backup 'first'"), std::string::npos)
+		<< overwrite.output;
+	EXPECT_TRUE(AwaitCondition([&] { return BackupIdTitled("first").empty(); }, kPatience));
+	std::string third = BackupIdTitled("third");
+	ASSERT_FALSE(third.empty());
+	CommandResult restore = Run({"restore", third, "--to", Source("back-third")});
+	ASSERT_EQ(restore.exitCode, 0) << restore.output;
+	EXPECT_TRUE(SameTrees(Source("third"), Source("back-third/third")));
+	// The tape holds only the new backup: fewer bytes than the old one's
+	// 300,000 of data alone.
+	std::string listing = RunVtape({"list"}).output;
+	size_t at = listing.find("tape reused: ");
+	ASSERT_NE(at, std::string::npos) << listing;
+	EXPECT_LT(std::stoull(listing.substr(at + 13)), 300000u) << listing;
 }
 
 // A backup larger than a tape goes on to the next tape at early warning,
