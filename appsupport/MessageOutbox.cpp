@@ -134,15 +134,49 @@ bool MessageOutbox::_Post(const BMessage& message, std::shared_ptr<const BMessag
 		// Any failure but a full target concerns this message alone.
 		if (status != B_TIMED_OUT && status != B_WOULD_BLOCK)
 			return true;
-		fQueueing = true;
-		std::shared_ptr<State> state = fState;
-		std::thread([state] { state->Run(); }).detach();
+		_StartQueueing();
 	}
 	if (shared == nullptr)
 		shared = std::make_shared<const BMessage>(message);
-	ssize_t flatSize = shared->FlattenedSize();
-	size_t size = flatSize > 0 ? size_t(flatSize) : 0;
 	std::lock_guard<std::mutex> guard(fState->lock);
+	if (!_Queue(std::move(shared), replyTo))
+		return false;
+	if (fState->idle)
+		fState->changed.notify_all();
+	return true;
+}
+
+bool MessageOutbox::Post(const std::vector<std::shared_ptr<const BMessage>>& messages)
+{
+	if (messages.size() == 1)
+		return Post(messages.front());
+	if (IsDead())
+		return false;
+	if (messages.empty())
+		return true;
+	if (!fQueueing)
+		_StartQueueing();
+	std::lock_guard<std::mutex> guard(fState->lock);
+	for (const std::shared_ptr<const BMessage>& message : messages) {
+		if (!_Queue(message, BMessenger()))
+			return false;
+	}
+	if (fState->idle)
+		fState->changed.notify_all();
+	return true;
+}
+
+void MessageOutbox::_StartQueueing()
+{
+	fQueueing = true;
+	std::shared_ptr<State> state = fState;
+	std::thread([state] { state->Run(); }).detach();
+}
+
+bool MessageOutbox::_Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo)
+{
+	ssize_t flatSize = message->FlattenedSize();
+	size_t size = flatSize > 0 ? size_t(flatSize) : 0;
 	if (fState->stalled || fState->gone)
 		return false;
 	if (fState->queuedBytes + size > fState->maxQueuedBytes) {
@@ -150,10 +184,8 @@ bool MessageOutbox::_Post(const BMessage& message, std::shared_ptr<const BMessag
 		fState->DropAll();
 		return false;
 	}
-	fState->letters.push_back({std::move(shared), replyTo, size});
+	fState->letters.push_back({std::move(message), replyTo, size});
 	fState->queuedBytes += size;
-	if (fState->idle)
-		fState->changed.notify_all();
 	return true;
 }
 

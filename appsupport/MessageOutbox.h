@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <app/Message.h>
 #include <app/Messenger.h>
@@ -41,6 +42,10 @@ public:
 	bool Post(const BMessage& message, const BMessenger& replyTo = BMessenger());
 	// Queues a message that several boxes may share, unchanged.
 	bool Post(std::shared_ptr<const BMessage> message, const BMessenger& replyTo = BMessenger());
+	// Queues several such messages in order. More than one at a time go to
+	// the box's thread, and so does everything after them: the poster of a
+	// batch would otherwise wait for the target message by message.
+	bool Post(const std::vector<std::shared_ptr<const BMessage>>& messages);
 
 	bool IsStalled() const;
 	bool IsGone() const;
@@ -61,6 +66,9 @@ private:
 
 	bool _Post(const BMessage& message, std::shared_ptr<const BMessage> shared,
 		const BMessenger& replyTo);
+	void _StartQueueing();
+	// Called with the state's lock held.
+	bool _Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo);
 
 	BMessenger fTarget;
 	std::shared_ptr<State> fState;

@@ -79,6 +79,30 @@ void RecipientList::Send(const BMessage& message)
 	}
 }
 
+bool RecipientList::_SendAll(Recipient& recipient,
+	const std::vector<std::shared_ptr<const BMessage>>& messages)
+{
+	if (recipient.outbox != nullptr)
+		return recipient.outbox->Post(messages);
+	std::vector<const BMessage*> pointers;
+	pointers.reserve(messages.size());
+	for (const std::shared_ptr<const BMessage>& message : messages)
+		pointers.push_back(message.get());
+	return recipient.messenger.SendMessages(pointers.data(), pointers.size(), 0)
+		!= B_BAD_PORT_ID;
+}
+
+void RecipientList::Send(const std::vector<std::shared_ptr<const BMessage>>& messages)
+{
+	for (size_t i = 0; i < fRecipients.size();) {
+		if (!_SendAll(fRecipients[i], messages)) {
+			fRecipients.erase(fRecipients.begin() + i);
+			continue;
+		}
+		i++;
+	}
+}
+
 bool RecipientList::SendTo(const BMessenger& recipient, const BMessage& message,
 	const BMessenger& replyTo)
 {

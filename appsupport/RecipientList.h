@@ -31,6 +31,9 @@ public:
 
 	// Sends to every recipient, in the order they were added.
 	void Send(const BMessage& message);
+	// Sends several messages so, each recipient getting them in order; one
+	// in another process gets them from its outbox's thread.
+	void Send(const std::vector<std::shared_ptr<const BMessage>>& messages);
 	// Sends to one recipient, after whatever it was sent before when it is
 	// listed; false when it cannot be reached.
 	bool SendTo(const BMessenger& recipient, const BMessage& message,
@@ -41,6 +44,8 @@ private:
 
 	static bool _Send(Recipient& recipient, const BMessage& message,
 		const BMessenger& replyTo, std::shared_ptr<const BMessage>* shared);
+	static bool _SendAll(Recipient& recipient,
+		const std::vector<std::shared_ptr<const BMessage>>& messages);
 	int32 _IndexOf(const BMessenger& recipient) const;
 
 	std::vector<Recipient> fRecipients;

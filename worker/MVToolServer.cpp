@@ -235,10 +235,11 @@ void MVToolServer::PostAbo(BMessage* message)
 
 void MVToolServer::_SendHeldLines()
 {
-	std::vector<BMessage> lines;
+	if (fHeldLines.empty())
+		return;
+	std::vector<std::shared_ptr<const BMessage>> lines;
 	lines.swap(fHeldLines);
-	for (const BMessage& line : lines)
-		fSubscribers.Send(line);
+	fSubscribers.Send(lines);
 }
 
 void MVToolServer::PostServer(BMessage* message)
@@ -262,7 +263,7 @@ void MVToolServer::LogInsert(int32 lineType, int32 textID, const MVTextArguments
 		PostAbo(&message);
 		return;
 	}
-	fHeldLines.push_back(std::move(message));
+	fHeldLines.push_back(std::make_shared<const BMessage>(std::move(message)));
 	if (fHeldLines.size() >= kMaxHeldLines)
 		_SendHeldLines();
 }

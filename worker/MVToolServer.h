@@ -211,5 +211,5 @@ private:
 	bool fEnding = false;
 	bigtime_t fAbortDelay = 1000000;
 	bool fHoldLines = false;
-	std::vector<BMessage> fHeldLines;
+	std::vector<std::shared_ptr<const BMessage>> fHeldLines;
 };

@@ -50,6 +50,40 @@ status_t Deliver(const BMessenger& target, const BMessage& message,
 	return port->Push(StampedCopy(target, message, options));
 }
 
+status_t DeliverAll(const BMessenger& target, const BMessage* const* messages, size_t count,
+	const DeliveryOptions& options)
+{
+	if (!target.IsTargetLocal()) {
+		for (size_t index = 0; index < count; index++) {
+			if (messages[index] == nullptr)
+				return B_BAD_VALUE;
+			status_t status = Deliver(target, *messages[index], options);
+			if (status != B_OK)
+				return status;
+		}
+		return B_OK;
+	}
+	std::vector<std::unique_ptr<BMessage>> copies;
+	copies.reserve(count);
+	status_t status = B_OK;
+	for (size_t index = 0; index < count; index++) {
+		if (messages[index] == nullptr || messages[index]->InitCheck() != B_OK) {
+			status = messages[index] == nullptr ? B_BAD_VALUE : messages[index]->InitCheck();
+			break;
+		}
+		copies.push_back(StampedCopy(target, *messages[index], options));
+	}
+	if (!copies.empty()) {
+		auto port = MessagePort::Find(LocalPort(target));
+		if (port == nullptr)
+			return B_BAD_PORT_ID;
+		status_t pushed = port->PushAll(std::move(copies));
+		if (pushed != B_OK)
+			return pushed;
+	}
+	return status;
+}
+
 status_t DeliverAndWait(const BMessenger& target, const BMessage& message, BMessage* reply,
 	bool isReply, bigtime_t deliveryTimeout, bigtime_t replyTimeout)
 {

@@ -18,6 +18,10 @@ struct DeliveryOptions {
 
 status_t Deliver(const BMessenger& target, const BMessage& message,
 	const DeliveryOptions& options);
+// Delivers count messages in order up to the first that fails; in this
+// process into the port in one step.
+status_t DeliverAll(const BMessenger& target, const BMessage* const* messages, size_t count,
+	const DeliveryOptions& options);
 
 // Delivers the message with a reply port of its own and waits for the reply
 // (a B_NO_REPLY message when the receiver drops the request).

@@ -65,24 +65,45 @@ void MessagePort::_Unregister(port_id id)
 
 status_t MessagePort::Push(std::unique_ptr<BMessage> message)
 {
-	std::function<void()> hook;
-	{
-		std::lock_guard<std::mutex> guard(fLock);
-		if (!fClosed) {
-			fQueue.push_back(std::move(message));
-			fCondition.notify_one();
-			hook = fPushHook;
-		}
-	}
-	if (message == nullptr) {
-		if (hook)
-			hook();
+	if (_Enqueue(&message, 1))
 		return B_OK;
-	}
 	// The refused message is destroyed outside the lock: its destructor may
 	// send a B_NO_REPLY.
 	message.reset();
 	return B_BAD_PORT_ID;
+}
+
+status_t MessagePort::PushAll(std::vector<std::unique_ptr<BMessage>> messages)
+{
+	if (messages.empty() || _Enqueue(messages.data(), messages.size()))
+		return B_OK;
+	messages.clear();
+	return B_BAD_PORT_ID;
+}
+
+bool MessagePort::_Enqueue(std::unique_ptr<BMessage>* messages, size_t count)
+{
+	std::function<void()> hook;
+	bool wasEmpty;
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		if (fClosed)
+			return false;
+		wasEmpty = fQueue.empty();
+		for (size_t index = 0; index < count; index++)
+			fQueue.push_back(std::move(messages[index]));
+		if (fPushHook)
+			hook = fPushHook;
+	}
+	// The reader waits on an empty queue only; woken outside the lock, it
+	// does not run into the lock still held here.
+	if (wasEmpty)
+		fCondition.notify_one();
+	if (hook) {
+		for (size_t index = 0; index < count; index++)
+			hook();
+	}
+	return true;
 }
 
 std::unique_ptr<BMessage> MessagePort::Pop(bigtime_t timeout, status_t* status)

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <app/Message.h>
 
@@ -27,6 +28,8 @@ public:
 
 	// B_BAD_PORT_ID once the port is closed.
 	status_t Push(std::unique_ptr<BMessage> message);
+	// Queues the messages in order, waking the reader once.
+	status_t PushAll(std::vector<std::unique_ptr<BMessage>> messages);
 	// The next message; null with B_TIMED_OUT, or B_BAD_PORT_ID once closed.
 	std::unique_ptr<BMessage> Pop(bigtime_t timeout, status_t* status);
 	// Wakes a waiting Pop() without a message (it returns B_INTERRUPTED).
@@ -55,6 +58,8 @@ public:
 
 private:
 	static void _Unregister(port_id id);
+	// Moves the messages into the queue; false, leaving them, once closed.
+	bool _Enqueue(std::unique_ptr<BMessage>* messages, size_t count);
 
 	mutable std::mutex fLock;
 	std::condition_variable_any fCondition;

@@ -148,6 +148,16 @@ status_t BMessenger::SendMessage(const BMessage* message, BMessenger replyTo,
 	return MorvaneKit::Deliver(*this, *message, options);
 }
 
+status_t BMessenger::SendMessages(const BMessage* const* messages, size_t count,
+	bigtime_t timeout) const
+{
+	if (messages == nullptr && count > 0)
+		return B_BAD_VALUE;
+	DeliveryOptions options;
+	options.timeout = timeout;
+	return MorvaneKit::DeliverAll(*this, messages, count, options);
+}
+
 status_t BMessenger::SendMessage(uint32 command, BMessage* reply) const
 {
 	BMessage message(command);

@@ -93,6 +93,26 @@ TEST(MessageOutboxTest, SendsInOrderWithoutWaiting)
 	EXPECT_EQ(target.Received(), (std::vector<uint32>{1, 2, 3, 4, 5, 6, 7}));
 }
 
+// A batch goes to the box's thread at once, even to a target that takes
+// every message at once, and keeps its place between single messages.
+TEST(MessageOutboxTest, BatchesKeepTheirPlace)
+{
+	StandInTarget target;
+	MessageOutbox box(BMessenger(), target.Sender());
+	EXPECT_TRUE(box.Post(BMessage(1)));
+	EXPECT_EQ(target.Received(), std::vector<uint32>{1}) << "a single message goes out directly";
+	target.Hold(true);
+	std::vector<std::shared_ptr<const BMessage>> batch;
+	for (uint32 what = 2; what <= 4; what++)
+		batch.push_back(std::make_shared<const BMessage>(what));
+	EXPECT_TRUE(box.Post(batch)) << "a held target does not hold up the poster";
+	EXPECT_TRUE(box.Post(BMessage(5)));
+	EXPECT_TRUE(box.Post(std::vector<std::shared_ptr<const BMessage>>{}));
+	target.Hold(false);
+	EXPECT_TRUE(box.Flush(kPatience));
+	EXPECT_EQ(target.Received(), (std::vector<uint32>{1, 2, 3, 4, 5}));
+}
+
 TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 {
 	struct Case {
@@ -102,6 +122,7 @@ TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 		size_t maxQueuedBytes;
 		bool stalled;
 		bool gone;
+		bool batch = false;     // the rest are posted at once
 	};
 	const size_t small = size_t(BMessage('smal').FlattenedSize());
 	const Case cases[] = {
@@ -110,6 +131,9 @@ TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 		{"has ended, found at once", false, B_BAD_PORT_ID, MessageOutbox::kMaxQueuedBytes,
 			false, true},
 		{"lets too much pile up", true, B_OK, 3 * small, true, false},
+		{"lets a batch pile up too much", true, B_OK, 3 * small, true, false, true},
+		{"has ended, with a batch", true, B_BAD_PORT_ID, MessageOutbox::kMaxQueuedBytes,
+			false, true, true},
 	};
 	for (const Case& test : cases) {
 		SCOPED_TRACE(test.name);
@@ -119,8 +143,13 @@ TEST(MessageOutboxTest, StalledAndGoneTargetsAreDead)
 		MessageOutbox box(BMessenger(), target.Sender(), test.maxQueuedBytes);
 		EXPECT_EQ(box.Post(BMessage('frst')), test.held) << "a post fails only when the end is known at once";
 		// While the first one is on its way, the rest pile up.
+		std::vector<std::shared_ptr<const BMessage>> rest;
 		for (int i = 0; i < 4; i++)
-			(void)box.Post(BMessage('smal'));
+			rest.push_back(std::make_shared<const BMessage>('smal'));
+		if (test.batch)
+			(void)box.Post(rest);
+		for (size_t i = 0; !test.batch && i < rest.size(); i++)
+			(void)box.Post(rest[i]);
 		target.Hold(false);
 		(void)box.Flush(kPatience);
 		EXPECT_EQ(box.IsStalled(), test.stalled);

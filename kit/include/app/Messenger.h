@@ -41,6 +41,11 @@ public:
 		bigtime_t timeout = B_INFINITE_TIMEOUT) const;
 	[[nodiscard]] status_t SendMessage(const BMessage* message, BMessenger replyTo,
 		bigtime_t timeout = B_INFINITE_TIMEOUT) const;
+	// Sends count messages in order, as SendMessage() with no reply target
+	// does for each, up to the first that fails; a looper of this process
+	// takes them all at once and is woken once. An extension of this kit.
+	[[nodiscard]] status_t SendMessages(const BMessage* const* messages, size_t count,
+		bigtime_t timeout = B_INFINITE_TIMEOUT) const;
 
 	// Synchronous request: waits for the reply. When the receiver drops the
 	// message unanswered, the reply is a B_NO_REPLY message and B_OK is

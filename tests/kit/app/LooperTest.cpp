@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -158,7 +159,9 @@ void QuitLooper(BLooper* looper)
 
 }	// namespace
 
-// Messages from several threads arrive, each sender's in its own order.
+// Messages from several threads arrive, each sender's in its own order,
+// whether sent one by one or several at once (batches of 1 to 7 between
+// single ones, so that the looper finds its queue now empty, now not).
 TEST(LooperTest, DeliversInArrivalOrder)
 {
 	TestLooper* looper = new TestLooper;
@@ -168,9 +171,17 @@ TEST(LooperTest, DeliversInArrivalOrder)
 	std::vector<std::thread> senders;
 	for (int32 sender = 0; sender < 3; sender++) {
 		senders.emplace_back([&, sender] {
-			for (int32 i = 0; i < kPerSender; i++) {
-				BMessage message = Valued(kRecord, sender * kPerSender + i);
-				EXPECT_EQ(messenger.SendMessage(&message), B_OK);
+			for (int32 i = 0; i < kPerSender;) {
+				int32 count = sender == 0 ? 1 : std::min(kPerSender - i, 1 + i % 7);
+				std::vector<BMessage> messages;
+				for (int32 k = 0; k < count; k++)
+					messages.push_back(Valued(kRecord, sender * kPerSender + i + k));
+				std::vector<const BMessage*> batch;
+				for (const BMessage& message : messages)
+					batch.push_back(&message);
+				EXPECT_EQ(count == 1 ? messenger.SendMessage(batch[0])
+					: messenger.SendMessages(batch.data(), batch.size()), B_OK);
+				i += count;
 			}
 		});
 	}
@@ -312,6 +323,9 @@ TEST(LooperTest, QuitInvalidatesMessengers)
 	EXPECT_FALSE(messenger.IsValid());
 	EXPECT_FALSE(handlerMessenger.IsValid());
 	EXPECT_EQ(messenger.SendMessage(kRecord), B_BAD_PORT_ID);
+	BMessage record(kRecord);
+	const BMessage* batch[] = {&record, &record};
+	EXPECT_EQ(messenger.SendMessages(batch, 2), B_BAD_PORT_ID);
 	BMessage reply;
 	EXPECT_EQ(messenger.SendMessage(kEcho, &reply), B_BAD_PORT_ID);
 	EXPECT_FALSE(BMessenger().IsValid());
