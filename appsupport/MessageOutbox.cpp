@@ -20,6 +20,13 @@ struct Letter {
 	size_t size;
 };
 
+// What a letter counts against the box's byte limit.
+size_t FlatSize(const BMessage& message)
+{
+	ssize_t size = message.FlattenedSize();
+	return size > 0 ? size_t(size) : 0;
+}
+
 status_t SendDirectly(const BMessenger& target, const BMessage& message,
 	const BMessenger& replyTo, bigtime_t timeout)
 {
@@ -138,8 +145,9 @@ bool MessageOutbox::_Post(const BMessage& message, std::shared_ptr<const BMessag
 	}
 	if (shared == nullptr)
 		shared = std::make_shared<const BMessage>(message);
+	size_t size = FlatSize(*shared);
 	std::lock_guard<std::mutex> guard(fState->lock);
-	if (!_Queue(std::move(shared), replyTo))
+	if (!_Queue(std::move(shared), replyTo, size))
 		return false;
 	if (fState->idle)
 		fState->changed.notify_all();
@@ -156,9 +164,13 @@ bool MessageOutbox::Post(const std::vector<std::shared_ptr<const BMessage>>& mes
 		return true;
 	if (!fQueueing)
 		_StartQueueing();
+	std::vector<size_t> sizes;
+	sizes.reserve(messages.size());
+	for (const std::shared_ptr<const BMessage>& message : messages)
+		sizes.push_back(FlatSize(*message));
 	std::lock_guard<std::mutex> guard(fState->lock);
-	for (const std::shared_ptr<const BMessage>& message : messages) {
-		if (!_Queue(message, BMessenger()))
+	for (size_t index = 0; index < messages.size(); index++) {
+		if (!_Queue(messages[index], BMessenger(), sizes[index]))
 			return false;
 	}
 	if (fState->idle)
@@ -173,10 +185,9 @@ void MessageOutbox::_StartQueueing()
 	std::thread([state] { state->Run(); }).detach();
 }
 
-bool MessageOutbox::_Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo)
+bool MessageOutbox::_Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo,
+	size_t size)
 {
-	ssize_t flatSize = message->FlattenedSize();
-	size_t size = flatSize > 0 ? size_t(flatSize) : 0;
 	if (fState->stalled || fState->gone)
 		return false;
 	if (fState->queuedBytes + size > fState->maxQueuedBytes) {

@@ -67,8 +67,9 @@ private:
 	bool _Post(const BMessage& message, std::shared_ptr<const BMessage> shared,
 		const BMessenger& replyTo);
 	void _StartQueueing();
-	// Called with the state's lock held.
-	bool _Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo);
+	// Called with the state's lock held; size is the message's flattened size.
+	bool _Queue(std::shared_ptr<const BMessage> message, const BMessenger& replyTo,
+		size_t size);
 
 	BMessenger fTarget;
 	std::shared_ptr<State> fState;

@@ -67,11 +67,13 @@ status_t DeliverAll(const BMessenger& target, const BMessage* const* messages, s
 	copies.reserve(count);
 	status_t status = B_OK;
 	for (size_t index = 0; index < count; index++) {
-		if (messages[index] == nullptr || messages[index]->InitCheck() != B_OK) {
-			status = messages[index] == nullptr ? B_BAD_VALUE : messages[index]->InitCheck();
+		const BMessage* message = messages[index];
+		// As Deliver(): a message that lost a value while it was built
+		// never leaves, nor does anything after it.
+		status = message == nullptr ? B_BAD_VALUE : message->InitCheck();
+		if (status != B_OK)
 			break;
-		}
-		copies.push_back(StampedCopy(target, *messages[index], options));
+		copies.push_back(StampedCopy(target, *message, options));
 	}
 	if (!copies.empty()) {
 		auto port = MessagePort::Find(LocalPort(target));

@@ -194,6 +194,13 @@ TEST(LooperTest, DeliversInArrivalOrder)
 		EXPECT_GT(value, last[size_t(sender)]);
 		last[size_t(sender)] = value;
 	}
+
+	// A batch stops at a missing message; what came before it arrives.
+	BMessage before = Valued(kRecord, -2);
+	const BMessage* broken[] = {&before, nullptr, &before};
+	EXPECT_EQ(messenger.SendMessages(broken, 3), B_BAD_VALUE);
+	ASSERT_TRUE(looper->WaitForValues(3 * kPerSender + 1));
+	EXPECT_EQ(looper->Values().back(), -2);
 	QuitLooper(looper);
 }
 

@@ -271,6 +271,12 @@ TEST(RemoteMessagingTest, MessengersInsideMessagesReachTheirHandler)
 	ASSERT_TRUE(inbox->WaitFor(2));
 	EXPECT_EQ(inbox->At(1).GetInt32("value", -1), 11);
 
+	// Several at once travel one frame each, in order.
+	const BMessage* batch[] = {&request, &request};
+	ASSERT_EQ(BMessenger(kEchoSignature).SendMessages(batch, 2), B_OK);
+	ASSERT_TRUE(inbox->WaitFor(4));
+	EXPECT_EQ(inbox->At(3).what, uint32('back'));
+
 	ASSERT_TRUE(inbox->Lock());
 	inbox->RemoveHandler(&subscriber);
 	inbox->Quit();
@@ -294,6 +300,9 @@ TEST(RemoteMessagingTest, EndedProcessesAreInvalid)
 	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 	EXPECT_FALSE(messenger.IsValid());
 	EXPECT_EQ(messenger.SendMessage(kEcho), B_BAD_PORT_ID);
+	BMessage echoRequest(kEcho);
+	const BMessage* batch[] = {&echoRequest};
+	EXPECT_EQ(messenger.SendMessages(batch, 1), B_BAD_PORT_ID);
 	app_info info;
 	EXPECT_EQ(be_roster->GetRunningAppInfo(team, &info), B_BAD_TEAM_ID);
 	be_roster->GetAppList(kEchoSignature, &teams);
